@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace tolvane {
+
+// The one failure type of the program. Every procedure that traps failures raises a new
+// Failure to its caller with its own number, a source that starts with
+// "Procedure.module.Tolvane" followed by the caught source, and the caught description
+// (sometimes extended with context).
+class Failure : public std::exception {
+  public:
+    Failure(std::int32_t number, std::string source, std::string description);
+
+    std::int32_t number() const noexcept { return number_; }
+    const std::string& source() const noexcept { return source_; }
+    const std::string& description() const noexcept { return description_; }
+    const char* what() const noexcept override { return description_.c_str(); }
+
+  private:
+    std::int32_t number_;
+    std::string source_;
+    std::string description_;
+};
+
+// Well-known numbers.
+namespace failure_number {
+inline constexpr std::int32_t kArchivarXML = 1119111;  // also FormatFechaSQL, getFechaAltaById
+inline constexpr std::int32_t kLeerINI = -2146102393;  // also SubirArchivo
+inline constexpr std::int32_t kMoverArchivo = -2147218070;
+inline constexpr std::int32_t kCannotCreateComponent = 429;
+inline constexpr std::int32_t kInvalidPropertyValue = 380;
+inline constexpr std::int32_t kFileNotFound = 53;
+inline constexpr std::int32_t kPathFileAccess = 75;
+inline constexpr std::int32_t kPathNotFound = 76;
+inline constexpr std::int32_t kInternal = 51;
+}  // namespace failure_number
+
+// "Procedure.module.Tolvane" → the prefix every composed source starts with.
+std::string ProcedureSource(std::string_view procedure, std::string_view module);
+
+// The failure in flight inside a catch block, whatever its type, as a Failure: a Failure as
+// it is, a standard exception as an internal failure whose description is its message.
+Failure CurrentFailure();
+
+}  // namespace tolvane

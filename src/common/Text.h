@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tolvane::text {
+
+// Inside the program text is UTF-8; files of the customs kit are ISO-8859-1. Every byte of
+// ISO-8859-1 has its own code point, so Latin1ToUtf8 followed by Utf8ToLatin1 gives back the
+// bytes read, whatever they were.
+std::string Latin1ToUtf8(std::string_view latin1);
+
+// Characters that ISO-8859-1 cannot hold become `replacement`; bytes that are not valid
+// UTF-8 are taken as ISO-8859-1 characters themselves, so no input is refused.
+std::string Utf8ToLatin1(std::string_view utf8, char replacement = '?');
+
+bool IsValidUtf8(std::string_view bytes);
+
+// UTF-16 little-endian (without its byte-order mark) to UTF-8; unpaired surrogates become
+// U+FFFD.
+std::string Utf16LeToUtf8(std::string_view bytes);
+
+// Text of unknown origin (a file edited by hand): UTF-8 when it is valid UTF-8, otherwise
+// ISO-8859-1.
+std::string ToUtf8Lenient(std::string_view bytes);
+
+// Number of characters (code points) in a UTF-8 text.
+std::size_t CharCount(std::string_view utf8);
+
+// The first `count` characters of a UTF-8 text.
+std::string_view FirstChars(std::string_view utf8, std::size_t count);
+
+// Letter case folded for ASCII letters only, as key and section names compare.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+std::string ToLowerAscii(std::string_view s);
+
+// Blanks are spaces and tabs.
+std::string_view TrimBlanks(std::string_view s);
+// Only spaces, as the language's own trim does.
+std::string_view TrimSpaces(std::string_view s);
+
+// Every non-overlapping occurrence of `from`, scanning from the start, without rescanning
+// what was put in.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+
+bool EndsWith(std::string_view s, std::string_view suffix);
+bool StartsWithNoCase(std::string_view s, std::string_view prefix);
+bool EndsWithNoCase(std::string_view s, std::string_view suffix);
+
+}  // namespace tolvane::text

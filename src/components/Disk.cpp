@@ -1,0 +1,258 @@
+#include "components/Disk.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <random>
+#include <system_error>
+#include <utility>
+
+#include "common/Failure.h"
+#include "platform/Platform.h"
+
+namespace tolvane::components {
+namespace {
+
+constexpr const char* kSource = "Pellam.Disk";
+constexpr std::int32_t kFileAlreadyExists = 58;
+
+std::string ErrorText(int error) {
+    return std::generic_category().message(error);
+}
+
+bool IsMissing(int error) {
+    return error == ENOENT || error == ENOTDIR;
+}
+
+Failure FileNotFound(const std::string& path) {
+    return Failure(failure_number::kFileNotFound, kSource, "No se encontró el archivo " + path);
+}
+
+Failure CopyFailure(const std::string& source, const std::string& destination,
+                    const std::string& why) {
+    return Failure(failure_number::kPathFileAccess, kSource,
+                   "No se pudo copiar el archivo " + source + " en " + destination + ": " + why);
+}
+
+Failure DeleteFailure(const std::string& path, const std::string& why) {
+    return Failure(failure_number::kPathFileAccess, kSource,
+                   "No se pudo eliminar el archivo " + path + ": " + why);
+}
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void reset(int fd) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+    // 0, or the error of a close that failed (a write that never reached the disk).
+    int Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+
+  private:
+    int fd_;
+};
+
+int OpenFile(const std::string& path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// 0, or the error that stopped the writing.
+int WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+int CopyContent(int from, int to) {
+    std::array<char, 64 * 1024> buffer;
+    for (;;) {
+        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+        if (got == 0)
+            return 0;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (const int error = WriteAll(to, buffer.data(), static_cast<std::size_t>(got))) {
+            return error;
+        }
+    }
+}
+
+// A rename is durable only once the folder that holds the new name is on disk.
+int SyncFolder(const std::string& folder) {
+    Descriptor dir(OpenFile(folder, O_RDONLY | O_DIRECTORY));
+    if (!dir.valid())
+        return errno;
+    // Some file systems cannot sync a folder and say so with EINVAL; nothing more can be done.
+    if (::fsync(dir.get()) != 0 && errno != EINVAL)
+        return errno;
+    return 0;
+}
+
+std::string RandomSuffix() {
+    std::random_device random;
+    const std::uint64_t value = (std::uint64_t{random()} << 32) | random();
+    return std::to_string(value);
+}
+
+// Removes the temporary file unless the copy got as far as renaming it.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!committed_)
+            ::unlink(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    void Committed() { committed_ = true; }
+
+  private:
+    std::string path_;
+    bool committed_ = false;
+};
+
+}  // namespace
+
+bool LocalDisk::ExisteCarpeta(const std::string& folder) {
+    if (folder.empty())
+        return false;
+    // Reachable means listable: a folder that exists but cannot be read is of no use.
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr)
+        return false;
+    ::closedir(listing);
+    return true;
+}
+
+bool LocalDisk::ExisteArchivo(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+void LocalDisk::CopiarArchivo(const std::string& source, const std::string& destination,
+                              bool overwrite) {
+    // Non-blocking so that a pipe given as the source cannot hang the program.
+    Descriptor in(OpenFile(source, O_RDONLY | O_NONBLOCK));
+    if (!in.valid()) {
+        const int error = errno;
+        if (IsMissing(error))
+            throw FileNotFound(source);
+        throw CopyFailure(source, destination, ErrorText(error));
+    }
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0)
+        throw CopyFailure(source, destination, ErrorText(errno));
+    if (!S_ISREG(info.st_mode))
+        throw CopyFailure(source, destination, "no es un archivo");
+
+    const auto slash = destination.find_last_of('/');
+    const std::string folderPrefix =
+        slash == std::string::npos ? std::string() : destination.substr(0, slash + 1);
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                               : slash == 0               ? std::string("/")
+                                                          : destination.substr(0, slash);
+    const std::string name =
+        slash == std::string::npos ? destination : destination.substr(slash + 1);
+
+    if (!overwrite && ::access(destination.c_str(), F_OK) == 0) {
+        throw Failure(kFileAlreadyExists, kSource, "El archivo ya existe: " + destination);
+    }
+
+    Descriptor out;
+    std::string temporaryPath;
+    for (int attempt = 0;; ++attempt) {
+        temporaryPath = folderPrefix + "." + name + ".tolvane-tmp-" + RandomSuffix();
+        out.reset(OpenFile(temporaryPath, O_WRONLY | O_CREAT | O_EXCL, info.st_mode & 0777));
+        if (out.valid())
+            break;
+        const int error = errno;
+        if (error == EEXIST && attempt < 10)
+            continue;
+        if (IsMissing(error)) {
+            throw Failure(failure_number::kPathNotFound, kSource,
+                          "No se encontró la ruta de acceso " + folder);
+        }
+        throw CopyFailure(source, destination, ErrorText(error));
+    }
+    TemporaryFile temporary(temporaryPath);
+
+    if (const int error = CopyContent(in.get(), out.get())) {
+        throw CopyFailure(source, destination, ErrorText(error));
+    }
+    if (::fsync(out.get()) != 0)
+        throw CopyFailure(source, destination, ErrorText(errno));
+    if (const int error = out.Close())
+        throw CopyFailure(source, destination, ErrorText(error));
+
+    if (::rename(temporary.path().c_str(), destination.c_str()) != 0) {
+        throw CopyFailure(source, destination, ErrorText(errno));
+    }
+    temporary.Committed();
+    if (const int error = SyncFolder(folder)) {
+        throw CopyFailure(source, destination, ErrorText(error));
+    }
+}
+
+void LocalDisk::EliminarArchivo(const std::string& path, bool force) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        if (IsMissing(error))
+            throw FileNotFound(path);
+        throw DeleteFailure(path, ErrorText(error));
+    }
+    if (S_ISDIR(info.st_mode))
+        throw DeleteFailure(path, "es una carpeta");
+    if (!force && !S_ISLNK(info.st_mode) && (info.st_mode & S_IWUSR) == 0) {
+        throw DeleteFailure(path, "es de solo lectura");
+    }
+    if (::unlink(path.c_str()) != 0) {
+        const int error = errno;
+        if (IsMissing(error))
+            throw FileNotFound(path);
+        throw DeleteFailure(path, ErrorText(error));
+    }
+}
+
+std::string LocalDisk::getDirectorioProgramFiles() {
+    return os_.ProgramFilesFolder();
+}
+
+}  // namespace tolvane::components

@@ -1,0 +1,18 @@
+#include <memory>
+
+#include "components/ComponentFactory.h"
+#include "components/Disk.h"
+#include "components/QuillonBroker.h"
+#include "components/TextFile.h"
+
+namespace tolvane::components {
+
+// The platform outlives the factory and every component it creates, so it is held by
+// reference.
+void RegisterStandardComponents(ComponentFactory& factory, platform::Platform& os) {
+    factory.Register(kDisk, [&os] { return std::make_unique<LocalDisk>(os); });
+    factory.Register(kTextFile, [] { return std::make_unique<LocalTextFile>(); });
+    factory.Register(kBroker, [&os] { return std::make_unique<QuillonBroker>(os); });
+}
+
+}  // namespace tolvane::components

@@ -1,0 +1,60 @@
+#include "config/SettingsLoader.h"
+
+#include <memory>
+
+#include "common/Context.h"
+#include "common/Failure.h"
+#include "common/Text.h"
+#include "components/ComponentFactory.h"
+#include "config/Registry.h"
+#include "platform/Platform.h"
+
+namespace tolvane::config {
+
+void LeerINI(Context& context) {
+    std::unique_ptr<components::Disk> disk;
+    std::unique_ptr<components::Broker> broker;
+    try {
+        disk = context.factory.Create<components::Disk>(components::kDisk);
+        broker = context.factory.Create<components::Broker>(components::kBroker);
+        broker->LoadParameters();
+
+        platform::Platform& os = context.os;
+        Settings& s = context.settings;
+        const std::string ini = context.ProgramFile(kConfigIni);
+        const auto read = [&](const char* key) {
+            return os.GetPrivateProfileString(kIniSection, key, "", ini);
+        };
+
+        s.USUARIO = read("USUARIO");
+        s.SERVIDOR = read("SERVIDOR");
+        s.PASSWORD = read("PASSWORD");
+        s.DIRECTORIO = read("DIRECTORIO");
+
+        os.SaveSetting(kStoreApplication, kStoreSection, "USUARIO", s.USUARIO);
+        os.SaveSetting(kStoreApplication, kStoreSection, "SERVIDOR", s.SERVIDOR);
+        os.SaveSetting(kStoreApplication, kStoreSection, "PASSWORD", s.PASSWORD);
+        os.SaveSetting(kStoreApplication, kStoreSection, "DIRECTORIO", s.DIRECTORIO);
+
+        s.RUTA1 = read("RUTA1");
+        s.RUTA2 = read("RUTA2");
+        s.MILISEGUNDOS = read("MILISEGUNDOS");
+
+        s.RutaKitOut = RegValueText(
+            LeerRegistro(os.registry(), platform::RegistryRoot::LocalMachine, kKitKey, kKitValue));
+        if (s.RutaKitOut.empty()) {
+            const std::string separator(1, os.PathSeparator());
+            std::string programFiles = disk->getDirectorioProgramFiles();
+            if (!text::EndsWith(programFiles, separator))
+                programFiles += separator;
+            s.RutaKitOut = programFiles + "KitMaria" + separator + "out" + separator;
+        }
+    } catch (...) {
+        const Failure caught = CurrentFailure();
+        throw Failure(failure_number::kLeerINI,
+                      ProcedureSource("LeerINI", "mod_Main") + " (0)" + caught.source(),
+                      caught.description());
+    }
+}
+
+}  // namespace tolvane::config

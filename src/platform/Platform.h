@@ -1,0 +1,98 @@
+#pragma once
+
+// The services of the operating system that the program uses, behind one interface: the
+// Linux backend emulates the Windows ones (registry, private profile files, per-user settings
+// store); a Win32 backend can sit beside it and call the real functions.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tolvane::platform {
+
+enum class RegistryRoot : std::uint32_t {
+    ClassesRoot = 0x80000000u,
+    CurrentUser = 0x80000001u,
+    LocalMachine = 0x80000002u,
+};
+
+using RegistryKey = std::uintptr_t;  // 0 stands for a key that could not be opened
+
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegDword = 4;
+inline constexpr std::uint32_t kKeyAllAccessButDelete = 0x3F;
+
+// Status codes, as the platform numbers them.
+inline constexpr long kSuccess = 0;
+inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorAccessDenied = 5;
+inline constexpr long kErrorInvalidHandle = 6;
+inline constexpr long kErrorMoreData = 234;
+
+class Registry {
+  public:
+    virtual ~Registry() = default;
+
+    // Opens an existing key; a missing key gives kErrorFileNotFound and key 0. Key paths and
+    // value names match without regard to case.
+    virtual long OpenKey(RegistryRoot root, const std::string& subKey, std::uint32_t access,
+                         RegistryKey& key) = 0;
+    // Opens a key, creating it and its missing parents.
+    virtual long CreateKey(RegistryRoot root, const std::string& subKey, RegistryKey& key) = 0;
+    // The value's type and size in bytes (a string's size counts its terminating NUL). With
+    // `data` given, `size` is the room available on entry; the bytes are put into `data`
+    // (kErrorMoreData when the room is too small).
+    virtual long QueryValue(RegistryKey key, const std::string& name, std::uint32_t& type,
+                            std::uint32_t& size, std::string* data) = 0;
+    // Stores raw bytes: for a string, its UTF-8 text and the terminating NUL; for a number,
+    // four bytes, least significant first.
+    virtual long SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
+                          const std::string& data) = 0;
+    virtual long CloseKey(RegistryKey key) = 0;
+};
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    virtual Registry& registry() = 0;
+
+    // Private profile files with the platform's rules: names compared without regard to case,
+    // blanks trimmed, one pair of enclosing quotes removed, at most 254 characters.
+    virtual std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                                const std::string& defaultValue,
+                                                const std::string& file) = 0;
+    // Replaces the key's line or adds it, creating the file and the section when missing;
+    // every other line stays. False when the file could not be written.
+    virtual bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                                           const std::string& value, const std::string& file) = 0;
+
+    // The per-user settings store shared with other programs. Saving throws a Failure when
+    // the store cannot be written.
+    virtual void SaveSetting(const std::string& application, const std::string& section,
+                             const std::string& key, const std::string& value) = 0;
+    virtual std::string GetSetting(const std::string& application, const std::string& section,
+                                   const std::string& key, const std::string& defaultValue) = 0;
+
+    // The logon name of the user who runs the program; nothing when the platform has none.
+    virtual std::optional<std::string> LogonName() = 0;
+
+    // Claims this user's single instance; true when another instance already holds it. The
+    // claim lasts as long as the process.
+    virtual bool PreviousInstanceRunning() = 0;
+
+    // Folder of the program's executable, without a final separator.
+    virtual std::string ProgramFolder() = 0;
+    // File name of the program's executable.
+    virtual std::string ExecutableName() = 0;
+    // The system's folder for installed programs.
+    virtual std::string ProgramFilesFolder() = 0;
+
+    virtual char PathSeparator() const = 0;
+};
+
+// The backend of the platform the program was built for, configured from the environment.
+std::unique_ptr<Platform> CreatePlatform();
+
+}  // namespace tolvane::platform

@@ -1,0 +1,239 @@
+#include "platform/linux/LinuxPlatform.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "common/Failure.h"
+#include "platform/ProfileFile.h"
+#include "platform/linux/LinuxRegistry.h"
+#include "platform/linux/PosixFile.h"
+
+namespace tolvane::platform {
+namespace {
+
+constexpr std::int32_t kInvalidProcedureCall = 5;
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// The base folders of the desktop's conventions count only when they are absolute.
+std::string AbsoluteEnvironment(const char* name) {
+    std::string value = Environment(name);
+    return !value.empty() && value.front() == '/' ? value : "";
+}
+
+struct UserEntry {
+    std::string name;
+    std::string home;
+};
+
+std::optional<UserEntry> LookUpUser(uid_t uid) {
+    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 1024);
+    for (;;) {
+        passwd entry{};
+        passwd* found = nullptr;
+        const int error = ::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found);
+        if (error == ERANGE && buffer.size() < (std::size_t{1} << 20)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (error != 0 || found == nullptr)
+            return std::nullopt;
+        return UserEntry{entry.pw_name ? entry.pw_name : "", entry.pw_dir ? entry.pw_dir : ""};
+    }
+}
+
+// A folder of this user's own under the temporary folder, for sessions without a runtime
+// folder: private, so that nobody else can hold or remove the single-instance lock.
+std::string PrivateTemporaryFolder() {
+    std::string base = Environment("TMPDIR");
+    if (base.empty())
+        base = "/tmp";
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    const std::string folder = base + "/tolvane-" + std::to_string(::geteuid());
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno == EEXIST) {
+        struct stat info {};
+        if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+            info.st_uid == ::geteuid()) {
+            ::chmod(folder.c_str(), 0700);
+        }
+    }
+    return folder;
+}
+
+std::string ExecutablePath() {
+    std::error_code error;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : path.string();
+}
+
+std::string SettingsKeyPath(const std::string& application, const std::string& section) {
+    return "Software\\VB and VBA Program Settings\\" + application + "\\" + section;
+}
+
+}  // namespace
+
+LinuxPaths LinuxPaths::FromEnvironment() {
+    std::string home = Environment("HOME");
+    if (home.empty()) {
+        if (const auto user = LookUpUser(::geteuid()))
+            home = user->home;
+    }
+    std::string config = AbsoluteEnvironment("XDG_CONFIG_HOME");
+    if (config.empty())
+        config = home + "/.config";
+
+    LinuxPaths paths;
+    paths.registryDir = Environment("TOLVANE_REGISTRY_DIR");
+    if (paths.registryDir.empty())
+        paths.registryDir = config + "/tolvane/registry";
+    paths.autostartDir = config + "/autostart";
+    paths.runtimeDir = AbsoluteEnvironment("XDG_RUNTIME_DIR");
+    if (paths.runtimeDir.empty())
+        paths.runtimeDir = PrivateTemporaryFolder();
+    paths.programFolder = Environment("TOLVANE_HOME");
+    paths.programFilesFolder = Environment("ProgramFiles");
+    if (paths.programFilesFolder.empty())
+        paths.programFilesFolder = "/opt";
+    return paths;
+}
+
+std::unique_ptr<Platform> CreatePlatform() {
+    return std::make_unique<LinuxPlatform>(LinuxPaths::FromEnvironment());
+}
+
+LinuxPlatform::LinuxPlatform(LinuxPaths paths)
+    : paths_(std::move(paths)),
+      registry_(std::make_unique<LinuxRegistry>(paths_.registryDir, paths_.autostartDir)) {}
+
+LinuxPlatform::~LinuxPlatform() {
+    if (instanceLock_ >= 0)
+        ::close(instanceLock_);
+}
+
+Registry& LinuxPlatform::registry() {
+    return *registry_;
+}
+
+std::string LinuxPlatform::GetPrivateProfileString(const std::string& section,
+                                                   const std::string& key,
+                                                   const std::string& defaultValue,
+                                                   const std::string& file) {
+    const auto bytes = posix::ReadWholeFile(file);
+    return ProfileValue(bytes ? *bytes : std::string(), section, key, defaultValue);
+}
+
+bool LinuxPlatform::WritePrivateProfileString(const std::string& section, const std::string& key,
+                                              const std::string& value, const std::string& file) {
+    const auto bytes = posix::ReadWholeFile(file);
+    // A file that exists but cannot be read must not be replaced by one holding only this key.
+    if (!bytes && errno != ENOENT)
+        return false;
+    return posix::ReplaceFile(
+        file, ProfileWithValue(bytes ? *bytes : std::string(), section, key, value), 0666);
+}
+
+void LinuxPlatform::SaveSetting(const std::string& application, const std::string& section,
+                                const std::string& key, const std::string& value) {
+    if (application.empty() || section.empty()) {
+        throw Failure(kInvalidProcedureCall, "Tolvane",
+                      "No se puede guardar la configuración \"" + key +
+                          "\": faltan la aplicación o la sección");
+    }
+    RegistryKey handle = 0;
+    long status = registry_->CreateKey(RegistryRoot::CurrentUser,
+                                       SettingsKeyPath(application, section), handle);
+    if (status == kSuccess) {
+        status = registry_->SetValue(handle, key, kRegSz, value + '\0');
+        registry_->CloseKey(handle);
+    }
+    if (status != kSuccess) {
+        throw Failure(kInvalidProcedureCall, "Tolvane",
+                      "No se puede guardar la configuración " + application + "\\" + section +
+                          "\\" + key + " en el archivo del registro " +
+                          registry_->RootFile(RegistryRoot::CurrentUser));
+    }
+}
+
+std::string LinuxPlatform::GetSetting(const std::string& application, const std::string& section,
+                                      const std::string& key, const std::string& defaultValue) {
+    RegistryKey handle = 0;
+    if (registry_->OpenKey(RegistryRoot::CurrentUser, SettingsKeyPath(application, section),
+                           kKeyAllAccessButDelete, handle) != kSuccess) {
+        return defaultValue;
+    }
+    std::uint32_t type = 0;
+    std::uint32_t size = std::numeric_limits<std::uint32_t>::max();
+    std::string data;
+    const long status = registry_->QueryValue(handle, key, type, size, &data);
+    registry_->CloseKey(handle);
+    if (status != kSuccess || type != kRegSz)
+        return defaultValue;
+    return data.substr(0, data.find('\0'));
+}
+
+std::optional<std::string> LinuxPlatform::LogonName() {
+    const auto user = LookUpUser(::geteuid());
+    if (!user || user->name.empty())
+        return std::nullopt;
+    return user->name;
+}
+
+bool LinuxPlatform::PreviousInstanceRunning() {
+    if (instanceLock_ >= 0)
+        return false;
+    posix::MakeFolders(paths_.runtimeDir, 0700);
+    const std::string path = paths_.runtimeDir + "/tolvane.lock";
+    // The lock goes with the descriptor, so a crashed instance never blocks the next start.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Without a lock file there is no telling; this instance runs.
+    if (fd < 0)
+        return false;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        const bool heldByAnother = errno == EWOULDBLOCK;
+        ::close(fd);
+        return heldByAnother;
+    }
+    instanceLock_ = fd;
+    return false;
+}
+
+std::string LinuxPlatform::ProgramFolder() {
+    std::string folder = paths_.programFolder;
+    if (folder.empty()) {
+        const std::string executable = ExecutablePath();
+        const std::size_t slash = executable.rfind('/');
+        folder = slash == std::string::npos ? std::string() : executable.substr(0, slash);
+    }
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+std::string LinuxPlatform::ExecutableName() {
+    const std::string executable = ExecutablePath();
+    return executable.substr(executable.rfind('/') + 1);
+}
+
+std::string LinuxPlatform::ProgramFilesFolder() {
+    return paths_.programFilesFolder;
+}
+
+}  // namespace tolvane::platform

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace tolvane::platform {
+
+class LinuxRegistry;
+
+// Where the Linux backend keeps what Windows keeps in its own stores.
+struct LinuxPaths {
+    std::string registryDir;    // HKEY_LOCAL_MACHINE.reg, HKEY_CURRENT_USER.reg
+    std::string autostartDir;   // stands for HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run
+    std::string runtimeDir;     // the single-instance lock
+    std::string programFolder;  // empty: the executable's own folder
+    std::string programFilesFolder;  // the system's folder for installed programs
+
+    // $TOLVANE_REGISTRY_DIR (default $XDG_CONFIG_HOME/tolvane/registry),
+    // $XDG_CONFIG_HOME/autostart, $XDG_RUNTIME_DIR (else a per-user folder under the
+    // temporary folder), $TOLVANE_HOME, $ProgramFiles (default /opt).
+    static LinuxPaths FromEnvironment();
+};
+
+class LinuxPlatform final : public Platform {
+  public:
+    explicit LinuxPlatform(LinuxPaths paths);
+    ~LinuxPlatform() override;
+
+    Registry& registry() override;
+    std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                        const std::string& defaultValue,
+                                        const std::string& file) override;
+    bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                                   const std::string& value, const std::string& file) override;
+    void SaveSetting(const std::string& application, const std::string& section,
+                     const std::string& key, const std::string& value) override;
+    std::string GetSetting(const std::string& application, const std::string& section,
+                           const std::string& key, const std::string& defaultValue) override;
+    std::optional<std::string> LogonName() override;
+    bool PreviousInstanceRunning() override;
+    std::string ProgramFolder() override;
+    std::string ExecutableName() override;
+    std::string ProgramFilesFolder() override;
+    char PathSeparator() const override { return '/'; }
+
+    const LinuxPaths& paths() const { return paths_; }
+
+  private:
+    LinuxPaths paths_;
+    std::unique_ptr<LinuxRegistry> registry_;
+    int instanceLock_ = -1;  // the single-instance lock, held until the object goes
+};
+
+}  // namespace tolvane::platform

@@ -1,0 +1,168 @@
+#include "startup/Program.h"
+
+#include <memory>
+
+#include "common/Failure.h"
+#include "common/Numbers.h"
+#include "common/Text.h"
+#include "common/Version.h"
+#include "components/ComponentFactory.h"
+#include "config/Registry.h"
+#include "config/SettingsLoader.h"
+#include "platform/Platform.h"
+
+namespace tolvane::startup {
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr const char* kPattern = "C*.RET";
+constexpr std::uint32_t kNifMessageIconTip = 7;
+constexpr std::uint32_t kNotifyIconDataSize = 88;
+constexpr double kMaxInterval = 65535;
+
+const char* const kMsgFrecuencia =
+    "Debe configurar la frecuencia del procedimiento en el archivo INI";
+const char* const kMsgSinCopia = "Debe configurar los directorio de copia";
+const char* const kMsgCancelado =
+    "Se cancelo el inicio de Tolvane. Programa que levanta los despachos RET del Sistema Maria. "
+    "Vuelva a iniciarlo en INCIO --> PROGRAMAS --> INICIO --> TOLVANE";
+
+std::string RetryMessage(const std::string& folder) {
+    return std::string("No puede acceder a la ruta \"") + folder +
+           "\" VERIFIQUE SI PUEDE ACCEDER A ESA CARPETA " + kCrLf + "revise el archivo config.ini" +
+           kCrLf + kCrLf + "Desea Reintenar acceder?";
+}
+
+std::string MissingSecondFolderMessage(const std::string& folder) {
+    return "No existe la ruta " + folder + kCrLf + "verifique el archivo config.ini";
+}
+
+}  // namespace
+
+void Timer::setInterval(double milliseconds) {
+    if (!(milliseconds >= 0 && milliseconds <= kMaxInterval)) {
+        throw Failure(failure_number::kInvalidPropertyValue, "Timer1",
+                      "Valor de propiedad no válido: el intervalo del temporizador debe estar "
+                      "entre 0 y 65535 milisegundos");
+    }
+    interval_ = static_cast<unsigned>(milliseconds);
+    window_.SetTimer(interval_, enabled_);
+}
+
+void Timer::setEnabled(bool enabled) {
+    enabled_ = enabled;
+    window_.SetTimer(interval_, enabled_);
+}
+
+std::string TipText(const std::string& firstBackupFolder) {
+    return "Tolvane version " + std::to_string(version::kMajor) + "." +
+           std::to_string(version::kMinor) + "." + std::to_string(version::kRevision) + " " +
+           version::kFileDescription + " - " + firstBackupFolder + std::string(1, '\0');
+}
+
+std::array<char, 64> TipField(const std::string& tip) {
+    std::array<char, 64> field;
+    field.fill(' ');
+    const std::string bytes = text::Utf8ToLatin1(tip);
+    for (std::size_t i = 0; i < field.size() && i < bytes.size(); ++i)
+        field[i] = bytes[i];
+    return field;
+}
+
+Program::Program(platform::Platform& os, components::ComponentFactory& factory, ui::Window& window)
+    : context_(os, factory), window_(window), lst_(window), timer_(window) {}
+
+Program::~Program() = default;
+
+StartupOutcome Program::Main() {
+    platform::Platform& os = context_.os;
+    if (os.PreviousInstanceRunning())
+        return StartupOutcome::PreviousInstance;
+
+    RegisterRunValue();
+
+    const std::unique_ptr<components::Disk> disk =
+        context_.factory.Create<components::Disk>(components::kDisk);
+
+    config::LeerINI(context_);
+
+    FillIconoBandeja();
+    window_.NotifyIcon(ui::kNimAdd, iconoBandeja_);
+    iconAdded_ = true;
+
+    lst_.setPattern(kPattern);
+    lst_.setPath(context_.settings.RutaKitOut);
+    lst_.Refresh();
+
+    const double period = LeadingNumber(context_.settings.MILISEGUNDOS);
+    if (period == 0) {
+        window_.MessageBox(kMsgFrecuencia, ui::kMbOk | ui::kMbIconExclamation);
+        return StartupOutcome::Idle;
+    }
+    timer_.setInterval(RoundHalfEven(period));
+
+    if (!CheckFirstBackupFolder(*disk)) {
+        window_.MessageBox(kMsgCancelado, ui::kMbOk | ui::kMbIconStop);
+        Form_Terminate();
+        return StartupOutcome::Cancelled;
+    }
+
+    const std::string& ruta2 = context_.settings.RUTA2;
+    if (!text::TrimSpaces(ruta2).empty() && !disk->ExisteCarpeta(ruta2)) {
+        window_.MessageBox(MissingSecondFolderMessage(ruta2), ui::kMbOk | ui::kMbIconExclamation);
+        return StartupOutcome::Idle;
+    }
+
+    timer_.setEnabled(true);
+    return StartupOutcome::Running;
+}
+
+void Program::RegisterRunValue() {
+    platform::Platform& os = context_.os;
+    const std::string current = config::RegValueText(config::LeerRegistro(
+        os.registry(), platform::RegistryRoot::LocalMachine, kRunKey, kRunValue));
+    if (!current.empty())
+        return;
+    // A failed write is not reported: the next start tries again.
+    config::EscribirRegistro(os.registry(), platform::RegistryRoot::LocalMachine, kRunKey,
+                             kRunValue, context_.ProgramFile(os.ExecutableName()),
+                             platform::kRegSz);
+}
+
+void Program::FillIconoBandeja() {
+    iconoBandeja_.cbSize = kNotifyIconDataSize;
+    iconoBandeja_.hWnd = window_.WindowHandle();
+    iconoBandeja_.uID = 1;
+    iconoBandeja_.uFlags = kNifMessageIconTip;
+    iconoBandeja_.uCallbackMessage = ui::kWmMouseMove;
+    iconoBandeja_.hIcon = window_.IconHandle();
+    iconoBandeja_.szTip = TipField(TipText(context_.settings.RUTA1));
+}
+
+bool Program::CheckFirstBackupFolder(components::Disk& disk) {
+    const std::string& ruta1 = context_.settings.RUTA1;
+    if (ruta1.empty()) {
+        window_.MessageBox(kMsgSinCopia, ui::kMbOk | ui::kMbIconExclamation);
+        return true;
+    }
+    while (!disk.ExisteCarpeta(ruta1)) {
+        const int answer =
+            window_.MessageBox(RetryMessage(ruta1), ui::kMbYesNo | ui::kMbIconExclamation);
+        if (answer == ui::kIdNo)
+            return false;
+    }
+    return true;
+}
+
+void Program::Timer1_Timer() {
+    config::LeerINI(context_);
+}
+
+void Program::Form_Terminate() {
+    if (!iconAdded_)
+        return;
+    window_.NotifyIcon(ui::kNimDelete, iconoBandeja_);
+    iconAdded_ = false;
+}
+
+}  // namespace tolvane::startup

@@ -1,0 +1,129 @@
+// Entry point: picks the front-end, runs start-up and keeps the program resident.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "common/Failure.h"
+#include "common/Version.h"
+#include "components/ComponentFactory.h"
+#include "platform/Platform.h"
+#include "startup/Program.h"
+#include "ui/headless/HeadlessWindow.h"
+
+namespace {
+
+// Exit statuses of the program.
+constexpr int kExitOk = 0;
+constexpr int kExitPassFailed = 1;
+constexpr int kExitNotRunning = 2;
+constexpr int kExitUntrapped = 3;
+constexpr int kExitUsage = 64;
+
+int stopPipe[2] = {-1, -1};
+
+extern "C" void RequestStop(int) {
+    const char byte = 1;
+    // Nothing useful can be done if the pipe is full: a stop is already pending then.
+    [[maybe_unused]] const auto written = ::write(stopPipe[1], &byte, 1);
+}
+
+void InstallStopHandlers() {
+    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("tolvane: pipe");
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: tolvane [--headless] [--once]\n"
+           "       tolvane --help | --version\n"
+           "\n"
+           "Watches the customs kit's output folder and, for every dispatch, completes it from\n"
+           "the operations database, records it, uploads it and backs up the kit's files.\n"
+           "\n"
+           "  --headless  run without windows: messages go to standard error, and a Yes/No\n"
+           "              question is asked on the terminal (answered No without one)\n"
+           "  --once      start up, run one timer tick at once, then exit\n"
+           "  --help      show this help and exit\n"
+           "  --version   show the version and exit\n"
+           "\n"
+           "Exit status with --once: 0 the tick ran cleanly, 1 a pass reported a failure,\n"
+           "2 start-up left the program idle or was cancelled, 3 an untrapped failure.\n"
+           "A second instance exits 0 at once.\n";
+}
+
+struct Options {
+    bool headless = false;
+    bool once = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage(std::cout);
+            return kExitOk;
+        }
+        if (arg == "--version") {
+            std::cout << "tolvane " << tolvane::version::kMajor << '.' << tolvane::version::kMinor
+                      << '.' << tolvane::version::kRevision << '\n';
+            return kExitOk;
+        }
+        if (arg == "--headless") {
+            options.headless = true;
+        } else if (arg == "--once") {
+            options.once = true;
+        } else {
+            std::cerr << "tolvane: unknown option '" << arg << "'\n";
+            PrintUsage(std::cerr);
+            return kExitUsage;
+        }
+    }
+
+    InstallStopHandlers();
+
+    tolvane::ui::HeadlessWindow window(std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1);
+    try {
+        const auto os = tolvane::platform::CreatePlatform();
+        tolvane::components::ComponentFactory factory;
+        tolvane::components::RegisterStandardComponents(factory, *os);
+        tolvane::startup::Program program(*os, factory, window);
+
+        switch (program.Main()) {
+            case tolvane::startup::StartupOutcome::PreviousInstance:
+                return kExitOk;
+            case tolvane::startup::StartupOutcome::Cancelled:
+                return kExitNotRunning;
+            case tolvane::startup::StartupOutcome::Idle:
+                if (options.once)
+                    return kExitNotRunning;
+                break;
+            case tolvane::startup::StartupOutcome::Running:
+                if (options.once) {
+                    program.Timer1_Timer();
+                    program.Form_Terminate();
+                    return program.failuresReported() > 0 ? kExitPassFailed : kExitOk;
+                }
+                break;
+        }
+        window.RunLoop(stopPipe[0], [&program] { program.Timer1_Timer(); });
+        program.Form_Terminate();
+        return kExitOk;
+    } catch (...) {
+        window.ReportUntrappedFailure(tolvane::CurrentFailure());
+        return kExitUntrapped;
+    }
+}

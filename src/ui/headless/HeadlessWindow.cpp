@@ -1,0 +1,96 @@
+#include "ui/headless/HeadlessWindow.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <istream>
+#include <ostream>
+
+#include "common/Failure.h"
+#include "common/Text.h"
+
+namespace tolvane::ui {
+
+HeadlessWindow::HeadlessWindow(std::ostream& messages, std::istream& answers, bool interactive)
+    : messages_(messages), answers_(answers), interactive_(interactive) {}
+
+std::uintptr_t HeadlessWindow::WindowHandle() {
+    created_ = true;
+    return 1;
+}
+
+void HeadlessWindow::NotifyIcon(std::uint32_t message, const NotifyIconData&) {
+    if (message == kNimAdd)
+        iconShown_ = true;
+    if (message == kNimDelete)
+        iconShown_ = false;
+}
+
+void HeadlessWindow::SetLabel(int index, const std::string& text) {
+    labels_[index == 0 ? 0 : 1] = text;
+}
+
+void HeadlessWindow::SetTimer(unsigned intervalMs, bool enabled) {
+    interval_ = intervalMs;
+    enabled_ = enabled;
+    deadline_ = Clock::now() + std::chrono::milliseconds(intervalMs);
+}
+
+void HeadlessWindow::WriteBlock(const std::string& text) {
+    messages_ << "Tolvane: " << text::ReplaceAll(text, "\r\n", "\n") << '\n';
+    messages_.flush();
+}
+
+int HeadlessWindow::MessageBox(const std::string& text, int style) {
+    WriteBlock(text);
+    if ((style & 0x0F) != kMbYesNo)
+        return kIdOk;
+    if (!interactive_) {
+        messages_ << "Tolvane: (sin terminal: se responde No)\n";
+        messages_.flush();
+        return kIdNo;
+    }
+    for (;;) {
+        messages_ << "[S/N] ";
+        messages_.flush();
+        std::string line;
+        if (!std::getline(answers_, line))
+            return kIdNo;
+        const std::string answer = text::ToLowerAscii(text::TrimBlanks(line));
+        if (answer == "s" || answer == "si" || answer == "sí" || answer == "y" || answer == "yes")
+            return kIdYes;
+        if (answer == "n" || answer == "no")
+            return kIdNo;
+    }
+}
+
+void HeadlessWindow::ReportUntrappedFailure(const Failure& failure) {
+    WriteBlock("Error en tiempo de ejecución " + std::to_string(failure.number()) + ":\r\n" +
+               failure.description());
+}
+
+void HeadlessWindow::RunLoop(int wakeFd, const std::function<void()>& onTick) {
+    for (;;) {
+        int timeout = -1;
+        if (enabled_ && interval_ > 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+            timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+        }
+        pollfd wake{wakeFd, POLLIN, 0};
+        const int ready = ::poll(&wake, 1, timeout);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready > 0)
+            return;
+        if (enabled_ && interval_ > 0 && Clock::now() >= deadline_) {
+            // A periodic timer: the next period starts now unless the tick restarts it.
+            deadline_ = Clock::now() + std::chrono::milliseconds(interval_);
+            onTick();
+        }
+    }
+}
+
+}  // namespace tolvane::ui

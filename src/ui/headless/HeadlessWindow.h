@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "ui/Window.h"
+
+namespace tolvane::ui {
+
+// The main window without a display: message boxes go to a stream as "Tolvane: " blocks, a
+// Yes/No question is asked on the terminal when there is one (answered No otherwise), and the
+// timer runs in the program's own loop.
+class HeadlessWindow final : public Window {
+  public:
+    // `answers` is read for Yes/No questions only when `interactive`.
+    HeadlessWindow(std::ostream& messages, std::istream& answers, bool interactive);
+
+    std::uintptr_t WindowHandle() override;
+    std::uintptr_t IconHandle() override { return 1; }
+    void NotifyIcon(std::uint32_t message, const NotifyIconData& data) override;
+    void SetLabel(int index, const std::string& text) override;
+    void SetProgress(float value) override { progress_ = value; }
+    void ShowFileList(const std::vector<std::string>& names) override { files_ = names; }
+    void SetTimer(unsigned intervalMs, bool enabled) override;
+    void DoEvents() override {}
+    int MessageBox(const std::string& text, int style) override;
+    void ReportUntrappedFailure(const Failure& failure) override;
+
+    // Runs ticks while the timer is enabled until a byte arrives on `wakeFd` (the stop
+    // request). A tick in progress always finishes first.
+    void RunLoop(int wakeFd, const std::function<void()>& onTick);
+
+    bool iconShown() const { return iconShown_; }
+    const std::string& label(int index) const { return labels_[index == 0 ? 0 : 1]; }
+    float progress() const { return progress_; }
+    const std::vector<std::string>& files() const { return files_; }
+    unsigned timerInterval() const { return interval_; }
+    bool timerEnabled() const { return enabled_; }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    void WriteBlock(const std::string& text);
+
+    std::ostream& messages_;
+    std::istream& answers_;
+    bool interactive_;
+    bool created_ = false;
+    bool iconShown_ = false;
+    std::string labels_[2] = {"...", "..."};
+    float progress_ = 0;
+    std::vector<std::string> files_;
+    unsigned interval_ = 0;
+    bool enabled_ = false;
+    Clock::time_point deadline_{};
+};
+
+}  // namespace tolvane::ui

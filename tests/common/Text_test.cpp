@@ -1,0 +1,75 @@
+#include "common/Text.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Numbers.h"
+
+namespace tolvane {
+namespace {
+
+TEST(Latin1, EveryByteSurvivesTheTripThroughUtf8) {
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
+    const std::string utf8 = text::Latin1ToUtf8(all);
+    EXPECT_TRUE(text::IsValidUtf8(utf8));
+    EXPECT_EQ(text::Utf8ToLatin1(utf8), all);
+    EXPECT_EQ(text::Latin1ToUtf8("\xE9"), "é");
+}
+
+TEST(Latin1, CharactersBeyondItAreReplacedAndBrokenUtf8IsKept) {
+    EXPECT_EQ(text::Utf8ToLatin1("a€b"), "a?b");
+    EXPECT_EQ(text::Utf8ToLatin1("Ñandú"),
+              "\xD1"
+              "and\xFA");
+    // A stray Latin-1 byte inside UTF-8 text is not dropped.
+    EXPECT_EQ(text::Utf8ToLatin1("a\xE9z"), "a\xE9z");
+}
+
+TEST(Utf8, ValidityRefusesOverlongAndSurrogateForms) {
+    EXPECT_TRUE(text::IsValidUtf8("plain ñ €"));
+    EXPECT_FALSE(text::IsValidUtf8("\xC0\xAF"));      // overlong '/'
+    EXPECT_FALSE(text::IsValidUtf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(text::IsValidUtf8("\xE2\x82"));      // cut short
+    EXPECT_EQ(text::ToUtf8Lenient("caf\xE9"), "café");
+}
+
+TEST(Utf16, DecodesPairsAndReplacesLoneSurrogates) {
+    const std::string units("A\0\xF1\0=\xD8\0\xDE\0\xD8", 10);  // A ñ U+1F600 lone-high
+    EXPECT_EQ(text::Utf16LeToUtf8(units), "Añ\xF0\x9F\x98\x80\xEF\xBF\xBD");
+}
+
+TEST(Utf8, CharacterCountsAndPrefixesIgnoreContinuationBytes) {
+    EXPECT_EQ(text::CharCount("añb€"), 4u);
+    EXPECT_EQ(text::FirstChars("añb€", 2), "añ");
+    EXPECT_EQ(text::FirstChars("ab", 5), "ab");
+}
+
+TEST(ReplaceAll, DoesNotRescanWhatItPutIn) {
+    EXPECT_EQ(text::ReplaceAll("aaa", "a", "aa"), "aaaaaa");
+    EXPECT_EQ(text::ReplaceAll("XXXX", "XX", "Y"), "YY");
+    EXPECT_EQ(text::ReplaceAll("abc", "", "z"), "abc");
+}
+
+TEST(LeadingNumber, ReadsTheNumberAtTheStartLeniently) {
+    const struct {
+        const char* text;
+        double value;
+    } cases[] = {{"", 0},       {"abc", 0},      {"60000", 60000}, {" 6 0 0 ", 600},
+                 {"12abc", 12}, {"-3.5x", -3.5}, {"1e3", 1000},    {"2D2", 200},
+                 {"&H1F", 31},  {"&O17", 15},    {".5", 0.5},      {"1.2.3", 1.2},
+                 {"+7", 7},     {"-", 0},        {".", 0},         {"1e", 1}};
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value) << c.text;
+}
+
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
+    EXPECT_EQ(RoundHalfEven(0.5), 0);
+    EXPECT_EQ(RoundHalfEven(1.5), 2);
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(2.6), 3);
+    EXPECT_EQ(RoundHalfEven(-1.5), -2);
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,163 @@
+#include "config/SettingsLoader.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Context.h"
+#include "common/Failure.h"
+#include "support/TolvaneHome.h"
+
+namespace tolvane::config {
+namespace {
+
+class LeerINITest : public ::testing::Test {
+  protected:
+    LeerINITest() : context(home.os(), home.factory()) {}
+
+    std::string Stored(const std::string& key) {
+        return home.os().GetSetting("HISTORIAL", "FTP", key, "<none>");
+    }
+    void WriteKitOut(const std::string& valueLine) {
+        test::WriteFile(home.Registry() / "HKEY_LOCAL_MACHINE.reg",
+                        "Windows Registry Editor Version 5.00\n\n"
+                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n" +
+                            valueLine + "\n");
+    }
+
+    test::TolvaneHome home;
+    Context context;
+};
+
+TEST_F(LeerINITest, ReadsEveryKeyAndMirrorsUploadSettingsInTheUserStore) {
+    home.WriteConfigIni(
+        "; ajustes de la oficina\r\n"
+        "[opciones]\r\n"
+        "servidor = ftp.oficina.local \r\n"
+        "Usuario=\"despachos\"\r\n"
+        "PASSWORD=clave=con=iguales\r\n"
+        "DIRECTORIO=\r\n"
+        "RUTA=/no/se/usa/\r\n"
+        "RUTA1=/bck/uno/\r\n"
+        "RUTA2=/bck/dos\r\n"
+        "MILISEGUNDOS=60000\r\n");
+    LeerINI(context);
+
+    const Settings& s = context.settings;
+    EXPECT_EQ(s.SERVIDOR, "ftp.oficina.local");
+    EXPECT_EQ(s.USUARIO, "despachos");
+    EXPECT_EQ(s.PASSWORD, "clave=con=iguales");
+    EXPECT_EQ(s.DIRECTORIO, "");
+    EXPECT_EQ(s.RUTA1, "/bck/uno/");
+    EXPECT_EQ(s.RUTA2, "/bck/dos");  // taken as it is: no separator added
+    EXPECT_EQ(s.MILISEGUNDOS, "60000");
+    // RUTA is never read back: the watched folder comes from the kit or its default.
+    EXPECT_EQ(s.RutaKitOut, home.ProgramFiles().string() + "/KitMaria/out/");
+
+    EXPECT_EQ(Stored("SERVIDOR"), "ftp.oficina.local");
+    EXPECT_EQ(Stored("USUARIO"), "despachos");
+    EXPECT_EQ(Stored("PASSWORD"), "clave=con=iguales");
+    EXPECT_EQ(Stored("DIRECTORIO"), "");
+}
+
+TEST_F(LeerINITest, MissingFileEmptiesEverySettingAndTheStoredCopies) {
+    home.os().SaveSetting("HISTORIAL", "FTP", "USUARIO", "anterior");
+    context.settings.RUTA1 = "/viejo/";
+    LeerINI(context);
+    EXPECT_EQ(context.settings.RUTA1, "");
+    EXPECT_EQ(context.settings.MILISEGUNDOS, "");
+    EXPECT_EQ(Stored("USUARIO"), "");
+    EXPECT_EQ(Stored("SERVIDOR"), "");
+}
+
+TEST_F(LeerINITest, LongValuesYieldTheirFirst254Characters) {
+    home.WriteConfigIni("[Opciones]\nRUTA1=" + std::string(300, 'a') + "\n");
+    LeerINI(context);
+    EXPECT_EQ(context.settings.RUTA1, std::string(254, 'a'));
+}
+
+TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
+    const struct {
+        std::string line;
+        std::string expected;
+    } cases[] = {
+        {"\"KITOUT\"=\"/kit/salida\"", "/kit/salida"},
+        {"\"KITOUT\"=\"/kit/salida/\"", "/kit/salida/"},
+        {"\"KITOUT\"=dword:00000005", "5"},
+    };
+    for (const auto& c : cases) {
+        WriteKitOut(c.line);
+        LeerINI(context);
+        EXPECT_EQ(context.settings.RutaKitOut, c.expected) << c.line;
+    }
+}
+
+TEST(LeerINIDefaultFolder, ExactlyOneSeparatorBeforeKitMaria) {
+    for (const std::string suffix : {"", "/"}) {
+        test::TolvaneHome home;
+        auto paths = home.Paths();
+        paths.programFilesFolder += suffix;
+        platform::LinuxPlatform os(paths);
+        components::ComponentFactory factory;
+        components::RegisterStandardComponents(factory, os);
+        Context context(os, factory);
+        LeerINI(context);
+        EXPECT_EQ(context.settings.RutaKitOut, home.ProgramFiles().string() + "/KitMaria/out/")
+            << "program files folder '" << paths.programFilesFolder << "'";
+    }
+}
+
+TEST_F(LeerINITest, BrokerConfigurationMissingIsWrappedWithItsOwnSource) {
+    std::filesystem::remove(home.Program() / "QuillonConfig.ini");
+    try {
+        LeerINI(context);
+        FAIL() << "LeerINI must fail without the broker's configuration";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), -2146102393);
+        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Quillon.Broker");
+        EXPECT_NE(failure.description().find("QuillonConfig.ini"), std::string::npos)
+            << failure.description();
+    }
+}
+
+TEST_F(LeerINITest, ComponentThatCannotBeCreatedStopsTheLoad) {
+    home.factory().Unregister("Pellam.Disk");
+    try {
+        LeerINI(context);
+        FAIL() << "LeerINI must fail without Pellam.Disk";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), -2146102393);
+        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
+    }
+}
+
+// A disk whose program-files question fails, to stop the load at its last step.
+class DiskWithoutProgramFiles : public components::Disk {
+  public:
+    bool ExisteCarpeta(const std::string&) override { return true; }
+    bool ExisteArchivo(const std::string&) override { return true; }
+    void CopiarArchivo(const std::string&, const std::string&, bool) override {}
+    void EliminarArchivo(const std::string&, bool) override {}
+    std::string getDirectorioProgramFiles() override {
+        throw Failure(75, "Pellam.Disk", "sin carpeta de programas");
+    }
+};
+
+TEST_F(LeerINITest, SettingsReadBeforeAFailingStepKeepTheirNewValues) {
+    home.factory().Register("Pellam.Disk",
+                            [] { return std::make_unique<DiskWithoutProgramFiles>(); });
+    home.WriteConfigIni("[Opciones]\nUSUARIO=nuevo\nRUTA1=/r1/\n");
+    context.settings.RutaKitOut = "/anterior/";
+    try {
+        LeerINI(context);
+        FAIL() << "LeerINI must fail";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
+        EXPECT_EQ(failure.description(), "sin carpeta de programas");
+    }
+    EXPECT_EQ(context.settings.USUARIO, "nuevo");
+    EXPECT_EQ(context.settings.RUTA1, "/r1/");
+    // The registry read gave nothing, so the watched folder was already emptied.
+    EXPECT_EQ(context.settings.RutaKitOut, "");
+}
+
+}  // namespace
+}  // namespace tolvane::config

@@ -1,0 +1,218 @@
+#include "startup/Program.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Failure.h"
+#include "config/Registry.h"
+#include "support/ScriptedWindow.h"
+#include "support/TolvaneHome.h"
+
+namespace tolvane::startup {
+namespace {
+
+const char* const kFrecuencia = "Debe configurar la frecuencia del procedimiento en el archivo INI";
+
+class StartupTest : public ::testing::Test {
+  protected:
+    StartupTest() : program(home.os(), home.factory(), window) {
+        kit = home.Folder("kit/out");
+        bck1 = home.Folder("bck1");
+        bck2 = home.Folder("bck2");
+        test::WriteFile(home.Registry() / "HKEY_LOCAL_MACHINE.reg",
+                        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n"
+                        "\"KITOUT\"=\"" +
+                            kit + "\"\n");
+    }
+
+    void Configure(const std::string& period, const std::string& ruta1, const std::string& ruta2) {
+        home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=" + period + "\nRUTA1=" + ruta1 +
+                            "\nRUTA2=" + ruta2 + "\n");
+    }
+
+    std::string RunValue() {
+        return config::RegValueText(config::LeerRegistro(
+            home.os().registry(), platform::RegistryRoot::LocalMachine, kRunKey, kRunValue));
+    }
+
+    test::TolvaneHome home;
+    test::ScriptedWindow window;
+    Program program;
+    std::string kit, bck1, bck2;
+};
+
+TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {
+    std::filesystem::create_directories(home.Autostart());
+    test::WriteFile(kit + "C0001.RET", "");
+    test::WriteFile(kit + "c0000.ret", "");
+    test::WriteFile(kit + "I0001.RET", "");
+    Configure("60000", bck1, bck2);
+
+    EXPECT_EQ(program.Main(), StartupOutcome::Running);
+
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_EQ(window.timerInterval, 60000u);
+    EXPECT_EQ(window.files, (std::vector<std::string>{"c0000.ret", "C0001.RET"}));
+
+    ASSERT_TRUE(window.iconShown());
+    const ui::NotifyIconData& icon = window.lastIcon;
+    EXPECT_EQ(icon.cbSize, 88u);
+    EXPECT_EQ(icon.hWnd, 0x1234u);
+    EXPECT_EQ(icon.uID, 1u);
+    EXPECT_EQ(icon.uFlags, 7u);
+    EXPECT_EQ(icon.uCallbackMessage, 0x200u);
+    EXPECT_EQ(icon.hIcon, 0x5678u);
+    EXPECT_EQ(icon.ShownTip(),
+              std::string("Tolvane version 1.8.40 Generado 28-06-2010 - " + bck1).substr(0, 63));
+
+    // Registered to start at logon, as a desktop autostart entry running this executable.
+    EXPECT_EQ(RunValue(), home.Program().string() + "/" + home.os().ExecutableName());
+    EXPECT_TRUE(std::filesystem::exists(home.Autostart() / "BRENMOOR_TOLVANE.desktop"));
+}
+
+TEST_F(StartupTest, ExistingRunValueIsNeverRewritten) {
+    std::filesystem::create_directories(home.Autostart());
+    ASSERT_TRUE(config::EscribirRegistro(home.os().registry(), platform::RegistryRoot::LocalMachine,
+                                         kRunKey, kRunValue, std::string("/otra/carpeta/tolvane"),
+                                         platform::kRegSz));
+    Configure("1000", bck1, "");
+    program.Main();
+    EXPECT_EQ(RunValue(), "/otra/carpeta/tolvane");
+}
+
+TEST_F(StartupTest, PeriodIsReadLenientlyAndRoundedHalfToEven) {
+    const struct {
+        std::string text;
+        unsigned interval;
+    } cases[] = {{"1500", 1500},   {" 2 500 ", 2500}, {"1000.5", 1000},
+                 {"1001.5", 1002}, {"750ms", 750},    {"65535", 65535}};
+    for (const auto& c : cases) {
+        test::ScriptedWindow fresh;
+        Program p(home.os(), home.factory(), fresh);
+        Configure(c.text, bck1, "");
+        EXPECT_EQ(p.Main(), StartupOutcome::Running) << c.text;
+        EXPECT_EQ(fresh.timerInterval, c.interval) << c.text;
+    }
+}
+
+TEST_F(StartupTest, NoPeriodLeavesTheIconButNeverEnablesTheTimer) {
+    for (const std::string period : {"", "0", "cada minuto"}) {
+        test::ScriptedWindow fresh;
+        Program p(home.os(), home.factory(), fresh);
+        Configure(period, bck1, "");
+        EXPECT_EQ(p.Main(), StartupOutcome::Idle) << period;
+        ASSERT_EQ(fresh.boxes.size(), 1u);
+        EXPECT_EQ(fresh.boxes[0].text, kFrecuencia);
+        EXPECT_EQ(fresh.boxes[0].style, 48);
+        EXPECT_TRUE(fresh.iconShown());
+        EXPECT_FALSE(fresh.timerEnabled);
+    }
+}
+
+TEST_F(StartupTest, PeriodBeyondTheTimerIsAnUntrappedFailure) {
+    for (const std::string period : {"70000", "-5"}) {
+        test::ScriptedWindow fresh;
+        Program p(home.os(), home.factory(), fresh);
+        Configure(period, bck1, "");
+        try {
+            p.Main();
+            FAIL() << period;
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.number(), 380) << period;
+        }
+        EXPECT_FALSE(fresh.timerEnabled);
+    }
+}
+
+TEST_F(StartupTest, EmptyFirstBackupFolderIsReportedAndStartUpGoesOn) {
+    Configure("1000", "", "");
+    EXPECT_EQ(program.Main(), StartupOutcome::Running);
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "Debe configurar los directorio de copia");
+    EXPECT_EQ(window.boxes[0].style, 48);
+}
+
+TEST_F(StartupTest, YesRetriesTheFirstBackupFolderUntilItExists) {
+    const std::string missing = home.dir().prefix() + "bck-tarde/";
+    Configure("1000", missing, "");
+    window.answer = [&](const test::ScriptedWindow::Box&) {
+        if (window.boxes.size() == 3)
+            std::filesystem::create_directories(missing);
+        return ui::kIdYes;
+    };
+    EXPECT_EQ(program.Main(), StartupOutcome::Running);
+    ASSERT_EQ(window.boxes.size(), 3u);
+    EXPECT_EQ(window.boxes[0].style, 52);
+    EXPECT_EQ(window.boxes[0].text,
+              "No puede acceder a la ruta \"" + missing +
+                  "\" VERIFIQUE SI PUEDE ACCEDER A ESA CARPETA \r\nrevise el archivo "
+                  "config.ini\r\n\r\nDesea Reintenar acceder?");
+    EXPECT_TRUE(window.timerEnabled);
+}
+
+TEST_F(StartupTest, NoCancelsTheStartAndRemovesTheIcon) {
+    Configure("1000", home.dir().prefix() + "no-existe/", bck2);
+    EXPECT_EQ(program.Main(), StartupOutcome::Cancelled);
+    ASSERT_EQ(window.boxes.size(), 2u);
+    EXPECT_EQ(window.boxes[1].style, 16);
+    EXPECT_EQ(window.boxes[1].text,
+              "Se cancelo el inicio de Tolvane. Programa que levanta los despachos RET del "
+              "Sistema Maria. Vuelva a iniciarlo en INCIO --> PROGRAMAS --> INICIO --> TOLVANE");
+    EXPECT_EQ(window.iconMessages, (std::vector<std::uint32_t>{ui::kNimAdd, ui::kNimDelete}));
+    EXPECT_FALSE(window.timerEnabled);
+}
+
+TEST_F(StartupTest, SecondBackupFolderIsTestedOnlyWhenNotBlank) {
+    Configure("1000", bck1, "   ");
+    EXPECT_EQ(program.Main(), StartupOutcome::Running);
+    EXPECT_TRUE(window.boxes.empty());
+
+    test::ScriptedWindow fresh;
+    Program p(home.os(), home.factory(), fresh);
+    const std::string missing = home.dir().prefix() + "falta/";
+    Configure("1000", bck1, missing);
+    EXPECT_EQ(p.Main(), StartupOutcome::Idle);
+    ASSERT_EQ(fresh.boxes.size(), 1u);
+    EXPECT_EQ(fresh.boxes[0].text,
+              "No existe la ruta " + missing + "\r\nverifique el archivo config.ini");
+    EXPECT_TRUE(fresh.iconShown());
+    EXPECT_FALSE(fresh.timerEnabled);
+}
+
+TEST_F(StartupTest, MissingWatchedFolderFailsBeforeTheTimerRuns) {
+    std::filesystem::remove_all(kit);
+    Configure("1000", bck1, "");
+    try {
+        program.Main();
+        FAIL() << "a missing watched folder must fail";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), 76);
+    }
+    EXPECT_FALSE(window.timerEnabled);
+}
+
+TEST_F(StartupTest, TickReloadsTheSettings) {
+    Configure("1000", bck1, "");
+    ASSERT_EQ(program.Main(), StartupOutcome::Running);
+    home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=5\nRUTA1=" + bck2 + "\nSERVIDOR=nuevo\n");
+    program.Timer1_Timer();
+    EXPECT_EQ(program.context().settings.RUTA1, bck2);
+    EXPECT_EQ(program.context().settings.SERVIDOR, "nuevo");
+    // The period is set at start-up only.
+    EXPECT_EQ(window.timerInterval, 1000u);
+}
+
+TEST(TrayTip, IsCutToTheRecordsSixtyFourCharacters) {
+    const std::string tip = TipText(std::string(80, 'r'));
+    const auto field = TipField(tip);
+    EXPECT_EQ(std::string(field.begin(), field.end()), tip.substr(0, 64));
+
+    const auto shortField = TipField(TipText("/b/"));
+    const std::string expected = "Tolvane version 1.8.40 Generado 28-06-2010 - /b/";
+    EXPECT_EQ(std::string(shortField.begin(), shortField.begin() + 48), expected);
+    EXPECT_EQ(shortField[48], '\0');
+    EXPECT_EQ(shortField[63], ' ');
+}
+
+}  // namespace
+}  // namespace tolvane::startup

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tolvane::test {
+
+struct ProcessResult {
+    int exitStatus = -1;  // -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// A child process with extra environment variables; stdin is /dev/null.
+class ChildProcess {
+  public:
+    ChildProcess(const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& environment);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    void Signal(int signal) const;
+    // Waits for the end, at most `timeoutMs` (then kills it), and collects its output.
+    ProcessResult Wait(int timeoutMs = 30000);
+
+  private:
+    pid_t pid_ = -1;
+    std::string outPath_, errPath_;
+};
+
+ProcessResult RunProcess(const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& environment,
+                         int timeoutMs = 30000);
+
+}  // namespace tolvane::test

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/Window.h"
+
+namespace tolvane::test {
+
+// A window that records what the core shows and answers message boxes from a script.
+class ScriptedWindow : public ui::Window {
+  public:
+    struct Box {
+        std::string text;
+        int style;
+    };
+
+    // Answers a box; by default OK boxes give OK and questions give No.
+    std::function<int(const Box&)> answer;
+    // Runs at every yield, to act while the core waits.
+    std::function<void()> onDoEvents;
+
+    std::vector<Box> boxes;
+    std::vector<std::uint32_t> iconMessages;  // kNimAdd / kNimDelete, in order
+    ui::NotifyIconData lastIcon{};
+    std::string labels[2] = {"...", "..."};
+    std::vector<float> progressValues;
+    std::vector<std::string> files;
+    unsigned timerInterval = 0;
+    bool timerEnabled = false;
+    int yields = 0;
+    std::vector<std::string> failureReports;
+
+    bool iconShown() const;
+
+    std::uintptr_t WindowHandle() override { return 0x1234; }
+    std::uintptr_t IconHandle() override { return 0x5678; }
+    void NotifyIcon(std::uint32_t message, const ui::NotifyIconData& data) override;
+    void SetLabel(int index, const std::string& text) override { labels[index ? 1 : 0] = text; }
+    void SetProgress(float value) override { progressValues.push_back(value); }
+    void ShowFileList(const std::vector<std::string>& names) override { files = names; }
+    void SetTimer(unsigned intervalMs, bool enabled) override;
+    void DoEvents() override;
+    int MessageBox(const std::string& text, int style) override;
+    void ReportUntrappedFailure(const Failure& failure) override;
+};
+
+}  // namespace tolvane::test

@@ -1,0 +1,38 @@
+#include "support/TolvaneHome.h"
+
+namespace tolvane::test {
+
+TolvaneHome::TolvaneHome() {
+    for (const auto& folder : {Program(), Registry(), ProgramFiles(), dir_.path() / "runtime"}) {
+        std::filesystem::create_directories(folder);
+    }
+    WriteFile(Program() / "QuillonConfig.ini",
+              "[INTERNOS]\nConnectionString=Driver=SQLite3;Database=" +
+                  (Program() / "internos.db").string() +
+                  "\n[HISTORIAL]\nConnectionString=Driver=SQLite3;Database=" +
+                  (Program() / "historial.db").string() + "\n");
+    os_ = std::make_unique<platform::LinuxPlatform>(Paths());
+    components::RegisterStandardComponents(factory_, *os_);
+}
+
+std::string TolvaneHome::Folder(const std::string& relative) const {
+    const auto folder = dir_.path() / relative;
+    std::filesystem::create_directories(folder);
+    return folder.string() + "/";
+}
+
+void TolvaneHome::WriteConfigIni(const std::string& content) const {
+    WriteFile(Program() / "Config.ini", content);
+}
+
+platform::LinuxPaths TolvaneHome::Paths() const {
+    platform::LinuxPaths paths;
+    paths.registryDir = Registry().string();
+    paths.autostartDir = Autostart().string();
+    paths.runtimeDir = (dir_.path() / "runtime").string();
+    paths.programFolder = Program().string();
+    paths.programFilesFolder = ProgramFiles().string();
+    return paths;
+}
+
+}  // namespace tolvane::test
