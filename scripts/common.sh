@@ -7,6 +7,8 @@ TOLVANE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 TOLVANE_PACKAGES=(
     g++ cmake ninja-build pkg-config
     libgtest-dev
+    unixodbc-dev unixodbc libsqliteodbc odbc-postgresql postgresql sqlite3
+    libcurl4-openssl-dev python3-pyftpdlib
 )
 
 ensure_packages() {

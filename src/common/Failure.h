@@ -28,8 +28,11 @@ class Failure : public std::exception {
 
 // Well-known numbers.
 namespace failure_number {
-inline constexpr std::int32_t kArchivarXML = 1119111;  // also FormatFechaSQL, getFechaAltaById
-inline constexpr std::int32_t kLeerINI = -2146102393;  // also SubirArchivo
+inline constexpr std::int32_t kArchivarXML = 1119111;
+inline constexpr std::int32_t kFormatFechaSQL = 1119111;
+inline constexpr std::int32_t kGetFechaAltaById = 1119111;
+inline constexpr std::int32_t kLeerINI = -2146102393;
+inline constexpr std::int32_t kSubirArchivo = -2146102393;
 inline constexpr std::int32_t kMoverArchivo = -2147218070;
 inline constexpr std::int32_t kCannotCreateComponent = 429;
 inline constexpr std::int32_t kInvalidPropertyValue = 380;

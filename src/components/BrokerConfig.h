@@ -7,9 +7,12 @@
 namespace tolvane::components {
 
 namespace broker_failure {
-inline constexpr std::int32_t kUnknownEntity = 3265;  // no such item in the configuration
-inline constexpr std::int32_t kNotAvailable = 3704;   // the connection cannot be opened
-inline constexpr std::int32_t kNoParameters = 3709;   // used before LoadParameters
+inline constexpr std::int32_t kUnknownEntity = 3265;    // no such item in the configuration
+inline constexpr std::int32_t kNotAvailable = 3704;     // the connection cannot be opened
+inline constexpr std::int32_t kNoParameters = 3709;     // used before LoadParameters
+inline constexpr std::int32_t kNoCurrentRecord = 3021;  // a query without rows was read
+inline constexpr std::int32_t kNoSuchColumn = 3265;     // the row has no column of that name
+inline constexpr std::int32_t kDatabase = -2147467259;  // the driver or the database failed
 }  // namespace broker_failure
 
 // The configuration file of Quillon.Broker, "QuillonConfig.ini": one section per entity whose

@@ -9,6 +9,8 @@
 #include <string>
 #include <variant>
 
+#include "common/DateTime.h"
+
 namespace tolvane::components {
 
 class Component {
@@ -39,11 +41,7 @@ class TextFile : public Component {
     virtual void Cerrar_Archivo() = 0;
 };
 
-struct DbDate {
-    int year = 0, month = 0, day = 0;
-    int hour = 0, minute = 0, second = 0;
-    friend bool operator==(const DbDate&, const DbDate&) = default;
-};
+using DbDate = DateTime;
 
 // One column of the current row: null, text, a whole number, a real number or a date.
 using DbValue = std::variant<std::monostate, std::string, std::int64_t, double, DbDate>;

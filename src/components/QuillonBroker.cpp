@@ -4,6 +4,7 @@
 
 #include "common/Failure.h"
 #include "common/Text.h"
+#include "components/odbc/OdbcConnection.h"
 #include "platform/Platform.h"
 
 namespace tolvane::components {
@@ -43,10 +44,9 @@ Connection& QuillonBroker::getDataConnectionByEntity(const std::string& entity) 
 }
 
 std::unique_ptr<Connection> QuillonBroker::OpenConnection(const std::string& entity,
-                                                          const std::string&) {
-    throw Failure(
-        broker_failure::kNotAvailable, kSource,
-        "La conexión a datos no está disponible en esta versión (entidad " + entity + ")");
+                                                          const std::string& connectionString) {
+    return std::make_unique<odbc::OdbcConnection>(entity, connectionString,
+                                                  odbc::ConnectionPool::Shared());
 }
 
 }  // namespace tolvane::components

@@ -36,8 +36,9 @@ class QuillonBroker : public Broker {
     std::string ParametersPath() const;
 
   protected:
-    // Where the database driver plugs in: opens the entity's connection from its connection
-    // string. This build has no driver and fails (3704).
+    // Opens the entity's connection from its ODBC connection string, borrowing a connection
+    // of the process-wide pool (odbc::ConnectionPool::Shared) until the broker goes. Fails
+    // (3704) with the driver's message when no connection can be had.
     virtual std::unique_ptr<Connection> OpenConnection(const std::string& entity,
                                                        const std::string& connectionString);
 

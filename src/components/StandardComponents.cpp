@@ -4,6 +4,7 @@
 #include "components/Disk.h"
 #include "components/QuillonBroker.h"
 #include "components/TextFile.h"
+#include "components/uploader/CurlUploader.h"
 
 namespace tolvane::components {
 
@@ -13,6 +14,7 @@ void RegisterStandardComponents(ComponentFactory& factory, platform::Platform& o
     factory.Register(kDisk, [&os] { return std::make_unique<LocalDisk>(os); });
     factory.Register(kTextFile, [] { return std::make_unique<LocalTextFile>(); });
     factory.Register(kBroker, [&os] { return std::make_unique<QuillonBroker>(os); });
+    factory.Register(kUploader, [] { return std::make_unique<CurlUploader>(); });
 }
 
 }  // namespace tolvane::components

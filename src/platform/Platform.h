@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+#include "common/DateTime.h"
+
 namespace tolvane::platform {
 
 enum class RegistryRoot : std::uint32_t {
@@ -90,6 +92,12 @@ class Platform {
     virtual std::string ProgramFilesFolder() = 0;
 
     virtual char PathSeparator() const = 0;
+
+    // The platform's date recognition under the user's regional settings: the date a text
+    // stands for, or nothing when it is no date.
+    virtual std::optional<DateTime> RecognizeDate(const std::string& text) = 0;
+    // The general date form: the user's short date, with the time only when not midnight.
+    virtual std::string GeneralDate(const DateTime& value) = 0;
 };
 
 // The backend of the platform the program was built for, configured from the environment.

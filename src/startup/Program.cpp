@@ -9,6 +9,8 @@
 #include "components/ComponentFactory.h"
 #include "config/Registry.h"
 #include "config/SettingsLoader.h"
+#include "dispatch/ArchivarXML.h"
+#include "distribution/Distribution.h"
 #include "platform/Platform.h"
 
 namespace tolvane::startup {
@@ -22,6 +24,7 @@ constexpr double kMaxInterval = 65535;
 
 const char* const kMsgFrecuencia =
     "Debe configurar la frecuencia del procedimiento en el archivo INI";
+const char* const kMsgAguarde = "Por favor aguarde unos instantes...";
 const char* const kMsgSinCopia = "Debe configurar los directorio de copia";
 const char* const kMsgCancelado =
     "Se cancelo el inicio de Tolvane. Programa que levanta los despachos RET del Sistema Maria. "
@@ -154,8 +157,74 @@ bool Program::CheckFirstBackupFolder(components::Disk& disk) {
     return true;
 }
 
+std::string DispatchShown(const std::string& name) {
+    if (name.size() >= 20)
+        return name.substr(name.size() - 20, 16);
+    return name.substr(0, 16);
+}
+
 void Program::Timer1_Timer() {
     config::LeerINI(context_);
+    Procesar();
+}
+
+void Program::Procesar() {
+    std::unique_ptr<components::Disk> disk;
+    try {
+        disk = context_.factory.Create<components::Disk>(components::kDisk);
+        timer_.setEnabled(false);
+        lst_.setPattern(kPattern);
+        lst_.setPath(context_.settings.RutaKitOut);
+        lst_.Refresh();
+        window_.DoEvents();
+
+        const int last = lst_.ListCount() - 1;
+        for (int i = 0; i <= last; ++i) {
+            if (stopRequested_ && stopRequested_())
+                break;
+            const std::string name = lst_.List(i);
+            window_.SetLabel(0,
+                             "Procesando Archivo " + name.substr(0, 1) + "-" + DispatchShown(name));
+            window_.DoEvents();
+            window_.SetLabel(1, kMsgAguarde);
+            window_.DoEvents();
+            window_.SetProgress(static_cast<float>((100.0 / lst_.ListCount()) * (i + 1)));
+            window_.DoEvents();
+
+            context_.RutaXMLCaratula.clear();
+            context_.RutaXMLItems.clear();
+            // A file that went since the listing is skipped without a word.
+            if (disk->ExisteArchivo(context_.settings.RutaKitOut + name)) {
+                context_.EsLAPI = false;
+                dispatch::ArchivarXML(context_, context_.settings.RutaKitOut, name);
+                window_.DoEvents();
+                if (!context_.EsLAPI &&
+                    distribution::SubirArchivo(context_, context_.RutaXMLCaratula,
+                                               context_.RutaXMLItems)) {
+                    distribution::MoverArchivo(context_, name);
+                    distribution::MoverArchivo(context_, "I" + name.substr(1));
+                }
+            }
+            window_.DoEvents();
+        }
+
+        window_.SetLabel(0, "");
+        window_.DoEvents();
+        window_.SetLabel(1, "");
+        window_.DoEvents();
+        window_.SetProgress(0);
+        lst_.Refresh();
+        window_.DoEvents();
+        timer_.setEnabled(true);
+    } catch (...) {
+        const Failure failure = CurrentFailure();
+        ++failuresReported_;
+        window_.MessageBox(failure.description() + kCrLf + kCrLf +
+                               std::to_string(failure.number()) +
+                               " - seccion[Procesar.frmLista.Tolvane](0) - " + failure.source(),
+                           ui::kMbOk | ui::kMbIconExclamation);
+        timer_.setEnabled(true);
+    }
 }
 
 void Program::Form_Terminate() {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "common/Context.h"
 #include "ui/FileList.h"
@@ -61,8 +63,19 @@ class Program {
     // backup folders; failures are not trapped.
     StartupOutcome Main();
 
-    // A tick of Timer1. Failures are not trapped.
+    // A tick of Timer1: the settings are reloaded, then one pass runs. Failures of the reload
+    // are not trapped.
     void Timer1_Timer();
+
+    // One processing pass over the pending cover sheets of the watched folder. Its first
+    // failure ends it with one message box; the timer is off for the whole pass.
+    void Procesar();
+
+    // Asked before each dispatch of a pass: true stops the pass there, between dispatches,
+    // so that no dispatch is left half moved.
+    void setStopRequested(std::function<bool()> stopRequested) {
+        stopRequested_ = std::move(stopRequested);
+    }
 
     // The main window ends: the tray icon goes.
     void Form_Terminate();
@@ -88,6 +101,11 @@ class Program {
     ui::NotifyIconData iconoBandeja_{};
     bool iconAdded_ = false;
     int failuresReported_ = 0;
+    std::function<bool()> stopRequested_;
 };
+
+// The dispatch part of a listed name as the progress label shows it: of its last 20
+// characters, the first 16; a shorter name shows its first 16 characters.
+std::string DispatchShown(const std::string& name);
 
 }  // namespace tolvane::startup

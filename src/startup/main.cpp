@@ -1,6 +1,7 @@
 // Entry point: picks the front-end, runs start-up and keeps the program resident.
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -42,6 +43,12 @@ void InstallStopHandlers() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+}
+
+// A stop was asked for; the request stays pending for the resident loop to see.
+bool StopPending() {
+    pollfd wake{stopPipe[0], POLLIN, 0};
+    return stopPipe[0] >= 0 && ::poll(&wake, 1, 0) > 0;
 }
 
 void PrintUsage(std::ostream& out) {
@@ -101,6 +108,7 @@ int main(int argc, char** argv) {
         tolvane::components::ComponentFactory factory;
         tolvane::components::RegisterStandardComponents(factory, *os);
         tolvane::startup::Program program(*os, factory, window);
+        program.setStopRequested(StopPending);
 
         switch (program.Main()) {
             case tolvane::startup::StartupOutcome::PreviousInstance:

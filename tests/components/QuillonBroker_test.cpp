@@ -79,7 +79,8 @@ TEST_F(QuillonBrokerTest, ReadsTheFileInTheProgramFolderUnlessAnotherIsSet) {
     };
     ExpectFailure(connect("HISTORIAL"), broker_failure::kNoParameters, {"HISTORIAL"});
     broker->LoadParameters();
-    ExpectFailure(connect("historial"), broker_failure::kNotAvailable, {"historial"});
+    connect("historial")();  // the SQLite database of the default file, created on connecting
+    EXPECT_TRUE(std::filesystem::exists(home.Program() / "historial.db"));
     ExpectFailure(connect("OTRA"), broker_failure::kUnknownEntity, {defaultFile, "OTRA"});
 
     const std::string other = home.Folder("cfg") + "otro.ini";

@@ -1,6 +1,8 @@
 #include "platform/linux/LinuxPlatform.h"
 
 #include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -117,9 +119,60 @@ std::unique_ptr<Platform> CreatePlatform() {
     return std::make_unique<LinuxPlatform>(LinuxPaths::FromEnvironment());
 }
 
+namespace {
+
+// The locale that decides how dates are read, as the C library would choose it.
+std::string TimeLocaleName() {
+    for (const char* name : {"LC_ALL", "LC_TIME", "LANG"}) {
+        const std::string value = Environment(name);
+        if (!value.empty())
+            return value;
+    }
+    return "C";
+}
+
+// Without the locale's data installed, the order of the usual month-first and year-first
+// territories; everyone else writes the day first.
+DateStyle FallbackDateStyle(const std::string& locale) {
+    const std::string tag = locale.substr(0, locale.find_first_of(".@"));
+    for (const char* monthFirst : {"en_US", "en_PH", "en_CA", "es_US", "en_AS", "en_PR"}) {
+        if (tag == monthFirst)
+            return {DateOrder::MonthDayYear, '/'};
+    }
+    for (const char* yearFirst : {"zh", "ja", "ko", "hu", "lt", "sv", "mn"}) {
+        if (tag.rfind(yearFirst, 0) == 0)
+            return {DateOrder::YearMonthDay, '-'};
+    }
+    return {};
+}
+
+DateStyle LocaleDateStyle() {
+    const std::string name = TimeLocaleName();
+    // The C and POSIX locales do not say how their users write dates.
+    if (name == "C" || name == "POSIX" || name.rfind("C.", 0) == 0)
+        return {};
+    locale_t locale = ::newlocale(LC_TIME_MASK, name.c_str(), static_cast<locale_t>(nullptr));
+    if (locale == static_cast<locale_t>(nullptr))
+        return FallbackDateStyle(name);
+    const DateStyle style = DateStyleFromPattern(::nl_langinfo_l(D_FMT, locale));
+    ::freelocale(locale);
+    return style;
+}
+
+}  // namespace
+
 LinuxPlatform::LinuxPlatform(LinuxPaths paths)
     : paths_(std::move(paths)),
-      registry_(std::make_unique<LinuxRegistry>(paths_.registryDir, paths_.autostartDir)) {}
+      registry_(std::make_unique<LinuxRegistry>(paths_.registryDir, paths_.autostartDir)),
+      dateStyle_(LocaleDateStyle()) {}
+
+std::optional<DateTime> LinuxPlatform::RecognizeDate(const std::string& text) {
+    return platform::RecognizeDate(text, dateStyle_.order);
+}
+
+std::string LinuxPlatform::GeneralDate(const DateTime& value) {
+    return FormatGeneralDate(value, dateStyle_);
+}
 
 LinuxPlatform::~LinuxPlatform() {
     if (instanceLock_ >= 0)

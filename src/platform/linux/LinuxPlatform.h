@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/DateRecognition.h"
 #include "platform/Platform.h"
 
 namespace tolvane::platform {
@@ -44,13 +45,20 @@ class LinuxPlatform final : public Platform {
     std::string ExecutableName() override;
     std::string ProgramFilesFolder() override;
     char PathSeparator() const override { return '/'; }
+    std::optional<DateTime> RecognizeDate(const std::string& text) override;
+    std::string GeneralDate(const DateTime& value) override;
+
+    // The date style of the user's locale (LC_ALL, LC_TIME, LANG); tests may set another.
+    void setDateStyle(const DateStyle& style) { dateStyle_ = style; }
+    const DateStyle& dateStyle() const { return dateStyle_; }
 
     const LinuxPaths& paths() const { return paths_; }
 
   private:
     LinuxPaths paths_;
     std::unique_ptr<LinuxRegistry> registry_;
-    int instanceLock_ = -1;  // the single-instance lock, held until the object goes
+    int instanceLock_ = -1;
+    DateStyle dateStyle_;  // the single-instance lock, held until the object goes
 };
 
 }  // namespace tolvane::platform

@@ -1,0 +1,384 @@
+#include "components/odbc/Odbc.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "common/Text.h"
+
+namespace tolvane::components::odbc {
+namespace {
+
+SQLPOINTER IntegerAttribute(std::uintptr_t value) {
+    return reinterpret_cast<SQLPOINTER>(value);
+}
+
+// ODBC takes input text through non-const pointers that it does not write through.
+SQLCHAR* InputText(const std::string& text) {
+    return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data()));
+}
+
+// "[unixODBC][Driver Manager]Data source ..." → "Data source ...", every run of blanks and
+// line breaks as one space.
+std::string CleanMessage(std::string_view message) {
+    while (message.starts_with('[')) {
+        const auto close = message.find(']');
+        if (close == std::string_view::npos)
+            break;
+        message.remove_prefix(close + 1);
+    }
+    std::string clean;
+    bool blank = false;
+    for (const char c : message) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            blank = true;
+            continue;
+        }
+        if (blank && !clean.empty())
+            clean.push_back(' ');
+        blank = false;
+        clean.push_back(c);
+    }
+    return clean;
+}
+
+[[noreturn]] void Throw(const char* call, SQLSMALLINT handleType, SQLHANDLE handle) {
+    throw Error(call, ReadDiagnostics(handleType, handle));
+}
+
+void Check(SQLRETURN result, const char* call, SQLSMALLINT handleType, SQLHANDLE handle) {
+    if (!SQL_SUCCEEDED(result))
+        Throw(call, handleType, handle);
+}
+
+// Frees a freshly allocated handle when its owner's constructor fails.
+struct HandleGuard {
+    SQLSMALLINT type;
+    SQLHANDLE handle;
+    ~HandleGuard() {
+        if (handle != SQL_NULL_HANDLE)
+            SQLFreeHandle(type, handle);
+    }
+    void Release() { handle = SQL_NULL_HANDLE; }
+};
+
+}  // namespace
+
+Error::Error(const std::string& call, std::vector<Diagnostic> records)
+    : std::runtime_error(call), records_(std::move(records)) {}
+
+bool Error::ConnectionLost() const {
+    for (const auto& record : records_) {
+        if (record.state.starts_with("08") || record.state == "57P01" || record.state == "57P02" ||
+            record.state == "57P03") {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string Error::Describe() const {
+    if (records_.empty())
+        return std::string(what()) + " falló sin diagnóstico del controlador";
+    std::string text;
+    for (const auto& record : records_) {
+        const std::string item = "[" + record.state + "] " + record.message;
+        if (text.find(item) != std::string::npos)
+            continue;
+        if (!text.empty())
+            text += "; ";
+        text += item;
+    }
+    return text;
+}
+
+std::vector<Diagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    std::vector<Diagnostic> records;
+    if (handle == SQL_NULL_HANDLE)
+        return records;
+    std::vector<SQLCHAR> message(1024);
+    for (SQLSMALLINT number = 1;; ++number) {
+        std::array<SQLCHAR, 6> state{};
+        SQLINTEGER nativeError = 0;
+        SQLSMALLINT length = 0;
+        SQLRETURN result =
+            SQLGetDiagRec(handleType, handle, number, state.data(), &nativeError, message.data(),
+                          static_cast<SQLSMALLINT>(message.size()), &length);
+        if (result == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(message.size())) {
+            message.resize(static_cast<std::size_t>(length) + 1);
+            result =
+                SQLGetDiagRec(handleType, handle, number, state.data(), &nativeError,
+                              message.data(), static_cast<SQLSMALLINT>(message.size()), &length);
+        }
+        if (!SQL_SUCCEEDED(result))
+            break;
+        const auto size = std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
+                                   message.size() - 1);
+        records.push_back({std::string(reinterpret_cast<const char*>(state.data()), 5), nativeError,
+                           CleanMessage({reinterpret_cast<const char*>(message.data()), size})});
+    }
+    return records;
+}
+
+std::string MaskPasswords(const std::string& connectionString) {
+    std::string masked;
+    std::size_t i = 0;
+    const std::size_t n = connectionString.size();
+    while (i < n) {
+        const std::size_t keyEnd = connectionString.find_first_of("=;", i);
+        if (keyEnd == std::string::npos || connectionString[keyEnd] == ';') {
+            const std::size_t end = keyEnd == std::string::npos ? n : keyEnd + 1;
+            masked.append(connectionString, i, end - i);
+            i = end;
+            continue;
+        }
+        const std::string key(
+            text::TrimBlanks(std::string_view(connectionString).substr(i, keyEnd - i)));
+        std::size_t valueEnd = keyEnd + 1;
+        while (valueEnd < n && connectionString[valueEnd] == ' ')
+            ++valueEnd;
+        if (valueEnd < n && connectionString[valueEnd] == '{') {
+            // A braced value may hold ';' and writes '}' as "}}".
+            ++valueEnd;
+            while (valueEnd < n) {
+                if (connectionString[valueEnd] == '}') {
+                    if (valueEnd + 1 < n && connectionString[valueEnd + 1] == '}') {
+                        valueEnd += 2;
+                        continue;
+                    }
+                    ++valueEnd;
+                    break;
+                }
+                ++valueEnd;
+            }
+        }
+        valueEnd = std::min(connectionString.find(';', valueEnd), n);
+        masked.append(connectionString, i, keyEnd + 1 - i);
+        if (text::EqualsNoCase(key, "pwd") || text::EqualsNoCase(key, "password"))
+            masked += "***";
+        else
+            masked.append(connectionString, keyEnd + 1, valueEnd - keyEnd - 1);
+        if (valueEnd < n)
+            masked.push_back(';');
+        i = valueEnd + 1;
+    }
+    return masked;
+}
+
+Environment::Environment() {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle_)))
+        throw Error("SQLAllocHandle(SQL_HANDLE_ENV)", {});
+    HandleGuard guard{SQL_HANDLE_ENV, handle_};
+    Check(SQLSetEnvAttr(handle_, SQL_ATTR_ODBC_VERSION, IntegerAttribute(SQL_OV_ODBC3), 0),
+          "SQLSetEnvAttr(SQL_ATTR_ODBC_VERSION)", SQL_HANDLE_ENV, handle_);
+    guard.Release();
+}
+
+Environment::~Environment() {
+    SQLFreeHandle(SQL_HANDLE_ENV, handle_);
+}
+
+DbConnection::DbConnection(std::shared_ptr<Environment> environment,
+                           const std::string& connectionString, const Timeouts& timeouts)
+    : environment_(std::move(environment)) {
+    Check(SQLAllocHandle(SQL_HANDLE_DBC, environment_->handle(), &handle_),
+          "SQLAllocHandle(SQL_HANDLE_DBC)", SQL_HANDLE_ENV, environment_->handle());
+    HandleGuard guard{SQL_HANDLE_DBC, handle_};
+    SQLSetConnectAttr(handle_, SQL_ATTR_LOGIN_TIMEOUT,
+                      IntegerAttribute(static_cast<std::uintptr_t>(timeouts.login.count())), 0);
+    if (connectionString.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
+        throw Error("SQLDriverConnect", {{"HY090", 0, "la cadena de conexión es demasiado larga"}});
+    SQLSMALLINT completedLength = 0;
+    Check(SQLDriverConnect(handle_, nullptr, InputText(connectionString),
+                           static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0,
+                           &completedLength, SQL_DRIVER_NOPROMPT),
+          "SQLDriverConnect", SQL_HANDLE_DBC, handle_);
+    try {
+        // Not every driver knows it (psqlODBC refuses it); those that do give up on a request
+        // that hangs.
+        SQLSetConnectAttr(
+            handle_, SQL_ATTR_CONNECTION_TIMEOUT,
+            IntegerAttribute(static_cast<std::uintptr_t>(timeouts.connection.count())), 0);
+        Check(
+            SQLSetConnectAttr(handle_, SQL_ATTR_AUTOCOMMIT, IntegerAttribute(SQL_AUTOCOMMIT_ON), 0),
+            "SQLSetConnectAttr(SQL_ATTR_AUTOCOMMIT)", SQL_HANDLE_DBC, handle_);
+        if (DbmsName() == "PostgreSQL")
+            Statement(*this).ExecDirect("set client_encoding to 'UTF8'");
+    } catch (...) {
+        SQLDisconnect(handle_);
+        throw;
+    }
+    guard.Release();
+}
+
+DbConnection::~DbConnection() {
+    SQLDisconnect(handle_);
+    SQLFreeHandle(SQL_HANDLE_DBC, handle_);
+}
+
+bool DbConnection::IsDead() const {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN result =
+        SQLGetConnectAttr(handle_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+    return SQL_SUCCEEDED(result) && dead == SQL_CD_TRUE;
+}
+
+std::string DbConnection::DbmsName() const {
+    std::array<SQLCHAR, 256> name{};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(handle_, SQL_DBMS_NAME, name.data(),
+                                  static_cast<SQLSMALLINT>(name.size()), &length))) {
+        return {};
+    }
+    return std::string(
+        reinterpret_cast<const char*>(name.data()),
+        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), name.size() - 1));
+}
+
+Statement::Statement(DbConnection& connection) {
+    Check(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &handle_),
+          "SQLAllocHandle(SQL_HANDLE_STMT)", SQL_HANDLE_DBC, connection.handle());
+}
+
+Statement::~Statement() {
+    SQLFreeHandle(SQL_HANDLE_STMT, handle_);
+}
+
+void Statement::Fail(const char* call) const {
+    Throw(call, SQL_HANDLE_STMT, handle_);
+}
+
+void Statement::ExecDirect(const std::string& sql) {
+    if (sql.size() > static_cast<std::size_t>(std::numeric_limits<SQLINTEGER>::max()))
+        throw Error("SQLExecDirect", {{"HY090", 0, "la sentencia es demasiado larga"}});
+    const SQLRETURN result =
+        SQLExecDirect(handle_, InputText(sql), static_cast<SQLINTEGER>(sql.size()));
+    if (result != SQL_NO_DATA && !SQL_SUCCEEDED(result))
+        Fail("SQLExecDirect");
+}
+
+std::vector<Column> Statement::Columns() {
+    SQLSMALLINT count = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(handle_, &count)))
+        Fail("SQLNumResultCols");
+    std::vector<Column> columns;
+    std::vector<SQLCHAR> name(256);
+    for (SQLUSMALLINT number = 1; number <= static_cast<SQLUSMALLINT>(count); ++number) {
+        Column column;
+        SQLSMALLINT length = 0;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        SQLSMALLINT nullable = 0;
+        const auto describe = [&] {
+            if (!SQL_SUCCEEDED(SQLDescribeCol(handle_, number, name.data(),
+                                              static_cast<SQLSMALLINT>(name.size()), &length,
+                                              &column.sqlType, &size, &digits, &nullable))) {
+                Fail("SQLDescribeCol");
+            }
+        };
+        describe();
+        if (length >= static_cast<SQLSMALLINT>(name.size())) {
+            name.resize(static_cast<std::size_t>(length) + 1);
+            describe();
+        }
+        column.name.assign(reinterpret_cast<const char*>(name.data()),
+                           static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)));
+        columns.push_back(std::move(column));
+    }
+    return columns;
+}
+
+bool Statement::Fetch() {
+    const SQLRETURN result = SQLFetch(handle_);
+    if (result == SQL_NO_DATA)
+        return false;
+    if (!SQL_SUCCEEDED(result))
+        Fail("SQLFetch");
+    return true;
+}
+
+std::string Statement::Text(SQLUSMALLINT column, bool& isNull) {
+    std::string text;
+    std::array<char, 8192> chunk;
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN result = SQLGetData(handle_, column, SQL_C_CHAR, chunk.data(),
+                                            static_cast<SQLLEN>(chunk.size()), &indicator);
+        if (result == SQL_NO_DATA)
+            break;
+        if (!SQL_SUCCEEDED(result))
+            Fail("SQLGetData");
+        if (indicator == SQL_NULL_DATA) {
+            isNull = true;
+            return {};
+        }
+        const bool truncated =
+            result == SQL_SUCCESS_WITH_INFO &&
+            (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(chunk.size()));
+        if (!truncated) {
+            text.append(chunk.data(), static_cast<std::size_t>(indicator));
+            break;
+        }
+        // Some drivers stop short of a multibyte character that would not fit.
+        text.append(chunk.data(), strnlen(chunk.data(), chunk.size() - 1));
+    }
+    isNull = false;
+    return text;
+}
+
+DbValue Statement::Value(SQLUSMALLINT column, SQLSMALLINT sqlType) {
+    SQLLEN indicator = 0;
+    const auto get = [&](SQLSMALLINT cType, void* target) {
+        if (!SQL_SUCCEEDED(SQLGetData(handle_, column, cType, target, 0, &indicator)))
+            Fail("SQLGetData");
+        return indicator != SQL_NULL_DATA;
+    };
+    switch (sqlType) {
+        case SQL_TINYINT:
+        case SQL_SMALLINT:
+        case SQL_INTEGER:
+        case SQL_BIGINT:
+        case SQL_BIT: {
+            SQLBIGINT number = 0;
+            if (!get(SQL_C_SBIGINT, &number))
+                return std::monostate{};
+            return static_cast<std::int64_t>(number);
+        }
+        case SQL_DECIMAL:
+        case SQL_NUMERIC:
+        case SQL_FLOAT:
+        case SQL_REAL:
+        case SQL_DOUBLE: {
+            SQLDOUBLE number = 0;
+            if (!get(SQL_C_DOUBLE, &number))
+                return std::monostate{};
+            return static_cast<double>(number);
+        }
+        case SQL_TYPE_DATE:
+        case SQL_DATE: {
+            SQL_DATE_STRUCT date{};
+            if (!get(SQL_C_TYPE_DATE, &date))
+                return std::monostate{};
+            return DbDate{date.year, date.month, date.day, 0, 0, 0};
+        }
+        case SQL_TYPE_TIMESTAMP:
+        case SQL_TIMESTAMP: {
+            SQL_TIMESTAMP_STRUCT stamp{};
+            if (!get(SQL_C_TYPE_TIMESTAMP, &stamp))
+                return std::monostate{};
+            return DbDate{stamp.year, stamp.month,  stamp.day,
+                          stamp.hour, stamp.minute, static_cast<int>(stamp.second)};
+        }
+        default: {
+            bool isNull = false;
+            std::string text = Text(column, isNull);
+            if (isNull)
+                return std::monostate{};
+            return text;
+        }
+    }
+}
+
+}  // namespace tolvane::components::odbc

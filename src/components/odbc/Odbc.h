@@ -1,0 +1,126 @@
+#pragma once
+
+// A thin layer of owned handles over the ODBC C API (unixODBC on Linux, the system's driver
+// manager on Windows). Text crosses it as UTF-8 through the narrow entry points and SQL_C_CHAR:
+// unixODBC hands narrow text to a driver unchanged when the driver has narrow entry points, as
+// the SQLite driver (narrow only) and psqlODBC's Unicode driver both do, whereas its wide-to-
+// narrow conversion for the SQLite driver follows the process locale and turns text into
+// ISO-8859-1 under the C locale. psqlODBC takes the client encoding of narrow text from the
+// locale or PGCLIENTENCODING, so a PostgreSQL session is set to UTF-8 on connecting. (On
+// Windows narrow text means the ANSI code page: a Windows build needs the wide entry points.)
+
+#ifdef _WIN32
+#include <windows.h>  // the ODBC headers need its types
+#endif
+#include <sql.h>
+#include <sqlext.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "components/Contracts.h"
+
+namespace tolvane::components::odbc {
+
+struct Diagnostic {
+    std::string state;  // the five-character SQLSTATE
+    std::int32_t nativeError = 0;
+    std::string message;  // driver manager's bracketed prefixes removed, blanks collapsed
+};
+
+// A failed ODBC call with the diagnostic records the driver left.
+class Error : public std::runtime_error {
+  public:
+    Error(const std::string& call, std::vector<Diagnostic> records);
+
+    const std::vector<Diagnostic>& records() const { return records_; }
+    // A state of the connection class (08xxx) or a server going away (57P01 to 57P03).
+    bool ConnectionLost() const;
+    // "[42P01] relation ... does not exist", one record after another.
+    std::string Describe() const;
+
+  private:
+    std::vector<Diagnostic> records_;
+};
+
+// The diagnostic records of a handle after a call on it.
+std::vector<Diagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+
+// The connection string with the values of PWD and Password replaced by "***".
+std::string MaskPasswords(const std::string& connectionString);
+
+// An ODBC 3 environment; every connection keeps its environment alive.
+class Environment {
+  public:
+    Environment();
+    ~Environment();
+    Environment(const Environment&) = delete;
+    Environment& operator=(const Environment&) = delete;
+
+    SQLHENV handle() const { return handle_; }
+
+  private:
+    SQLHENV handle_ = SQL_NULL_HENV;
+};
+
+struct Timeouts {
+    std::chrono::seconds login{10};       // to establish the connection
+    std::chrono::seconds connection{30};  // for any request, where the driver supports it
+};
+
+// One open connection to a database, in autocommit mode; disconnected when it goes.
+class DbConnection {
+  public:
+    DbConnection(std::shared_ptr<Environment> environment, const std::string& connectionString,
+                 const Timeouts& timeouts);
+    ~DbConnection();
+    DbConnection(const DbConnection&) = delete;
+    DbConnection& operator=(const DbConnection&) = delete;
+
+    SQLHDBC handle() const { return handle_; }
+    // The driver has seen the link to the server break (SQL_ATTR_CONNECTION_DEAD).
+    bool IsDead() const;
+    // What SQLGetInfo reports as SQL_DBMS_NAME, e.g. "PostgreSQL" or "SQLite".
+    std::string DbmsName() const;
+
+  private:
+    std::shared_ptr<Environment> environment_;
+    SQLHDBC handle_ = SQL_NULL_HDBC;
+};
+
+struct Column {
+    std::string name;
+    SQLSMALLINT sqlType = SQL_UNKNOWN_TYPE;
+};
+
+// One statement on a connection.
+class Statement {
+  public:
+    explicit Statement(DbConnection& connection);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Runs the text as it is. A command that touches no row is no failure.
+    void ExecDirect(const std::string& sql);
+    // The columns of the result, none for a command.
+    std::vector<Column> Columns();
+    // Moves to the next row; false at the end.
+    bool Fetch();
+    // A column of the current row, 1-based, read as its SQL type maps: character types as
+    // text, whole numbers as int64, decimal and floating types as double, dates and
+    // timestamps as DbDate, null as monostate; any other type as the driver's text for it.
+    DbValue Value(SQLUSMALLINT column, SQLSMALLINT sqlType);
+
+  private:
+    [[noreturn]] void Fail(const char* call) const;
+    std::string Text(SQLUSMALLINT column, bool& isNull);
+
+    SQLHSTMT handle_ = SQL_NULL_HSTMT;
+};
+
+}  // namespace tolvane::components::odbc

@@ -1,0 +1,454 @@
+#include "components/uploader/CurlUploader.h"
+
+#include <curl/curl.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <vector>
+
+#include "common/Text.h"
+#include "components/uploader/LocalFolder.h"
+#include "components/uploader/ServerAddress.h"
+#include "components/uploader/SourceFile.h"
+#include "components/uploader/UploaderFailure.h"
+
+namespace tolvane::components {
+namespace {
+
+using uploader::ServerAddress;
+using uploader::SourceFile;
+using uploader::Transport;
+using uploader::UploaderFailure;
+
+// A transfer slower than this, for the stall time, has stalled.
+constexpr long kStallBytesPerSecond = 1;
+// The longest libcurl waits between two looks at a transfer.
+constexpr int kLongestWaitMs = 10;
+// Server replies quoted in a message are cut here.
+constexpr std::size_t kReplyLimit = 200;
+
+// What every uploader of the process shares: libcurl's pool of connections, its name lookups
+// and TLS sessions, and the servers known to refuse renames.
+class CurlShared {
+  public:
+    static CurlShared& Get() {
+        static std::once_flag initialized;
+        std::call_once(initialized, [] {
+            if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+                throw UploaderFailure(
+                    "No se pudo iniciar la biblioteca de transferencias (libcurl)");
+        });
+        // Never destroyed: closing the pooled connections at exit would send QUIT to each
+        // server and could hold the program's end on a silent one; the system closes them.
+        static CurlShared* const shared = new CurlShared;
+        return *shared;
+    }
+
+    CURLSH* share() const { return share_; }
+
+    bool RenameRefused(const std::string& serverKey) {
+        std::lock_guard lock(renameMutex_);
+        return renameRefused_.count(serverKey) != 0;
+    }
+    void RememberRenameRefused(const std::string& serverKey) {
+        std::lock_guard lock(renameMutex_);
+        renameRefused_.insert(serverKey);
+    }
+
+  private:
+    CurlShared() : share_(curl_share_init()) {
+        if (share_ == nullptr)
+            throw UploaderFailure("No se pudo iniciar la biblioteca de transferencias (libcurl)");
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &Lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
+        curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    }
+
+    static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
+        if (std::mutex* lock = static_cast<CurlShared*>(self)->LockFor(data))
+            lock->lock();
+    }
+    static void Unlock(CURL*, curl_lock_data data, void* self) {
+        if (std::mutex* lock = static_cast<CurlShared*>(self)->LockFor(data))
+            lock->unlock();
+    }
+    std::mutex* LockFor(curl_lock_data data) {
+        const auto index = static_cast<std::size_t>(data);
+        return index < locks_.size() ? &locks_[index] : nullptr;
+    }
+
+    CURLSH* share_;
+    std::array<std::mutex, CURL_LOCK_DATA_LAST> locks_;
+    std::mutex renameMutex_;
+    std::set<std::string> renameRefused_;
+};
+
+struct EasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+// How one transfer ended.
+struct Outcome {
+    CURLcode code = CURLE_OK;
+    std::string lastReply;  // the server's last reply line (FTP)
+    std::string detail;     // libcurl's own account
+    int readError = 0;      // errno of a local read that failed
+};
+
+struct ReadState {
+    const SourceFile* file;
+    std::uint64_t offset;
+    int error;
+};
+
+struct Login {
+    std::string user, password;
+    bool automatic;
+    UploadTimeouts timeouts;
+};
+
+// A quoted text ending with exactly one full stop.
+std::string Sentence(std::string_view text) {
+    while (!text.empty() && (text.back() == '.' || text.back() == ' '))
+        text.remove_suffix(1);
+    return std::string(text) + ".";
+}
+
+std::size_t OnRead(char* buffer, std::size_t size, std::size_t count, void* user) {
+    auto& state = *static_cast<ReadState*>(user);
+    const std::int64_t got = state.file->ReadAt(state.offset, buffer, size * count);
+    if (got < 0) {
+        state.error = errno;
+        return CURL_READFUNC_ABORT;
+    }
+    state.offset += static_cast<std::uint64_t>(got);
+    return static_cast<std::size_t>(got);
+}
+
+// libcurl hands every FTP reply line to the header callback.
+std::size_t OnReply(char* data, std::size_t size, std::size_t count, void* user) {
+    const std::size_t length = size * count;
+    std::string_view line(data, length);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    if (!line.empty())
+        static_cast<Outcome*>(user)->lastReply.assign(line.substr(0, kReplyLimit));
+    return length;
+}
+
+struct MultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+
+// curl_easy_perform, with shorter waits: after a passive-mode reply this libcurl (7.88) may
+// wait without watching the data connection it is about to open, and curl_easy_perform's
+// waits last up to a second, which a backlog of small files would pay file after file.
+CURLcode Run(CURL* easy) {
+    std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
+    if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK)
+        return CURLE_OUT_OF_MEMORY;
+    for (int running = 1; running != 0;) {
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK ||
+            (running != 0 &&
+             curl_multi_poll(multi.get(), nullptr, 0, kLongestWaitMs, nullptr) != CURLM_OK)) {
+            break;
+        }
+    }
+    CURLcode result = CURLE_FAILED_INIT;  // unless the transfer reports how it ended
+    int pending = 0;
+    while (const CURLMsg* message = curl_multi_info_read(multi.get(), &pending)) {
+        if (message->msg == CURLMSG_DONE)
+            result = message->data.result;
+    }
+    curl_multi_remove_handle(multi.get(), easy);
+    return result;
+}
+
+// Only a host whose key is already in known_hosts is trusted.
+int OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match, void*) {
+    return match == CURLKHMATCH_OK ? CURLKHSTAT_FINE : CURLKHSTAT_REJECT;
+}
+
+std::string Explain(const Outcome& outcome, const Login& login) {
+    switch (outcome.code) {
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return "esta instalación no admite el protocolo del servidor";
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return "no se encontró el servidor (nombre desconocido)";
+        case CURLE_COULDNT_CONNECT:
+            return "no se pudo conectar con el servidor";
+        case CURLE_OPERATION_TIMEDOUT:
+            return "el servidor dejó de responder o la transferencia se detuvo (tiempo agotado)";
+        case CURLE_LOGIN_DENIED:
+            return "el servidor rechazó el usuario \"" + login.user + "\" o su contraseña";
+        case CURLE_REMOTE_ACCESS_DENIED:
+        case CURLE_REMOTE_FILE_NOT_FOUND:
+            return login.automatic ? "el servidor no permitió entrar en la carpeta ni crearla"
+                                   : "la carpeta no existe en el servidor o no se permite entrar";
+        case CURLE_UPLOAD_FAILED:
+            return "el servidor no aceptó el archivo en la carpeta (¿falta permiso de escritura?)";
+        case CURLE_REMOTE_DISK_FULL:
+            return "el servidor no tiene espacio libre";
+        case CURLE_QUOTE_ERROR:
+            return "el servidor no permitió dar al archivo su nombre definitivo";
+        case CURLE_USE_SSL_FAILED:
+            return "el servidor no admite conexiones cifradas (TLS)";
+        case CURLE_SSL_CONNECT_ERROR:
+            return "falló la conexión cifrada (TLS) con el servidor";
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+            return "no se pudo verificar la identidad del servidor (certificado o clave de SSH "
+                   "desconocidos)";
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_GOT_NOTHING:
+            return "se cortó la comunicación con el servidor";
+        case CURLE_FTP_ACCEPT_FAILED:
+        case CURLE_FTP_ACCEPT_TIMEOUT:
+        case CURLE_FTP_PORT_FAILED:
+            return "el servidor no pudo abrir la conexión de datos en modo activo";
+        case CURLE_FTP_WEIRD_PASV_REPLY:
+        case CURLE_FTP_WEIRD_227_FORMAT:
+        case CURLE_FTP_CANT_GET_HOST:
+            return "no se pudo abrir la conexión de datos en modo pasivo";
+        case CURLE_WEIRD_SERVER_REPLY:
+            return "el servidor respondió de forma inesperada";
+        case CURLE_ABORTED_BY_CALLBACK:
+            if (outcome.readError != 0)
+                return "no se pudo leer el archivo local: " +
+                       uploader::ErrorText(outcome.readError);
+            return "la transferencia se interrumpió";
+        default:
+            return "falló la transferencia";
+    }
+}
+
+// The files of one SubirArchivo call, sent one by one to one folder of one server.
+class NetworkUpload {
+  public:
+    NetworkUpload(const ServerAddress& address, std::vector<std::string> folder, Login login)
+        : address_(address), folder_(std::move(folder)), login_(std::move(login)) {}
+
+    void Send(const SourceFile& file) const {
+        CurlShared& shared = CurlShared::Get();
+        const std::string serverKey = address_.ServerKey();
+        if (shared.RenameRefused(serverKey)) {
+            const Outcome direct = Perform(file, file.name(), {});
+            if (direct.code != CURLE_OK)
+                Fail(file, direct, "");
+            return;
+        }
+        const std::string temporary = uploader::TemporaryName(file.name());
+        const Outcome renamed = Perform(file, temporary, RenameCommands(temporary, file.name()));
+        if (renamed.code == CURLE_OK)
+            return;
+        if (renamed.code != CURLE_QUOTE_ERROR)
+            Fail(file, renamed, "");
+        // The file went up whole but the server would not rename it.
+        shared.RememberRenameRefused(serverKey);
+        const Outcome direct = Perform(file, file.name(), DiscardCommands(temporary));
+        if (direct.code != CURLE_OK) {
+            Fail(file, direct,
+                 "el servidor no permitió renombrar el archivo temporal " + temporary +
+                     " y al subirlo con su nombre definitivo ");
+        }
+    }
+
+  private:
+    bool IsSftp() const { return address_.transport == Transport::Sftp; }
+
+    std::string FolderDisplay() const {
+        std::string shown = IsSftp() && !address_.absolute ? "~" : "";
+        for (const auto& segment : folder_)
+            shown += "/" + segment;
+        return shown.empty() ? "/" : shown;
+    }
+
+    std::string Url(const std::string& name) const {
+        std::string url;
+        switch (address_.transport) {
+            case Transport::FtpImplicitTls:
+                url = "ftps://";
+                break;
+            case Transport::Sftp:
+                url = "sftp://";
+                break;
+            default:
+                url = "ftp://";
+                break;
+        }
+        url += address_.host + ":" + std::to_string(address_.port) + "/";
+        if (IsSftp())
+            url += address_.absolute ? "" : "~/";
+        else if (address_.absolute)
+            url += "%2F";  // the first folder is the server's root, not the login folder
+        for (const auto& segment : folder_)
+            url += uploader::EncodeSegment(segment) + "/";
+        return url + uploader::EncodeSegment(name);
+    }
+
+    // A path for an SFTP command, quoted; a relative one is taken from the home folder.
+    std::string SftpPath(const std::string& name) const {
+        std::string path = address_.absolute ? "/" : "";
+        for (const auto& segment : folder_)
+            path += segment + "/";
+        path += name;
+        std::string quoted = "\"";
+        for (char c : path) {
+            if (c == '"' || c == '\\' || c == '\'')
+                quoted.push_back('\\');
+            quoted.push_back(c);
+        }
+        return quoted + "\"";
+    }
+
+    // Run after the transfer, in the file's folder.
+    std::vector<std::string> RenameCommands(const std::string& temporary,
+                                            const std::string& name) const {
+        if (IsSftp()) {
+            // SFTP servers of protocol version 3 do not rename over an existing file.
+            return {"*rm " + SftpPath(name),
+                    "rename " + SftpPath(temporary) + " " + SftpPath(name)};
+        }
+        return {"RNFR " + temporary, "RNTO " + name};
+    }
+
+    std::vector<std::string> DiscardCommands(const std::string& temporary) const {
+        return {IsSftp() ? "*rm " + SftpPath(temporary) : "*DELE " + temporary};
+    }
+
+    Outcome Perform(const SourceFile& file, const std::string& remoteName,
+                    const std::vector<std::string>& postCommands) const {
+        std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+        if (!easy)
+            throw UploaderFailure("No se pudo iniciar la biblioteca de transferencias (libcurl)");
+        CURL* const handle = easy.get();
+        std::unique_ptr<curl_slist, ListDeleter> commands;
+        for (const auto& command : postCommands) {
+            curl_slist* const appended = curl_slist_append(commands.get(), command.c_str());
+            if (appended == nullptr)
+                throw std::bad_alloc();
+            // `appended` is the same list, one longer.
+            static_cast<void>(commands.release());
+            commands.reset(appended);
+        }
+
+        Outcome outcome;
+        ReadState read{&file, 0, 0};
+        std::array<char, CURL_ERROR_SIZE> errorText{};
+        const std::string url = Url(remoteName);
+        const UploadTimeouts& limits = login_.timeouts;
+
+        curl_easy_setopt(handle, CURLOPT_SHARE, CurlShared::Get().share());
+        curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "ftp,ftps,sftp");
+        curl_easy_setopt(handle, CURLOPT_PATH_AS_IS, 1L);
+        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText.data());
+        curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &OnReply);
+        curl_easy_setopt(handle, CURLOPT_HEADERDATA, &outcome);
+        curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(handle, CURLOPT_READFUNCTION, &OnRead);
+        curl_easy_setopt(handle, CURLOPT_READDATA, &read);
+        curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(file.size()));
+        // Binary whatever `automatico` says: ASCII mode would rewrite the files' line ends.
+        curl_easy_setopt(handle, CURLOPT_TRANSFERTEXT, 0L);
+        if (!login_.user.empty()) {
+            curl_easy_setopt(handle, CURLOPT_USERNAME, login_.user.c_str());
+            curl_easy_setopt(handle, CURLOPT_PASSWORD, login_.password.c_str());
+        }
+        curl_easy_setopt(handle, CURLOPT_FTP_CREATE_MISSING_DIRS,
+                         static_cast<long>(login_.automatic ? CURLFTP_CREATE_DIR_RETRY
+                                                            : CURLFTP_CREATE_DIR_NONE));
+        if (!login_.automatic)
+            curl_easy_setopt(handle, CURLOPT_FTPPORT, "-");  // active, on the control address
+        if (address_.transport == Transport::FtpExplicitTls ||
+            address_.transport == Transport::FtpImplicitTls) {
+            curl_easy_setopt(handle, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+        }
+        std::string knownHosts;
+        if (IsSftp()) {
+            // Without a home folder no key is known, so none is trusted.
+            const char* home = std::getenv("HOME");
+            knownHosts = home != nullptr ? std::string(home) + "/.ssh/known_hosts" : "/dev/null";
+            curl_easy_setopt(handle, CURLOPT_SSH_KNOWNHOSTS, knownHosts.c_str());
+            curl_easy_setopt(handle, CURLOPT_SSH_KEYFUNCTION, &OnHostKey);
+        }
+        if (commands)
+            curl_easy_setopt(handle, CURLOPT_POSTQUOTE, commands.get());
+
+        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                         static_cast<long>(limits.connect.count()));
+        curl_easy_setopt(handle, CURLOPT_ACCEPTTIMEOUT_MS,
+                         static_cast<long>(limits.connect.count()));
+        curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                         static_cast<long>(limits.serverResponse.count()));
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
+        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stall.count()));
+        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.perFile.count()));
+
+        outcome.code = Run(handle);
+        outcome.readError = read.error;
+        outcome.detail = errorText[0] != '\0' ? errorText.data() : curl_easy_strerror(outcome.code);
+        return outcome;
+    }
+
+    [[noreturn]] void Fail(const SourceFile& file, const Outcome& outcome,
+                           const std::string& context) const {
+        std::string description = "No se pudo subir el archivo " + file.name() + " a la carpeta " +
+                                  FolderDisplay() + " del servidor " + address_.Display() + ": " +
+                                  context + Explain(outcome, login_) + ".";
+        if (!outcome.lastReply.empty())
+            description += " Última respuesta del servidor: " + Sentence(outcome.lastReply);
+        if (!outcome.detail.empty())
+            description += " Detalle: " + Sentence(outcome.detail);
+        // The password never travels in a URL, but a server could echo it; shorter ones would
+        // only mangle ordinary words.
+        if (login_.password.size() >= 4)
+            description = text::ReplaceAll(description, login_.password, "********");
+        throw UploaderFailure(description);
+    }
+
+    const ServerAddress& address_;
+    std::vector<std::string> folder_;
+    Login login_;
+};
+
+}  // namespace
+
+bool CurlUploader::SubirArchivo(const std::string& joinedPaths) {
+    const ServerAddress address = uploader::ParseServer(server_);
+    const auto files = SourceFile::OpenAll(joinedPaths);
+    if (!files)
+        return false;
+
+    std::vector<std::string> folder = address.folder;
+    for (auto& segment : uploader::SplitFolder(folder_))
+        folder.push_back(std::move(segment));
+
+    if (address.transport == Transport::LocalFolder) {
+        std::string path;
+        for (const auto& segment : folder)
+            path += "/" + segment;
+        uploader::UploadToLocalFolder(path.empty() ? "/" : path, automatic_, *files);
+        return true;
+    }
+    const NetworkUpload upload(address, std::move(folder),
+                               Login{user_, password_, automatic_, timeouts_});
+    for (const auto& file : *files)
+        upload.Send(file);
+    return true;
+}
+
+}  // namespace tolvane::components

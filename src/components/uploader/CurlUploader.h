@@ -1,0 +1,65 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "components/Contracts.h"
+
+namespace tolvane::components {
+
+// Bounds that keep a dead or silent server from holding the program.
+struct UploadTimeouts {
+    static constexpr std::chrono::milliseconds kConnect{10'000};
+    static constexpr std::chrono::seconds kServerResponse{30};
+    // A transfer moving less than one byte per second for this long has stalled.
+    static constexpr std::chrono::seconds kStall{30};
+    // Everything one file takes, connection and login included.
+    static constexpr std::chrono::milliseconds kPerFile{120'000};
+
+    std::chrono::milliseconds connect = kConnect;
+    std::chrono::seconds serverResponse = kServerResponse;
+    std::chrono::seconds stall = kStall;
+    std::chrono::milliseconds perFile = kPerFile;
+};
+
+// "Sorvik.Uploader" over libcurl; the forms of SERVIDOR are those of uploader::ParseServer.
+//
+// SubirArchivo splits its text at "|" and sends every file, under its own name, into the
+// folder `directorio` below the server's folder. Once SERVIDOR has been checked, it answers
+// false, without contacting the server, when a part of the text is empty or names no existing
+// regular file (all files are checked before any is sent); true once every file is
+// complete on the server. Every other problem (settings, local read, connection, login,
+// folder, transfer) fails with number uploader::kFailureNumber and source "Sorvik.Uploader",
+// naming the server, the folder, the file and the server's last reply; never the password.
+// Files sent before a failure stay on the server; the next attempt replaces them.
+//
+// Each file travels under the temporary name "." + name + ".part" and takes its name once
+// complete, so readers of the server never see half a file. A server that refuses the rename
+// gets the file under its final name instead (the temporary one deleted), and is sent files
+// that way for the rest of the process.
+//
+// `automatico` true (the default): passive mode, missing folders created. False: active mode,
+// folders must exist. Transfers are always binary: ASCII mode would rewrite the line ends of
+// the files. An empty USUARIO logs in anonymously. TLS certificates must be signed by an
+// authority the system trusts; SFTP host keys must be listed in ~/.ssh/known_hosts.
+//
+// Connections, name lookups and TLS sessions are shared by every uploader of the process,
+// so a series of uploads to one server logs in once.
+class CurlUploader final : public Uploader {
+  public:
+    explicit CurlUploader(UploadTimeouts timeouts = {}) : timeouts_(timeouts) {}
+
+    void setSERVIDOR(const std::string& server) override { server_ = server; }
+    void setUSUARIO(const std::string& user) override { user_ = user; }
+    void setPassword(const std::string& password) override { password_ = password; }
+    void setdirectorio(const std::string& folder) override { folder_ = folder; }
+    void setautomatico(bool automatic) override { automatic_ = automatic; }
+    bool SubirArchivo(const std::string& joinedPaths) override;
+
+  private:
+    UploadTimeouts timeouts_;
+    std::string server_, user_, password_, folder_;
+    bool automatic_ = true;
+};
+
+}  // namespace tolvane::components

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "components/uploader/SourceFile.h"
+
+namespace tolvane::components::uploader {
+
+// Writes every file into `folder` (absolute) on this computer: each goes to its temporary
+// name, reaches the disk and only then takes its own name. With `createFolders` false a
+// missing folder fails.
+void UploadToLocalFolder(const std::string& folder, bool createFolders,
+                         const std::vector<SourceFile>& files);
+
+}  // namespace tolvane::components::uploader

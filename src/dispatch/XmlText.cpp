@@ -1,0 +1,110 @@
+#include "dispatch/XmlText.h"
+
+#include <cstdint>
+
+#include "common/Text.h"
+
+namespace tolvane::dispatch {
+namespace {
+
+// windows-1252 differs from ISO-8859-1 in 0x80-0x9F only; 0 marks its five unused bytes.
+constexpr std::uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        const std::uint32_t cp =
+            (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0) ? kCp1252High[b - 0x80] : b;
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+// The value of encoding="…" in an XML declaration at the start of the text, lower case.
+std::string DeclaredEncoding(std::string_view bytes) {
+    if (bytes.substr(0, 5) != "<?xml")
+        return {};
+    const std::size_t end = bytes.find("?>");
+    const std::string_view declaration = bytes.substr(0, end);
+    const std::size_t key = declaration.find("encoding");
+    if (key == std::string_view::npos)
+        return {};
+    std::size_t pos = declaration.find_first_of("\"'", key);
+    if (pos == std::string_view::npos)
+        return {};
+    const char quote = declaration[pos++];
+    const std::size_t close = declaration.find(quote, pos);
+    if (close == std::string_view::npos)
+        return {};
+    return text::ToLowerAscii(declaration.substr(pos, close - pos));
+}
+
+}  // namespace
+
+std::string DecodeXmlBytes(std::string_view bytes) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return text::ToUtf8Lenient(bytes.substr(3));
+    if (bytes.substr(0, 2) == "\xFF\xFE")
+        return text::Utf16LeToUtf8(bytes.substr(2));
+    if (bytes.substr(0, 2) == "\xFE\xFF") {
+        std::string swapped(bytes.substr(2));
+        for (std::size_t i = 0; i + 1 < swapped.size(); i += 2)
+            std::swap(swapped[i], swapped[i + 1]);
+        return text::Utf16LeToUtf8(swapped);
+    }
+    const std::string encoding = DeclaredEncoding(bytes);
+    if (encoding == "iso-8859-1" || encoding == "iso8859-1" || encoding == "latin1" ||
+        encoding == "latin-1" || encoding == "l1" || encoding == "iso_8859-1") {
+        return text::Latin1ToUtf8(bytes);
+    }
+    if (encoding == "windows-1252" || encoding == "cp1252")
+        return Cp1252ToUtf8(bytes);
+    return text::ToUtf8Lenient(bytes);
+}
+
+std::string Latin1SafeXml(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const std::string_view sequence = utf8.substr(i, length);
+        std::uint32_t cp = 0;
+        if (length > 1 && text::IsValidUtf8(sequence)) {
+            cp = lead & (0x7Fu >> length);
+            for (std::size_t k = 1; k < length; ++k) {
+                cp = (cp << 6) | (static_cast<unsigned char>(sequence[k]) & 0x3Fu);
+            }
+        }
+        if (cp > 0xFF) {
+            out += "&#" + std::to_string(cp) + ";";
+            i += length;
+        } else {
+            // ASCII, a Latin-1 character, or a stray byte that the file component keeps as is.
+            const std::size_t taken = (length > 1 && cp != 0) ? length : 1;
+            out.append(utf8.substr(i, taken));
+            i += taken;
+        }
+    }
+    return out;
+}
+
+}  // namespace tolvane::dispatch

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tolvane::dispatch {
+
+// The text of an XML file's bytes, in UTF-8, read as the file declares: a byte-order mark
+// first (UTF-8, UTF-16), else the declaration's encoding (ISO-8859-1 and its aliases,
+// windows-1252, UTF-8, US-ASCII), else UTF-8. Bytes that are not valid in the encoding
+// taken, or an encoding the program does not know, are read leniently (UTF-8 when valid,
+// otherwise ISO-8859-1), so no file is refused for its bytes alone.
+std::string DecodeXmlBytes(std::string_view bytes);
+
+// UTF-8 text made writable in ISO-8859-1 without loss: every character beyond it becomes a
+// character reference such as "&#8364;".
+std::string Latin1SafeXml(std::string_view utf8);
+
+}  // namespace tolvane::dispatch

@@ -1,0 +1,157 @@
+#include "dispatch/ArchivarXML.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Failure.h"
+#include "common/Text.h"
+#include "dispatch/Utilities.h"
+#include "support/DispatchHome.h"
+#include "support/Process.h"
+
+namespace tolvane::dispatch {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ArchivarXMLTest : public ::testing::Test {
+  protected:
+    Context& context() { return home.context(); }
+    const std::string& kit() { return home.kit(); }
+
+    // Rewrites a fixture dispatch and expects a failure from it.
+    Failure FailureOf(const std::string& name) {
+        try {
+            ArchivarXML(context(), kit(), name);
+        } catch (const Failure& failure) {
+            return failure;
+        }
+        ADD_FAILURE() << name << " did not fail";
+        return Failure(0, "", "");
+    }
+
+    test::DispatchHome home;
+};
+
+TEST_F(ArchivarXMLTest, DispatchesAreWrittenAsTheGoldenFilesAndRecordedOnce) {
+    const struct {
+        const char* coverSheet;
+        const char* id;
+    } cases[] = {
+        {"C10073IC04004521A.RET", "4521"},              // masks completed from the database
+        {"C10073IC04000123B.RET", "0123_10"},           // slash in the id; no row for 0123_10
+        {"C10073EC01000077C.RET", "EXP-77"},            // unmasked, empty items file
+        {"C10073IC04009999F.RET", "10073IC04009999F"},  // id from DESPACHO, escapes kept
+        {"C10073IC04000808G.RET", "808"},               // completed to the importer never recorded
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& c : cases) {
+            home.AddKitFile(c.coverSheet);
+            home.AddKitFile("I" + std::string(c.coverSheet).substr(1));
+            context().EsLAPI = true;
+            ArchivarXML(context(), kit(), c.coverSheet);
+
+            const std::string cover = "C" + std::string(c.id) + ".xml";
+            const std::string items = "I" + std::string(c.id) + ".xml";
+            EXPECT_FALSE(context().EsLAPI);
+            EXPECT_EQ(context().RutaXMLCaratula, kit() + cover);
+            EXPECT_EQ(context().RutaXMLItems, kit() + items);
+            for (const std::string& output : {cover, items}) {
+                const std::string produced = test::ReadFile(kit() + output);
+                EXPECT_EQ(produced, home.Golden(output, produced)) << output;
+            }
+        }
+    }
+    const std::string user = getUsuarioWindows(home.os());
+    EXPECT_EQ(home.HistoryRows(),
+              (std::vector<std::string>{
+                  "EXP-77 | 10073EC01000077C | EC01 | 073 | 20222333444 | 30711122233 | "
+                  "Exportadora del Litoral S.R.L. | 2010-06-30 | " +
+                      user + " | N",
+                  "0123/10 | 10073IC04000123B | IC04 | 073 | XXXXXXXXXXX | XXXXXXXXXXX | "
+                  "XXXXXXXXXXXXXXXXXXXXXXXX | 2010-06-21 | " +
+                      user + " | N",
+                  "4521 | 10073IC04004521A | IC04 | 073 | 20222333444 | 30712345678 | "
+                  "Importadora Peña Ñandú S.A. | 2010-06-28 | " +
+                      user + " | N",
+                  "10073IC04009999F | 10073IC04009999F | IC04 | 073 | 20222333444 | 30698765432 | "
+                  "D'Agostino & Hijos <SRL> \"La Unión\" | NULL | " +
+                      user + " | N"}));
+}
+
+TEST_F(ArchivarXMLTest, HistoryKeepsTheDocumentWithoutDeclarationOrNewData) {
+    home.AddKitFile("C10073IC04004521A.RET");
+    home.AddKitFile("I10073IC04004521A.RET");
+    ArchivarXML(context(), kit(), "C10073IC04004521A.RET");
+    const auto result =
+        test::RunProcess({"/usr/bin/sqlite3", (home.Program() / "historial.db").string(),
+                          "select XMLCaratula || '#' || XMLItem from historial"},
+                         {});
+    const std::string written = text::Latin1ToUtf8(test::ReadFile(kit() + "C4521.xml"));
+    const std::string expectedCover =
+        written.substr(written.find("\r\n") + 2,
+                       written.find("<DATOS_NUEVOS") - written.find("\r\n") - 2) +
+        "</DESPACHO_CARATULA>";
+    EXPECT_EQ(result.out.substr(0, expectedCover.size()), expectedCover);
+    EXPECT_NE(
+        result.out.find("#<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<DESPACHO_ITEMS>"),
+        std::string::npos);
+}
+
+TEST_F(ArchivarXMLTest, LapiDispatchLeavesNothingBehind) {
+    home.AddKitFile("C10073LAPI000055D.RET");
+    home.AddKitFile("I10073LAPI000055D.RET");
+    context().RutaXMLCaratula = "stale";
+    ArchivarXML(context(), kit(), "C10073LAPI000055D.RET");
+    EXPECT_TRUE(context().EsLAPI);
+    EXPECT_EQ(context().RutaXMLCaratula, "");
+    EXPECT_EQ(context().RutaXMLItems, "");
+    EXPECT_EQ(std::distance(fs::directory_iterator(kit()), fs::directory_iterator()), 2);
+    EXPECT_TRUE(home.HistoryRows().empty());
+
+    // Only the exact upper-case word counts.
+    test::WriteFile(kit() + "C9.RET", "<R><X DESPACHO=\"9\" DESTINACION=\"lapi\"/></R>");
+    test::WriteFile(kit() + "I9.RET", "");
+    ArchivarXML(context(), kit(), "C9.RET");
+    EXPECT_FALSE(context().EsLAPI);
+    EXPECT_TRUE(fs::exists(kit() + "C9.xml"));
+}
+
+TEST_F(ArchivarXMLTest, MalformedCoverSheetFailsAtStep80AndWritesNothing) {
+    home.AddKitFile("C10073IC04000666E.RET");
+    home.AddKitFile("I10073IC04000666E.RET");
+    context().EsLAPI = true;
+    const Failure failure = FailureOf("C10073IC04000666E.RET");
+    EXPECT_EQ(failure.number(), 1119111);
+    EXPECT_EQ(failure.source(), "ArchivarXML.frmLista.Tolvane LoaDXML");
+    EXPECT_EQ(failure.description(), "No se puedo leer p_ARCHIVO " + kit() +
+                                         "C10073IC04000666E.RET " + kit() + " linea 80");
+    EXPECT_TRUE(context().EsLAPI) << "the caller's flag is kept when nothing could be read";
+    EXPECT_EQ(std::distance(fs::directory_iterator(kit()), fs::directory_iterator()), 2);
+}
+
+TEST_F(ArchivarXMLTest, MissingItemsFileFailsAtStep290BeforeAnyOutput) {
+    home.AddKitFile("C10073IC04004521A.RET");
+    const Failure failure = FailureOf("C10073IC04004521A.RET");
+    EXPECT_EQ(failure.number(), 1119111);
+    EXPECT_EQ(failure.source(), "ArchivarXML.frmLista.Tolvane Pellam.TextFile");
+    EXPECT_TRUE(text::EndsWith(failure.description(), " " + kit() + " linea 290"))
+        << failure.description();
+    EXPECT_FALSE(fs::exists(kit() + "C4521.xml"));
+    EXPECT_EQ(context().RutaXMLCaratula, "");
+    EXPECT_TRUE(home.HistoryRows().empty());
+}
+
+TEST_F(ArchivarXMLTest, HistoryFailureLeavesBothOutputsWritten) {
+    home.Sql("historial", "drop table HISTORIAL;");
+    home.AddKitFile("C10073IC04004521A.RET");
+    home.AddKitFile("I10073IC04004521A.RET");
+    const Failure failure = FailureOf("C10073IC04004521A.RET");
+    EXPECT_EQ(failure.source(), "ArchivarXML.frmLista.Tolvane Quillon.Broker");
+    EXPECT_TRUE(text::EndsWith(failure.description(), " linea 590")) << failure.description();
+    EXPECT_EQ(context().RutaXMLCaratula, kit() + "C4521.xml");
+    EXPECT_EQ(context().RutaXMLItems, kit() + "I4521.xml");
+    EXPECT_TRUE(fs::exists(kit() + "I4521.xml"));
+}
+
+}  // namespace
+}  // namespace tolvane::dispatch

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include "common/Failure.h"
+#include "startup/Program.h"
+#include "support/ScriptedWindow.h"
+#include "support/TolvaneHome.h"
+
+namespace tolvane::startup {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string LapiCoverSheet(const std::string& despacho) {
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><DESPACHO_CARATULA DESPACHO=\"" +
+           despacho + "\" DESTINACION=\"LAPI\"/></R>";
+}
+
+// The pass over dispatches that need no database: LAPI ones, broken ones, vanished ones.
+class PassTest : public ::testing::Test {
+  protected:
+    PassTest() : program(home.os(), home.factory(), window) {
+        kit = home.Folder("kit");
+        program.context().settings.RutaKitOut = kit;
+        window.onDoEvents = [this] {
+            if (window.timerEnabled)
+                timerOnDuringPass = true;
+            if (onYield)
+                onYield();
+        };
+        window.timerEnabled = true;
+    }
+
+    test::TolvaneHome home;
+    test::ScriptedWindow window;
+    Program program;
+    std::string kit;
+    bool timerOnDuringPass = false;
+    std::function<void()> onYield;
+};
+
+TEST_F(PassTest, EmptyFolderClearsTheDisplayAndRestartsTheTimer) {
+    window.labels[0] = window.labels[1] = "...";
+    program.Procesar();
+    EXPECT_EQ(window.labels[0], "");
+    EXPECT_EQ(window.labels[1], "");
+    EXPECT_EQ(window.progressValues, std::vector<float>{0});
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_FALSE(timerOnDuringPass);
+}
+
+TEST_F(PassTest, LapiDispatchesStayAndProgressAdvancesPerFile) {
+    const std::vector<std::string> names{"C10073LAPI000001A.RET", "C10073LAPI000002B.RET",
+                                         "C3.RET"};
+    for (const auto& name : names)
+        test::WriteFile(kit + name, LapiCoverSheet(name));
+    std::vector<std::string> labelsSeen;
+    onYield = [&] {
+        if (labelsSeen.empty() || labelsSeen.back() != window.labels[0])
+            labelsSeen.push_back(window.labels[0]);
+    };
+    program.Procesar();
+
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(window.progressValues,
+              (std::vector<float>{100.0f / 3, static_cast<float>(100.0 / 3 * 2), 100.0f, 0.0f}));
+    EXPECT_EQ(labelsSeen, (std::vector<std::string>{"...", "Procesando Archivo C-10073LAPI000001A",
+                                                    "Procesando Archivo C-10073LAPI000002B",
+                                                    "Procesando Archivo C-C3.RET", ""}));
+    for (const auto& name : names)
+        EXPECT_TRUE(fs::exists(kit + name)) << name;
+    EXPECT_TRUE(program.context().EsLAPI);
+    EXPECT_EQ(window.files, names);
+}
+
+TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
+    test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
+    test::WriteFile(kit + "C2.RET", "<R><DESPACHO_CARATULA");
+    test::WriteFile(kit + "C3.RET", LapiCoverSheet("3"));
+    test::WriteFile(kit + "C4.RET", LapiCoverSheet("4"));
+    program.Procesar();
+
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].style, 48);
+    EXPECT_EQ(window.boxes[0].text, "No se puedo leer p_ARCHIVO " + kit + "C2.RET " + kit +
+                                        " linea 80\r\n\r\n1119111 - "
+                                        "seccion[Procesar.frmLista.Tolvane](0) - "
+                                        "ArchivarXML.frmLista.Tolvane LoaDXML");
+    // The display keeps what it showed when the failure came.
+    EXPECT_EQ(window.labels[0], "Procesando Archivo C-C2.RET");
+    EXPECT_FLOAT_EQ(window.progressValues.back(), 50.0f);
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_EQ(program.failuresReported(), 1);
+}
+
+TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
+    test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
+    test::WriteFile(kit + "C2.RET", "not even xml");
+    onYield = [&] {
+        if (window.labels[0] == "Procesando Archivo C-C1.RET")
+            fs::remove(kit + "C2.RET");
+    };
+    program.context().RutaXMLCaratula = "stale";
+    program.Procesar();
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(program.context().RutaXMLCaratula, "");
+    EXPECT_EQ(window.files, std::vector<std::string>{"C1.RET"});
+}
+
+TEST_F(PassTest, MissingWatchedFolderIsReportedEveryPass) {
+    fs::remove_all(kit);
+    program.Procesar();
+    program.Procesar();
+    ASSERT_EQ(window.boxes.size(), 2u);
+    EXPECT_NE(window.boxes[1].text.find("\r\n\r\n76 - seccion[Procesar.frmLista.Tolvane](0) - "),
+              std::string::npos);
+    EXPECT_TRUE(window.timerEnabled);
+}
+
+TEST_F(PassTest, StopRequestEndsThePassBetweenDispatches) {
+    test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
+    test::WriteFile(kit + "C2.RET", "broken");
+    int asked = 0;
+    program.setStopRequested([&] { return ++asked > 1; });
+    program.Procesar();
+    EXPECT_TRUE(window.boxes.empty()) << "the broken second dispatch was not reached";
+    EXPECT_EQ(window.labels[0], "");
+    EXPECT_TRUE(window.timerEnabled);
+}
+
+TEST(DispatchShown, TakesSixteenOfTheLastTwentyCharacters) {
+    EXPECT_EQ(DispatchShown("C10073IC04004521A.RET"), "10073IC04004521A");
+    EXPECT_EQ(DispatchShown("C1.RET"), "C1.RET");
+    EXPECT_EQ(DispatchShown("C123456789012345678"), "C123456789012345");
+}
+
+}  // namespace
+}  // namespace tolvane::startup

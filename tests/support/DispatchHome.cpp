@@ -1,0 +1,87 @@
+#include "support/DispatchHome.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <stdexcept>
+
+#include "common/Text.h"
+#include "dispatch/Utilities.h"
+#include "support/Process.h"
+
+namespace tolvane::test {
+namespace {
+
+const std::filesystem::path kSourceDir = TOLVANE_SOURCE_DIR;
+
+}  // namespace
+
+DispatchHome::DispatchHome() : kit_(Folder("kit/out")), context_(os(), factory()) {
+    ::setenv("ODBCSYSINI", (kSourceDir / "odbc").c_str(), 0);
+    for (const char* database : {"internos", "historial"}) {
+        Sql(database, ".read " + (kSourceDir / "db/sqlite/schema.sql").string());
+    }
+    Sql("internos",
+        "insert into caratula values ('4521', '2010-06-25 09:30:00', ' 30712345678 ', "
+        "'20222333444', 'Importadora Peña Ñandú S.A. ');"
+        "insert into caratula values ('0123/10', '2010-06-21 00:00:00', '30500000001', "
+        "'20111111112', 'No se usa');"
+        "insert into caratula values ('EXP-77', '2010-06-29 00:00:00', '30711122233', "
+        "'20222333444', 'Exportadora del Litoral S.R.L.');"
+        "insert into caratula values ('808', '2010-07-01 00:00:00', '30999888771', NULL, "
+        "'Comercial O''Neill S.A.');");
+    os().SaveSetting("VESTRAL", "DEFAULT", "UBICACION", Program().string() + "/");
+    os().setDateStyle({platform::DateOrder::DayMonthYear, '/'});
+    context_.settings.RutaKitOut = kit_;
+}
+
+void DispatchHome::Sql(const std::string& database, const std::string& statements) const {
+    const auto result = RunProcess(
+        {"/usr/bin/sqlite3", "-bail", (Program() / (database + ".db")).string(), statements}, {});
+    if (result.exitStatus != 0)
+        throw std::runtime_error("sqlite3: " + result.err);
+}
+
+std::vector<std::string> DispatchHome::HistoryRows() const {
+    const auto result =
+        RunProcess({"/usr/bin/sqlite3", "-separator", " | ", (Program() / "historial.db").string(),
+                    "select IDENTIFICADOR_PROPIO, DESPACHO, DESTINACION, "
+                    "COD_ADUANA, CUIT_DESPACHANTE, CUIT_IMPO_EXPO, "
+                    "NOMBRE_IMPO_EXPO, coalesce(FECHA_OFICIALIZACION, 'NULL'), "
+                    "Usuario, TRANFERIDO from historial order by DESPACHO"},
+                   {});
+    if (result.exitStatus != 0)
+        throw std::runtime_error("sqlite3: " + result.err);
+    std::vector<std::string> rows;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);)
+        rows.push_back(line);
+    return rows;
+}
+
+void DispatchHome::AddKitFile(const std::string& name, const std::string& as) const {
+    std::filesystem::copy_file(kSourceDir / "tests/data/kit" / name,
+                               kit_ + (as.empty() ? name : as),
+                               std::filesystem::copy_options::overwrite_existing);
+}
+
+void DispatchHome::Configure(const std::string& optionsSection) const {
+    WriteFile(Registry() / "HKEY_LOCAL_MACHINE.reg",
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n"
+              "\"KITOUT\"=\"" +
+                  kit_ + "\"\n");
+    WriteConfigIni("[Opciones]\n" + optionsSection);
+}
+
+std::string DispatchHome::Golden(const std::string& name, const std::string& produced) {
+    const std::string user = dispatch::getUsuarioWindows(os());
+    const auto path = kSourceDir / "tests/data/golden" / name;
+    const char* update = std::getenv("TOLVANE_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+        std::filesystem::create_directories(path.parent_path());
+        WriteFile(path, text::ReplaceAll(produced, "USUARIOMARIA=\"" + user + "\"",
+                                         "USUARIOMARIA=\"@USUARIO@\""));
+    }
+    return text::ReplaceAll(ReadFile(path), "@USUARIO@", user);
+}
+
+}  // namespace tolvane::test

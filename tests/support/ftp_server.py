@@ -1,0 +1,64 @@
+"""A loopback FTP server for the upload tests and benchmark.
+
+One user with full rights over the root folder, except in the folders named with --read-only
+(listing and reading only) and, with --no-rename, the right to rename anywhere. The chosen port
+is written to --port-file once the server listens; every login, transfer and refused command
+goes to --log.
+"""
+
+import argparse
+import logging
+import os
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+FULL_RIGHTS = "elradfmwMT"
+READ_RIGHTS = "elr"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--log", required=True)
+    parser.add_argument("--port-file", required=True)
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    parser.add_argument("--read-only", action="append", default=[])
+    parser.add_argument("--no-rename", action="store_true")
+    args = parser.parse_args()
+
+    logger = logging.getLogger("pyftpdlib")
+    handler = logging.FileHandler(args.log)
+    handler.setFormatter(logging.Formatter("%(asctime)s %(message)s"))
+    logger.addHandler(handler)
+    logger.setLevel(logging.INFO)
+
+    authorizer = DummyAuthorizer()
+    rights = FULL_RIGHTS.replace("f", "") if args.no_rename else FULL_RIGHTS
+    authorizer.add_user(args.user, args.password, args.root, perm=rights)
+    for folder in args.read_only:
+        path = os.path.join(args.root, folder)
+        os.makedirs(path, exist_ok=True)
+        authorizer.override_perm(args.user, path, READ_RIGHTS, recursive=True)
+
+    class Handler(FTPHandler):
+        pass
+
+    Handler.authorizer = authorizer
+    # A refused login is answered at once instead of after the default three seconds.
+    Handler.auth_failed_timeout = 0
+
+    server = FTPServer(("127.0.0.1", args.port), Handler)
+    port = server.socket.getsockname()[1]
+    pending = args.port_file + ".tmp"
+    with open(pending, "w") as out:
+        out.write(str(port))
+    os.replace(pending, args.port_file)
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()
