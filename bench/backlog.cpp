@@ -9,8 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
-#include <sstream>
 
+#include "KitDispatches.h"
 #include "components/uploader/CurlUploader.h"
 #include "startup/Program.h"
 #include "support/DispatchHome.h"
@@ -20,32 +20,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using tolvane::test::WriteFile;
 
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
-}
-
-std::string Number(int i) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%06d", i);
-    return text;
-}
-
-// A cover sheet of about 20 KB with masked ids, as the kit writes a large dispatch.
-std::string CoverSheet(int i) {
-    std::ostringstream out;
-    out << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<DESPACHO_RET VERSION=\"4.1\">\r\n"
-        << "  <DESPACHO_CARATULA IDENTIFICADOR_PROPIO=\"B" << i << "\" DESPACHO=\"10073IC04"
-        << Number(i) << "Z\" DESTINACION=\"IC04\" COD_ADUANA=\"073\" "
-        << "CUIT_DESPACHANTE=\"XXXXXXXXXXX\" CUIT_IMPO_EXPO=\"XXXXXXXXXXX\" "
-        << "NOMBRE_IMPO_EXPO=\"XXXXXXXXXXXXXXXXXXXXXXXX\" FECHA_OFICIALIZACION=\"28/06/2010\">\r\n";
-    for (int k = 0; out.tellp() < 20000; ++k) {
-        out << "    <RESUMEN_ITEM NRO=\"" << k << "\" POSICION=\"8471.30.12.000X\" "
-            << "DESCRIPCION=\"Computadoras portátiles de menos de 10 kg\" FOB=\"1520.35\"/>\r\n";
-    }
-    out << "  </DESPACHO_CARATULA>\r\n</DESPACHO_RET>\r\n";
-    return out.str();
 }
 
 // The real uploader, its answers timed.
@@ -80,16 +57,7 @@ int main(int argc, char** argv) {
                    "\nDIRECTORIO=despachos\nRUTA1=" + home.Folder("bck1") +
                    "\nRUTA2=" + home.Folder("bck2") + "\nMILISEGUNDOS=1000\n");
 
-    std::string seed = "begin;";
-    for (int i = 0; i < count; ++i) {
-        seed += "insert into caratula values ('B" + std::to_string(i) +
-                "', '2010-06-25 09:30:00', '30712345678', '20222333444', 'Importadora " +
-                std::to_string(i) + " S.A.');";
-        const std::string name = "10073IC04" + Number(i) + "Z.RET";
-        WriteFile(home.kit() + "C" + name, CoverSheet(i));
-        WriteFile(home.kit() + "I" + name, CoverSheet(i).substr(0, 10000));
-    }
-    home.Sql("internos", seed + "commit;");
+    tolvane::bench::AddDispatches(home, count);
     home.factory().Register(tolvane::components::kUploader,
                             [] { return std::make_unique<TimingUploader>(); });
 

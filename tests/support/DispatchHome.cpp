@@ -20,15 +20,7 @@ DispatchHome::DispatchHome() : kit_(Folder("kit/out")), context_(os(), factory()
     for (const char* database : {"internos", "historial"}) {
         Sql(database, ".read " + (kSourceDir / "db/sqlite/schema.sql").string());
     }
-    Sql("internos",
-        "insert into caratula values ('4521', '2010-06-25 09:30:00', ' 30712345678 ', "
-        "'20222333444', 'Importadora Peña Ñandú S.A. ');"
-        "insert into caratula values ('0123/10', '2010-06-21 00:00:00', '30500000001', "
-        "'20111111112', 'No se usa');"
-        "insert into caratula values ('EXP-77', '2010-06-29 00:00:00', '30711122233', "
-        "'20222333444', 'Exportadora del Litoral S.R.L.');"
-        "insert into caratula values ('808', '2010-07-01 00:00:00', '30999888771', NULL, "
-        "'Comercial O''Neill S.A.');");
+    Sql("internos", ".read " + (kSourceDir / "db/sample-operations.sql").string());
     os().SaveSetting("VESTRAL", "DEFAULT", "UBICACION", Program().string() + "/");
     os().setDateStyle({platform::DateOrder::DayMonthYear, '/'});
     context_.settings.RutaKitOut = kit_;
