@@ -3,7 +3,6 @@
 #include <cstdint>
 
 namespace tolvane::text {
-namespace {
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
@@ -23,8 +22,6 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-// Decodes one UTF-8 sequence at `i`; returns its length, or 0 when it is not valid
-// (overlong forms, surrogates and code points beyond U+10FFFF are refused).
 std::size_t DecodeUtf8(std::string_view s, std::size_t i, std::uint32_t& cp) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char b0 = byte(i);
@@ -60,6 +57,8 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t i, std::uint32_t& cp) {
         return 0;
     return len;
 }
+
+namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';

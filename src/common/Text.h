@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,11 @@ std::string Latin1ToUtf8(std::string_view latin1);
 std::string Utf8ToLatin1(std::string_view utf8, char replacement = '?');
 
 bool IsValidUtf8(std::string_view bytes);
+
+void AppendUtf8(std::string& out, std::uint32_t codePoint);
+// The UTF-8 sequence at `pos`: its length and code point, or 0 when it is not valid UTF-8
+// (overlong forms, surrogates and code points beyond U+10FFFF are refused).
+std::size_t DecodeUtf8(std::string_view text, std::size_t pos, std::uint32_t& codePoint);
 
 // UTF-16 little-endian (without its byte-order mark) to UTF-8; unpaired surrogates become
 // U+FFFD.

@@ -14,6 +14,7 @@
 
 #include "common/Failure.h"
 #include "platform/Platform.h"
+#include "platform/linux/PosixFile.h"
 
 namespace tolvane::components {
 namespace {
@@ -80,21 +81,6 @@ int OpenFile(const std::string& path, int flags, mode_t mode = 0) {
     return fd;
 }
 
-// 0, or the error that stopped the writing.
-int WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return 0;
-}
-
 int CopyContent(int from, int to) {
     std::array<char, 64 * 1024> buffer;
     for (;;) {
@@ -106,21 +92,11 @@ int CopyContent(int from, int to) {
                 continue;
             return errno;
         }
-        if (const int error = WriteAll(to, buffer.data(), static_cast<std::size_t>(got))) {
+        if (const int error = platform::posix::WriteAll(
+                to, std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
             return error;
         }
     }
-}
-
-// A rename is durable only once the folder that holds the new name is on disk.
-int SyncFolder(const std::string& folder) {
-    Descriptor dir(OpenFile(folder, O_RDONLY | O_DIRECTORY));
-    if (!dir.valid())
-        return errno;
-    // Some file systems cannot sync a folder and say so with EINVAL; nothing more can be done.
-    if (::fsync(dir.get()) != 0 && errno != EINVAL)
-        return errno;
-    return 0;
 }
 
 std::string RandomSuffix() {
@@ -225,7 +201,7 @@ void LocalDisk::CopiarArchivo(const std::string& source, const std::string& dest
         throw CopyFailure(source, destination, ErrorText(errno));
     }
     temporary.Committed();
-    if (const int error = SyncFolder(folder)) {
+    if (const int error = platform::posix::SyncFolder(folder)) {
         throw CopyFailure(source, destination, ErrorText(error));
     }
 }

@@ -13,19 +13,6 @@ constexpr std::uint16_t kCp1252High[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 std::string Cp1252ToUtf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
@@ -33,7 +20,7 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
         const auto b = static_cast<unsigned char>(c);
         const std::uint32_t cp =
             (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0) ? kCp1252High[b - 0x80] : b;
-        AppendUtf8(out, cp);
+        text::AppendUtf8(out, cp);
     }
     return out;
 }
@@ -84,25 +71,15 @@ std::string Latin1SafeXml(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        const std::string_view sequence = utf8.substr(i, length);
         std::uint32_t cp = 0;
-        if (length > 1 && text::IsValidUtf8(sequence)) {
-            cp = lead & (0x7Fu >> length);
-            for (std::size_t k = 1; k < length; ++k) {
-                cp = (cp << 6) | (static_cast<unsigned char>(sequence[k]) & 0x3Fu);
-            }
-        }
-        if (cp > 0xFF) {
+        const std::size_t length = text::DecodeUtf8(utf8, i, cp);
+        if (length > 1 && cp > 0xFF) {
             out += "&#" + std::to_string(cp) + ";";
-            i += length;
         } else {
-            // ASCII, a Latin-1 character, or a stray byte that the file component keeps as is.
-            const std::size_t taken = (length > 1 && cp != 0) ? length : 1;
-            out.append(utf8.substr(i, taken));
-            i += taken;
+            // A character ISO-8859-1 holds, or a stray byte that the file component keeps.
+            out.append(utf8.substr(i, length == 0 ? 1 : length));
         }
+        i += length == 0 ? 1 : length;
     }
     return out;
 }

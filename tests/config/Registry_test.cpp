@@ -79,17 +79,5 @@ TEST_F(RegistryProceduresTest, WritesIntoExistingKeysOnlyAndReadsBack) {
                                   "Binario", RegValue(std::string("x")), 3));
 }
 
-TEST_F(RegistryProceduresTest, StringValueSizeCountsTheTerminator) {
-    WriteMachineHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Prueba]\r\n");
-    platform::RegistryKey handle = 0;
-    ASSERT_EQ(registry().OpenKey(RegistryRoot::LocalMachine, "SOFTWARE\\Prueba", 0x3F, handle), 0);
-    ASSERT_EQ(AsignarValor(registry(), handle, "V", platform::kRegSz, std::string("abc")), 0);
-    std::uint32_t type = 0, size = 0;
-    ASSERT_EQ(registry().QueryValue(handle, "V", type, size, nullptr), 0);
-    EXPECT_EQ(type, platform::kRegSz);
-    EXPECT_EQ(size, 4u);
-    registry().CloseKey(handle);
-}
-
 }  // namespace
 }  // namespace tolvane::config

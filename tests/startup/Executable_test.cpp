@@ -18,10 +18,7 @@ class ExecutableTest : public ::testing::Test {
     ExecutableTest() {
         kit = home.Folder("kit/out");
         bck1 = home.Folder("bck1");
-        test::WriteFile(home.Registry() / "HKEY_LOCAL_MACHINE.reg",
-                        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n"
-                        "\"KITOUT\"=\"" +
-                            kit + "\"\n");
+        home.SetKitFolder(kit);
         std::filesystem::create_directories(home.Autostart());
     }
 

@@ -57,10 +57,7 @@ void DispatchHome::AddKitFile(const std::string& name, const std::string& as) co
 }
 
 void DispatchHome::Configure(const std::string& optionsSection) const {
-    WriteFile(Registry() / "HKEY_LOCAL_MACHINE.reg",
-              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n"
-              "\"KITOUT\"=\"" +
-                  kit_ + "\"\n");
+    SetKitFolder(kit_);
     WriteConfigIni("[Opciones]\n" + optionsSection);
 }
 

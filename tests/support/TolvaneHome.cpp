@@ -25,6 +25,13 @@ void TolvaneHome::WriteConfigIni(const std::string& content) const {
     WriteFile(Program() / "Config.ini", content);
 }
 
+void TolvaneHome::SetKitFolder(const std::string& folder) const {
+    WriteFile(Registry() / "HKEY_LOCAL_MACHINE.reg",
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n"
+              "\"KITOUT\"=\"" +
+                  folder + "\"\n");
+}
+
 platform::LinuxPaths TolvaneHome::Paths() const {
     platform::LinuxPaths paths;
     paths.registryDir = Registry().string();

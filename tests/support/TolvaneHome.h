@@ -26,6 +26,8 @@ class TolvaneHome {
     const TempDir& dir() const { return dir_; }
 
     void WriteConfigIni(const std::string& content) const;
+    // Writes the customs kit's registry value naming its output folder.
+    void SetKitFolder(const std::string& folder) const;
     std::string ConfigIniPath() const { return (Program() / "Config.ini").string(); }
 
     platform::LinuxPaths Paths() const;

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "components/uploader/UploaderFailure.h"
+#include "platform/linux/PosixFile.h"
 
 namespace tolvane::components::uploader {
 namespace {
@@ -32,18 +33,9 @@ int Copy(const SourceFile& file, int to, bool& readFailed) {
             return errno;
         }
         offset += static_cast<std::uint64_t>(got);
-        const char* data = buffer.data();
-        auto left = static_cast<std::size_t>(got);
-        while (left > 0) {
-            const ssize_t written = ::write(to, data, left);
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            data += written;
-            left -= static_cast<std::size_t>(written);
-        }
+        if (const int error = platform::posix::WriteAll(
+                to, std::string_view(buffer.data(), static_cast<std::size_t>(got))))
+            return error;
     }
 }
 
@@ -91,12 +83,7 @@ void UploadToLocalFolder(const std::string& folder, bool createFolders,
         WriteOne(folder, file);
 
     // The new names reach the disk with the folder.
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    const int synced = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    if (synced != 0 && synced != EINVAL) {
+    if (const int synced = platform::posix::SyncFolder(folder)) {
         throw UploaderFailure("No se pudo asegurar en el disco la carpeta local " + folder + ": " +
                               ErrorText(synced));
     }

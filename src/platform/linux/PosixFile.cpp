@@ -11,31 +11,27 @@
 #include <cstdlib>
 
 namespace tolvane::platform::posix {
-namespace {
-
-bool WriteAll(int fd, std::string_view bytes) {
+int WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return errno;
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    return true;
+    return 0;
 }
 
-// The rename is durable only once the folder's entry is on disk as well.
-void SyncFolder(const std::string& folder) {
+int SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return;
-    ::fsync(fd);
+        return errno;
+    const int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
     ::close(fd);
+    return error;
 }
-
-}  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -90,8 +86,8 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t newFile
     if (fd < 0)
         return false;
 
-    bool ok = WriteAll(fd, bytes) && (!exists || ::fchmod(fd, existing.st_mode & 07777) == 0) &&
-              ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, bytes) == 0 &&
+              (!exists || ::fchmod(fd, existing.st_mode & 07777) == 0) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {

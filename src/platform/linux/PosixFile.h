@@ -8,6 +8,13 @@
 
 namespace tolvane::platform::posix {
 
+// Writes every byte, going on after interruptions; 0, or the error that stopped it.
+int WriteAll(int fd, std::string_view bytes);
+
+// Flushes a folder's entries to disk: a rename inside it is durable only then. 0, or the error;
+// a file system that cannot sync folders (EINVAL) is no error, nothing more can be done there.
+int SyncFolder(const std::string& folder);
+
 // The whole file; nothing (errno telling why) when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
