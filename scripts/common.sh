@@ -9,6 +9,9 @@ TOLVANE_PACKAGES=(
     libgtest-dev
     unixodbc-dev unixodbc libsqliteodbc odbc-postgresql postgresql sqlite3
     libcurl4-openssl-dev python3-pyftpdlib
+    qt6-base-dev
+    # scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
+    xvfb xauth openbox trayer xdotool x11-utils imagemagick
 )
 
 ensure_packages() {

@@ -12,6 +12,7 @@
 #include "dispatch/ArchivarXML.h"
 #include "distribution/Distribution.h"
 #include "platform/Platform.h"
+#include "ui/TrayEvents.h"
 
 namespace tolvane::startup {
 namespace {
@@ -230,7 +231,12 @@ void Program::Procesar() {
 void Program::Form_Terminate() {
     if (!iconAdded_)
         return;
-    window_.NotifyIcon(ui::kNimDelete, iconoBandeja_);
+    try {
+        window_.NotifyIcon(ui::kNimDelete, iconoBandeja_);
+    } catch (...) {
+        window_.MessageBox(
+            ui::TrappedEventMessage(CurrentFailure(), "Form_Terminate", "frmLista", 10), ui::kMbOk);
+    }
     iconAdded_ = false;
 }
 

@@ -77,7 +77,7 @@ class Program {
         stopRequested_ = std::move(stopRequested);
     }
 
-    // The main window ends: the tray icon goes.
+    // The main window ends: the tray icon goes. A failure is trapped and shown in a box.
     void Form_Terminate();
 
     Context& context() { return context_; }

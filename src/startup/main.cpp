@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <string>
 
@@ -15,6 +17,12 @@
 #include "platform/Platform.h"
 #include "startup/Program.h"
 #include "ui/headless/HeadlessWindow.h"
+
+#ifdef TOLVANE_WITH_QT
+#include <QApplication>
+
+#include "ui/qt/QtWindow.h"
+#endif
 
 namespace {
 
@@ -57,9 +65,12 @@ void PrintUsage(std::ostream& out) {
            "\n"
            "Watches the customs kit's output folder and, for every dispatch, completes it from\n"
            "the operations database, records it, uploads it and backs up the kit's files.\n"
+           "With a display it lives in the notification area, with its progress and settings\n"
+           "windows.\n"
            "\n"
            "  --headless  run without windows: messages go to standard error, and a Yes/No\n"
-           "              question is asked on the terminal (answered No without one)\n"
+           "              question is asked on the terminal (answered No without one);\n"
+           "              the default when there is no display\n"
            "  --once      start up, run one timer tick at once, then exit\n"
            "  --help      show this help and exit\n"
            "  --version   show the version and exit\n"
@@ -73,6 +84,69 @@ struct Options {
     bool headless = false;
     bool once = false;
 };
+
+#ifdef TOLVANE_WITH_QT
+// The windowed front-end needs somewhere to show its windows.
+bool DisplayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0')
+            return true;
+    }
+    return false;
+}
+#endif
+
+// The ODBC driver list installed beside the program (its drivers' logs all off) unless the
+// environment names another one; it must be set before the first connection.
+void UseProgramOdbcDrivers(tolvane::platform::Platform& os) {
+    if (std::getenv("ODBCSYSINI") != nullptr)
+        return;
+    const std::string folder = os.ProgramFolder() + os.PathSeparator() + "odbc";
+    if (::access((folder + "/odbcinst.ini").c_str(), R_OK) == 0)
+        ::setenv("ODBCSYSINI", folder.c_str(), 1);
+}
+
+// Start-up, then the resident loop (or one tick with --once), with either front-end.
+// `attach` wires the front-end to the program before start-up runs.
+template <class FrontEnd>
+int RunProgram(FrontEnd& window, const Options& options,
+               const std::function<void(tolvane::startup::Program&)>& attach) {
+    try {
+        const auto os = tolvane::platform::CreatePlatform();
+        UseProgramOdbcDrivers(*os);
+        tolvane::components::ComponentFactory factory;
+        tolvane::components::RegisterStandardComponents(factory, *os);
+        tolvane::startup::Program program(*os, factory, window);
+        program.setStopRequested(StopPending);
+        if (attach)
+            attach(program);
+
+        switch (program.Main()) {
+            case tolvane::startup::StartupOutcome::PreviousInstance:
+                return kExitOk;
+            case tolvane::startup::StartupOutcome::Cancelled:
+                return kExitNotRunning;
+            case tolvane::startup::StartupOutcome::Idle:
+                if (options.once)
+                    return kExitNotRunning;
+                break;
+            case tolvane::startup::StartupOutcome::Running:
+                if (options.once) {
+                    program.Timer1_Timer();
+                    program.Form_Terminate();
+                    return program.failuresReported() > 0 ? kExitPassFailed : kExitOk;
+                }
+                break;
+        }
+        window.RunLoop(stopPipe[0], [&program] { program.Timer1_Timer(); });
+        program.Form_Terminate();
+        return kExitOk;
+    } catch (...) {
+        window.ReportUntrappedFailure(tolvane::CurrentFailure());
+        return kExitUntrapped;
+    }
+}
 
 }  // namespace
 
@@ -102,36 +176,16 @@ int main(int argc, char** argv) {
 
     InstallStopHandlers();
 
-    tolvane::ui::HeadlessWindow window(std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1);
-    try {
-        const auto os = tolvane::platform::CreatePlatform();
-        tolvane::components::ComponentFactory factory;
-        tolvane::components::RegisterStandardComponents(factory, *os);
-        tolvane::startup::Program program(*os, factory, window);
-        program.setStopRequested(StopPending);
-
-        switch (program.Main()) {
-            case tolvane::startup::StartupOutcome::PreviousInstance:
-                return kExitOk;
-            case tolvane::startup::StartupOutcome::Cancelled:
-                return kExitNotRunning;
-            case tolvane::startup::StartupOutcome::Idle:
-                if (options.once)
-                    return kExitNotRunning;
-                break;
-            case tolvane::startup::StartupOutcome::Running:
-                if (options.once) {
-                    program.Timer1_Timer();
-                    program.Form_Terminate();
-                    return program.failuresReported() > 0 ? kExitPassFailed : kExitOk;
-                }
-                break;
-        }
-        window.RunLoop(stopPipe[0], [&program] { program.Timer1_Timer(); });
-        program.Form_Terminate();
-        return kExitOk;
-    } catch (...) {
-        window.ReportUntrappedFailure(tolvane::CurrentFailure());
-        return kExitUntrapped;
+#ifdef TOLVANE_WITH_QT
+    if (!options.headless && DisplayAvailable()) {
+        QApplication application(argc, argv);
+        tolvane::ui::qt::QtWindow window;
+        return RunProgram(window, options, [&window](tolvane::startup::Program& program) {
+            window.setSettingsContext(program.context());
+            window.setTimerHandler([&program] { program.Timer1_Timer(); });
+        });
     }
+#endif
+    tolvane::ui::HeadlessWindow window(std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1);
+    return RunProgram(window, options, nullptr);
 }

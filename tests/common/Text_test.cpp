@@ -34,17 +34,6 @@ TEST(Utf8, ValidityRefusesOverlongAndSurrogateForms) {
     EXPECT_EQ(text::ToUtf8Lenient("caf\xE9"), "café");
 }
 
-TEST(Utf16, DecodesPairsAndReplacesLoneSurrogates) {
-    const std::string units("A\0\xF1\0=\xD8\0\xDE\0\xD8", 10);  // A ñ U+1F600 lone-high
-    EXPECT_EQ(text::Utf16LeToUtf8(units), "Añ\xF0\x9F\x98\x80\xEF\xBF\xBD");
-}
-
-TEST(Utf8, CharacterCountsAndPrefixesIgnoreContinuationBytes) {
-    EXPECT_EQ(text::CharCount("añb€"), 4u);
-    EXPECT_EQ(text::FirstChars("añb€", 2), "añ");
-    EXPECT_EQ(text::FirstChars("ab", 5), "ab");
-}
-
 TEST(ReplaceAll, DoesNotRescanWhatItPutIn) {
     EXPECT_EQ(text::ReplaceAll("aaa", "a", "aa"), "aaaaaa");
     EXPECT_EQ(text::ReplaceAll("XXXX", "XX", "Y"), "YY");

@@ -1,0 +1,258 @@
+#include "ui/qt/QtWindow.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include <QApplication>
+#include <QCursor>
+#include <QEventLoop>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSocketNotifier>
+
+#include "common/Failure.h"
+#include "common/Text.h"
+#include "common/Version.h"
+#include "ui/TrayEvents.h"
+#include "ui/qt/FrmConfig.h"
+#include "ui/qt/FrmLista.h"
+#include "ui/qt/Layout.h"
+
+// The program's icon. Resources of a static library are registered by hand, outside any
+// namespace.
+static QIcon LoadTolvaneIcon() {
+    Q_INIT_RESOURCE(tolvane);
+    return QIcon(QStringLiteral(":/tolvane/tolvane.xpm"));
+}
+
+namespace tolvane::ui::qt {
+namespace {
+
+constexpr int kUntrappedExitStatus = 3;
+
+QString BoxText(const std::string& text) {
+    return QString::fromStdString(text::ReplaceAll(text, "\r\n", "\n"));
+}
+
+// A pause at every yield, for pictures of a pass in progress; unset in normal use.
+int YieldDelayFromEnvironment() {
+    const char* value = std::getenv("TOLVANE_YIELD_DELAY_MS");
+    return value != nullptr ? std::atoi(value) : 0;
+}
+
+}  // namespace
+
+QtWindow::QtWindow() : icon_(LoadTolvaneIcon()), yieldDelayMs_(YieldDelayFromEnvironment()) {
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(icon_);
+    untrapped_ = [this](const Failure& failure) {
+        ReportUntrappedFailure(failure);
+        std::fflush(nullptr);
+        std::_Exit(kUntrappedExitStatus);
+    };
+    notificationArea_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+
+    frmLista_ = std::make_unique<FrmLista>([this] { HideWindow(); });
+    frmLista_->setWindowIcon(icon_);
+
+    mnu_.setObjectName(QStringLiteral("mnu"));
+    QAction* abrir = mnu_.addAction(QStringLiteral("Abrir"));
+    QAction* configurar = mnu_.addAction(QStringLiteral("Configurar"));
+    QAction* cerrar = mnu_.addAction(QStringLiteral("Cerrar"));
+    abrir->setObjectName(QStringLiteral("mnu_Abrir"));
+    configurar->setObjectName(QStringLiteral("mnu_Configurar"));
+    cerrar->setObjectName(QStringLiteral("mnu_Cerrar"));
+    QObject::connect(abrir, &QAction::triggered, [this] { RunUntrapped([this] { mnu_Abrir(); }); });
+    QObject::connect(configurar, &QAction::triggered,
+                     [this] { RunUntrapped([this] { mnu_Configurar(); }); });
+    QObject::connect(cerrar, &QAction::triggered,
+                     [this] { RunUntrapped([this] { mnu_Cerrar(); }); });
+
+    // Hosts that show a menu of their own (StatusNotifierItem hosts, and a right click on
+    // an XEmbed tray) get the same one; a right click on the window opens it as well.
+    tray_.setIcon(icon_);
+    tray_.setContextMenu(&mnu_);
+    QObject::connect(&tray_, &QSystemTrayIcon::activated,
+                     [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
+    frmLista_->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(frmLista_.get(), &QWidget::customContextMenuRequested,
+                     [this] { mnu_.popup(QCursor::pos()); });
+
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+    QObject::connect(&timer1_, &QTimer::timeout, [this] {
+        if (onTick_)
+            RunUntrapped(onTick_);
+    });
+}
+
+QtWindow::~QtWindow() {
+    tray_.hide();
+}
+
+std::uintptr_t QtWindow::WindowHandle() {
+    return reinterpret_cast<std::uintptr_t>(frmLista_.get());
+}
+
+std::uintptr_t QtWindow::IconHandle() {
+    return static_cast<std::uintptr_t>(icon_.cacheKey());
+}
+
+void QtWindow::NotifyIcon(std::uint32_t message, const NotifyIconData& data) {
+    if (message == kNimDelete) {
+        tray_.hide();
+        return;
+    }
+    if (message != kNimAdd)
+        return;
+    tray_.setToolTip(QString::fromStdString(data.ShownTip()));
+    tray_.show();
+    if (!host_)
+        host_ = DetectTrayHost();
+    if (!notificationArea_()) {
+        if (!toldNoNotificationArea_) {
+            std::cerr << "tolvane: no hay área de notificación; la ventana queda a la vista y "
+                         "su menú se abre con el botón derecho\n";
+            toldNoNotificationArea_ = true;
+        }
+        mnu_Abrir();
+    }
+}
+
+void QtWindow::SetLabel(int index, const std::string& text) {
+    frmLista_->lbl(index).setText(QString::fromStdString(text));
+}
+
+void QtWindow::SetProgress(float value) {
+    frmLista_->setProgress(value);
+}
+
+void QtWindow::ShowFileList(const std::vector<std::string>& names) {
+    QListWidget& list = frmLista_->lst();
+    list.clear();
+    for (const std::string& name : names)
+        list.addItem(QString::fromStdString(name));
+}
+
+void QtWindow::SetTimer(unsigned intervalMs, bool enabled) {
+    timer1_.setInterval(static_cast<int>(intervalMs));
+    // A period of 0 never fires, as on the platform; every enabling starts a full period.
+    if (enabled && intervalMs > 0)
+        timer1_.start();
+    else
+        timer1_.stop();
+}
+
+void QtWindow::DoEvents() {
+    if (yieldDelayMs_ <= 0) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    QEventLoop pause;
+    QTimer::singleShot(yieldDelayMs_, &pause, &QEventLoop::quit);
+    pause.exec();
+}
+
+int QtWindow::MessageBox(const std::string& text, int style) {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (style & 0xF0) {
+        case kMbIconStop:
+            icon = QMessageBox::Critical;
+            break;
+        case 32:
+            icon = QMessageBox::Question;
+            break;
+        case kMbIconExclamation:
+            icon = QMessageBox::Warning;
+            break;
+        case 64:
+            icon = QMessageBox::Information;
+            break;
+        default:
+            break;
+    }
+    QMessageBox box(icon, QString::fromUtf8(version::kTitle), BoxText(text));
+    box.setWindowIcon(icon_);
+    if ((style & 0x0F) == kMbYesNo) {
+        QPushButton* yes = box.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == no ? kIdNo : kIdYes;
+    }
+    box.setDefaultButton(box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole));
+    box.exec();
+    return kIdOk;
+}
+
+void QtWindow::ReportUntrappedFailure(const Failure& failure) {
+    MessageBox("Error en tiempo de ejecución " + std::to_string(failure.number()) + ":\r\n\r\n" +
+                   failure.description(),
+               kMbOk | kMbIconStop);
+}
+
+void QtWindow::RunLoop(int wakeFd, std::function<void()> onTick) {
+    onTick_ = std::move(onTick);
+    QSocketNotifier stop(wakeFd, QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, [&stop] {
+        stop.setEnabled(false);
+        // Not quit(): it first asks every top-level window to close, and the main window
+        // only hides, which may leave the tray icon's own window open and cancel the quit.
+        QCoreApplication::exit(0);
+    });
+    QApplication::exec();
+}
+
+void QtWindow::mnu_Abrir() {
+    if (frmLista_->isMinimized())
+        frmLista_->showNormal();
+    else
+        frmLista_->show();
+    frmLista_->raise();
+    frmLista_->activateWindow();
+}
+
+void QtWindow::mnu_Configurar() {
+    if (context_ == nullptr)
+        return;
+    FrmConfig dialog(*context_, untrapped_);
+    dialog.setWindowIcon(icon_);
+    dialog.Open();
+}
+
+void QtWindow::mnu_Cerrar() {
+    HideWindow();
+}
+
+void QtWindow::HideWindow() {
+    if (notificationArea_())
+        frmLista_->hide();
+    else
+        frmLista_->showMinimized();
+}
+
+void QtWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
+    // Only a host that sees real clicks reports a double click.
+    if (reason == QSystemTrayIcon::DoubleClick)
+        host_ = TrayHost::XEmbed;
+    const TrayHost host = host_ ? *host_ : TrayHost::XEmbed;
+    const double twipsPerPixel = TwipsPerPixel(ScreenDpi());
+    for (std::uint32_t message : TrayMouseMessages(reason, host)) {
+        Form_MouseMove(message * twipsPerPixel, twipsPerPixel, *this,
+                       [this] { mnu_.popup(QCursor::pos()); });
+    }
+}
+
+void QtWindow::RunUntrapped(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        // A failure must not cross Qt's event loop: it is reported from here.
+        untrapped_(CurrentFailure());
+    }
+}
+
+}  // namespace tolvane::ui::qt

@@ -1,0 +1,88 @@
+#include "config/ConfigWindow.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Context.h"
+#include "common/Failure.h"
+#include "support/TolvaneHome.h"
+
+// What the settings window loads and saves; the Qt front-end's tests drive the same saving
+// through the window itself.
+
+namespace tolvane::config {
+namespace {
+
+namespace fs = std::filesystem;
+
+const ConfigFields kTyped{" /kit/tecleado/", "/bck/1/", "", "ftp.nuevo", "remoto", "", "cl ave"};
+
+class ConfigWindowTest : public ::testing::Test {
+  protected:
+    ConfigWindowTest() : context(home.os(), home.factory()), window(context) {
+        home.SetKitFolder(kit);
+        home.WriteConfigIni(
+            "[Opciones]\nSERVIDOR=ftp.viejo\nUSUARIO=ana\nPASSWORD=x\nDIRECTORIO=d\n"
+            "RUTA1=/b1/\nRUTA2=/b2/\nMILISEGUNDOS=1500\n");
+    }
+
+    test::TolvaneHome home;
+    Context context;
+    ConfigWindow window;
+    std::string kit = home.Folder("kit/out");
+};
+
+TEST_F(ConfigWindowTest, FieldsShowTheSettingsAndSavingWritesEachAsTypedInOrder) {
+    EXPECT_EQ(window.Form_Load(),
+              (ConfigFields{kit, "/b1/", "/b2/", "ftp.viejo", "d", "ana", "x"}));
+    fs::remove(home.ConfigIniPath());
+    window.GuardarCambios(kTyped);
+
+    const Settings& s = context.settings;
+    EXPECT_EQ((ConfigFields{s.RutaKitOut, s.RUTA1, s.RUTA2, s.SERVIDOR, s.DIRECTORIO, s.USUARIO,
+                            s.PASSWORD}),
+              kTyped);
+    std::string stored;
+    for (const char* key : {"SERVIDOR", "USUARIO", "PASSWORD", "DIRECTORIO"})
+        stored += home.os().GetSetting("HISTORIAL", "FTP", key, "<none>") + "|";
+    EXPECT_EQ(stored, "ftp.nuevo||cl ave|remoto|");
+    EXPECT_EQ(test::ReadFile(home.ConfigIniPath()),
+              "[Opciones]\nSERVIDOR=ftp.nuevo\nUSUARIO=\nPASSWORD=cl ave\nDIRECTORIO=remoto\n"
+              "RUTA= /kit/tecleado/\nRUTA1=/bck/1/\nRUTA2=\n");
+    // The next load takes the watched folder from the kit again.
+    EXPECT_EQ(window.Form_Load().Txt_RUTA, kit);
+}
+
+TEST_F(ConfigWindowTest, UnwritableConfigIniIsNotReportedButTheStoreFailureIs) {
+    fs::remove(home.ConfigIniPath());
+    fs::create_directory(home.ConfigIniPath());
+    EXPECT_NO_THROW(window.GuardarCambios(kTyped));
+    EXPECT_EQ(home.os().GetSetting("HISTORIAL", "FTP", "SERVIDOR", ""), "ftp.nuevo");
+
+    fs::remove(home.ConfigIniPath());
+    home.WriteConfigIni("[Opciones]\nSERVIDOR=ftp.viejo\n");
+    fs::remove_all(home.Registry());
+    test::WriteFile(home.Registry(), "");  // the store's folder is now a file
+    ConfigFields other = kTyped;
+    other.txtServidor = "ftp.otro";
+    EXPECT_THROW(window.GuardarCambios(other), Failure);
+    EXPECT_EQ(context.settings.SERVIDOR, "ftp.otro") << "memory comes first";
+    EXPECT_EQ(test::ReadFile(home.ConfigIniPath()), "[Opciones]\nSERVIDOR=ftp.viejo\n")
+        << "Config.ini comes after the store";
+}
+
+TEST_F(ConfigWindowTest, F11SavesWithAnyShiftStateEscClosesWithoutSaving) {
+    // Key code, shift state, whether the window closes, whether it saves.
+    const std::tuple<int, int, bool, bool> cases[] = {
+        {kKeyF11, 0, true, true},     {kKeyF11, 1, true, true},     {kKeyF11, 7, true, true},
+        {kKeyEscape, 0, true, false}, {kKeyEscape, 1, true, false}, {121, 0, false, false},
+        {123, 0, false, false},       {13, 0, false, false},        {'A', 0, false, false}};
+    for (const auto& [key, shift, closes, saves] : cases) {
+        context.settings.SERVIDOR = "ftp.viejo";
+        EXPECT_EQ(window.Form_KeyDown(key, shift, kTyped), closes) << key;
+        EXPECT_EQ(context.settings.SERVIDOR, saves ? "ftp.nuevo" : "ftp.viejo")
+            << key << "+" << shift;
+    }
+}
+
+}  // namespace
+}  // namespace tolvane::config

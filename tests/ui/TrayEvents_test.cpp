@@ -1,0 +1,90 @@
+#include "ui/TrayEvents.h"
+
+#include <gtest/gtest.h>
+
+#include "common/Failure.h"
+#include "startup/Program.h"
+#include "support/ScriptedWindow.h"
+#include "support/TolvaneHome.h"
+
+namespace tolvane::ui {
+namespace {
+
+// Every box shown, as "<style>:<text>;".
+std::string Boxes(const test::ScriptedWindow& window) {
+    std::string shown;
+    for (const auto& box : window.boxes)
+        shown += std::to_string(box.style) + ":" + box.text + ";";
+    return shown;
+}
+
+// What Form_MouseMove shows: "menu" when it opens the menu, then its boxes.
+std::string Shown(double x, double twipsPerPixel, bool menuFails = false) {
+    test::ScriptedWindow window;
+    std::string menu;
+    Form_MouseMove(x, twipsPerPixel, window, [&] {
+        menu = "menu";
+        if (menuFails)
+            throw Failure(-2147418113, "mnu", "Falla del menú");
+    });
+    return menu + Boxes(window);
+}
+
+TEST(FormMouseMove, OnlyTheLeftDoubleClickOpensTheMenuAndFailuresAreShown) {
+    // x in twips and twips per pixel carry the message x / twips per pixel.
+    std::vector<std::tuple<double, double, std::int32_t>> cases = {
+        {515 * 12.0, 12, 515}, {515 * 10.0, 10, 515}, {7720, 15, 515},  {0, 15, 0},
+        {7717.5, 15, 514},     {7732.5, 15, 516},     {-7725, 15, -515}};  // halves to even
+    for (std::int32_t message = 512; message <= 521; ++message)
+        cases.emplace_back(message * 15.0, 15, message);
+    for (const auto& [x, twipsPerPixel, message] : cases) {
+        EXPECT_EQ(TrayMouseMessage(x, twipsPerPixel), message) << x << "/" << twipsPerPixel;
+        EXPECT_EQ(Shown(x, twipsPerPixel), message == 515 ? "menu" : "") << x;
+    }
+    EXPECT_DOUBLE_EQ(TwipsPerPixel(96), 15);
+    EXPECT_EQ(TwipsToPixels(5910, 96), 394);
+    EXPECT_EQ(TwipsToPixels(5910, 144), 591);
+
+    // Failures are trapped and shown, naming the step: decoding (10) or the menu (51).
+    const std::string in = " Function Form_MouseMove de Formulario frmMain\r\nOrigen: ";
+    EXPECT_EQ(Shown(515, 0), "0:Error 11 (División por cero)" + in + "Tolvane - Linea: 10;");
+    EXPECT_EQ(Shown(1e12, 15), "0:Error 6 (Desbordamiento)" + in + "Tolvane - Linea: 10;");
+    EXPECT_EQ(Shown(515 * 15.0, 15, true),
+              "menu0:Error -2147418113 (Falla del menú)" + in + "mnu - Linea: 51;");
+}
+
+// A window whose icon may refuse to be removed.
+class IconWindow : public test::ScriptedWindow {
+  public:
+    void NotifyIcon(std::uint32_t message, const NotifyIconData& data) override {
+        if (stuck && message == kNimDelete)
+            throw Failure(5, "Shell_NotifyIcon", "Llamada a procedimiento no válida");
+        ScriptedWindow::NotifyIcon(message, data);
+    }
+    bool stuck = false;
+};
+
+TEST(FormTerminate, RemovesTheIconOnceAndTrapsItsFailure) {
+    for (bool stuck : {false, true}) {
+        test::TolvaneHome home;
+        home.Folder("programfiles/KitMaria/out");
+        home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=0\n");
+        IconWindow window;
+        window.stuck = stuck;
+        startup::Program program(home.os(), home.factory(), window);
+        ASSERT_EQ(program.Main(), startup::StartupOutcome::Idle);
+        window.boxes.clear();
+
+        program.Form_Terminate();
+        program.Form_Terminate();
+        EXPECT_EQ(Boxes(window), stuck ? "0:Error 5 (Llamada a procedimiento no válida) Function "
+                                         "Form_Terminate de Formulario frmLista\r\nOrigen: "
+                                         "Shell_NotifyIcon - Linea: 10;"
+                                       : "");
+        const std::vector<std::uint32_t> removed = {kNimAdd, kNimDelete};
+        EXPECT_EQ(window.iconMessages, stuck ? decltype(removed){kNimAdd} : removed);
+    }
+}
+
+}  // namespace
+}  // namespace tolvane::ui
