@@ -20,7 +20,8 @@ TEST(XmlText, FilesAreReadAsTheyDeclare) {
         {"\xEF\xBB\xBF<a>é</a>", "<a>é</a>"},
         {std::string("\xFF\xFE<\0a\0>\0\xE9\0", 10), "<a>é"},
     };
-    for (const auto& c : cases) EXPECT_EQ(DecodeXmlBytes(c.bytes), c.text) << c.bytes;
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeXmlBytes(c.bytes), c.text) << c.bytes;
 }
 
 TEST(XmlText, CharactersBeyondLatin1BecomeReferences) {
