@@ -6,13 +6,14 @@ TOLVANE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Build and run-time needs of the core and its tests.
 TOLVANE_PACKAGES=(
     g++ cmake ninja-build pkg-config
-    libgtest-dev
+    libgtest-dev libpugixml-dev
     unixodbc-dev unixodbc libsqliteodbc odbc-postgresql postgresql sqlite3
     libcurl4-openssl-dev python3-pyftpdlib
     qt6-base-dev
-    # scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
-    xvfb xauth openbox trayer xdotool x11-utils imagemagick
 )
+
+# scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
+TOLVANE_SCREENSHOT_PACKAGES=(xvfb xauth openbox trayer xdotool x11-utils imagemagick)
 
 ensure_packages() {
     local missing=()
