@@ -11,6 +11,7 @@ struct Settings {
     std::string RUTA1;         // first backup folder
     std::string RUTA2;         // second backup folder
     std::string MILISEGUNDOS;  // timer period in milliseconds, as text
+    std::string ESPERA;        // quiet period of a dispatch's files in milliseconds, as text
     std::string SERVIDOR;      // upload server
     std::string USUARIO;
     std::string PASSWORD;

@@ -39,6 +39,7 @@ void LeerINI(Context& context) {
         s.RUTA1 = read("RUTA1");
         s.RUTA2 = read("RUTA2");
         s.MILISEGUNDOS = read("MILISEGUNDOS");
+        s.ESPERA = read("ESPERA");
 
         s.RutaKitOut = RegValueText(
             LeerRegistro(os.registry(), platform::RegistryRoot::LocalMachine, kKitKey, kKitValue));
@@ -48,6 +49,15 @@ void LeerINI(Context& context) {
             if (!text::EndsWith(programFiles, separator))
                 programFiles += separator;
             s.RutaKitOut = programFiles + "KitMaria" + separator + "out" + separator;
+        }
+        // The uploader takes the two files of a dispatch joined by "|": a folder holding one
+        // would be split in the wrong place and its dispatches never sent.
+        if (s.RutaKitOut.find('|') != std::string::npos) {
+            throw Failure(failure_number::kInvalidPropertyValue, "Tolvane",
+                          "La carpeta del kit \"" + s.RutaKitOut +
+                              "\" contiene el carácter \"|\", que Tolvane no admite en la "
+                              "carpeta de los despachos: configure en el kit una carpeta de "
+                              "salida sin ese carácter");
         }
     } catch (...) {
         const Failure caught = CurrentFailure();

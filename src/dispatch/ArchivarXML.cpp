@@ -49,9 +49,11 @@ std::string Serialize(const pugi::xml_document& document) {
     return out.str();
 }
 
+// Values from the database or the system go in as attribute values, so that a name such as
+// `Pérez & Cía "La Unión"` leaves the cover sheet well formed.
 std::string TextoDatosNuevos(const std::string& fecha, const std::string& usuario) {
-    return "<DATOS_NUEVOS FECHA_APERTURA=\"" + fecha + "\" USUARIOMARIA=\"" + usuario + "\"> " +
-           " </DATOS_NUEVOS></DESPACHO_CARATULA>";
+    return "<DATOS_NUEVOS FECHA_APERTURA=\"" + AttributeValue(fecha) + "\" USUARIOMARIA=\"" +
+           AttributeValue(usuario) + "\"> " + " </DATOS_NUEVOS></DESPACHO_CARATULA>";
 }
 
 std::string MaskedAttribute(const char* name, const char* mask) {
@@ -59,7 +61,7 @@ std::string MaskedAttribute(const char* name, const char* mask) {
 }
 
 std::string Attribute(const char* name, const std::string& value) {
-    return std::string(name) + "=\"" + value + "\"";
+    return std::string(name) + "=\"" + AttributeValue(value) + "\"";
 }
 
 void WriteWhole(components::TextFile& file, const std::string& path, const std::string& text,

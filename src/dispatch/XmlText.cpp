@@ -67,6 +67,34 @@ std::string DecodeXmlBytes(std::string_view bytes) {
     return text::ToUtf8Lenient(bytes);
 }
 
+std::string AttributeValue(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (const char c : value) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\t':
+            case '\r':
+            case '\n':
+                out += c;
+                break;
+            default:
+                if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
+                    out += c;
+                break;
+        }
+    }
+    return out;
+}
+
 std::string Latin1SafeXml(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());

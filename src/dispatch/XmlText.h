@@ -12,6 +12,11 @@ namespace tolvane::dispatch {
 // otherwise ISO-8859-1), so no file is refused for its bytes alone.
 std::string DecodeXmlBytes(std::string_view bytes);
 
+// A value pasted between the double quotes of an attribute: '&', '<' and '"' written as
+// references, and the control characters that XML cannot hold (all but tab, CR and LF)
+// dropped. Other text comes back unchanged.
+std::string AttributeValue(std::string_view value);
+
 // UTF-8 text made writable in ISO-8859-1 without loss: every character beyond it becomes a
 // character reference such as "&#8364;".
 std::string Latin1SafeXml(std::string_view utf8);

@@ -1,6 +1,10 @@
 #include "distribution/Distribution.h"
 
+#include <algorithm>
+#include <array>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "common/Context.h"
 #include "common/Failure.h"
@@ -10,6 +14,23 @@ namespace tolvane::distribution {
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
+
+// True when both files can be read and hold the same bytes.
+bool SameContent(const std::string& a, const std::string& b) {
+    std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
+    if (!first || !second)
+        return false;
+    std::array<char, 64 * 1024> left{}, right{};
+    for (;;) {
+        first.read(left.data(), left.size());
+        second.read(right.data(), right.size());
+        const std::streamsize got = first.gcount();
+        if (got != second.gcount() || !std::equal(left.begin(), left.begin() + got, right.begin()))
+            return false;
+        if (got == 0 || !first || !second)
+            return first.eof() && second.eof() && !first.bad() && !second.bad();
+    }
+}
 
 std::string CopyText(const char* ordinal, const std::string& source,
                      const std::string& destination) {
@@ -58,40 +79,116 @@ bool SubirArchivo(Context& context, const std::string& p_Caratula, const std::st
     }
 }
 
-void MoverArchivo(Context& context, const std::string& p_Archivo) {
-    int step = 30;
-    std::string stepText;
-    try {
-        const config::Settings& s = context.settings;
-        const std::string source = s.RutaKitOut + p_Archivo;
-        const auto disk = context.factory.Create<components::Disk>(components::kDisk);
-        step = 40;
-        if (!disk->ExisteArchivo(source))
-            return;
-        step = 50;
-        if (!s.RUTA1.empty()) {
-            step = 60;
-            stepText = CopyText("1", source, s.RUTA1 + p_Archivo);
-            step = 80;
-            disk->CopiarArchivo(source, s.RUTA1 + p_Archivo, true);
+namespace {
+
+// The failure in flight, as MoverArchivo reports it.
+[[noreturn]] void RaiseMoverFailure(int step, const std::string& stepText) {
+    const Failure caught = CurrentFailure();
+    throw Failure(failure_number::kMoverArchivo,
+                  ProcedureSource("MoverArchivo", "frmLista") + " (" + std::to_string(step) +
+                      "):: " + caught.source(),
+                  stepText + kCrLf + caught.description());
+}
+
+// One kit file on its way to the backup folders, in two halves: the copies, then the removal.
+class KitFileMove {
+  public:
+    KitFileMove(Context& context, components::Disk& disk, const std::string& name)
+        : settings_(context.settings),
+          disk_(disk),
+          name_(name),
+          source_(context.settings.RutaKitOut + name) {}
+
+    // False when the file is not there: nothing to copy or remove.
+    bool Copy() {
+        step_ = 40;
+        if (!disk_.ExisteArchivo(source_))
+            return false;
+        step_ = 50;
+        if (!settings_.RUTA1.empty()) {
+            step_ = 60;
+            stepText_ = CopyText("1", source_, settings_.RUTA1 + name_);
+            step_ = 80;
+            disk_.CopiarArchivo(source_, settings_.RUTA1 + name_, true);
         }
-        step = 90;
-        if (!s.RUTA2.empty() && s.RUTA2 != s.RUTA1) {
-            step = 100;
-            stepText = CopyText("2", source, s.RUTA2 + p_Archivo);
-            step = 120;
-            disk->CopiarArchivo(source, s.RUTA2 + p_Archivo, true);
+        step_ = 90;
+        if (!settings_.RUTA2.empty() && settings_.RUTA2 != settings_.RUTA1) {
+            step_ = 100;
+            stepText_ = CopyText("2", source_, settings_.RUTA2 + name_);
+            step_ = 120;
+            disk_.CopiarArchivo(source_, settings_.RUTA2 + name_, true);
         }
-        // Last, so that a failed copy leaves the file where the kit put it.
-        step = 150;
-        disk->EliminarArchivo(source, true);
-    } catch (...) {
-        const Failure caught = CurrentFailure();
-        throw Failure(failure_number::kMoverArchivo,
-                      ProcedureSource("MoverArchivo", "frmLista") + " (" + std::to_string(step) +
-                          "):: " + caught.source(),
-                      stepText + kCrLf + caught.description());
+        step_ = 150;
+        return true;
     }
+
+    void Remove() {
+        step_ = 150;
+        disk_.EliminarArchivo(source_, true);
+    }
+
+    // The failure in flight, for this file at the step it reached.
+    [[noreturn]] void Raise() const { RaiseMoverFailure(step_, stepText_); }
+
+  private:
+    const config::Settings& settings_;
+    components::Disk& disk_;
+    std::string name_, source_, stepText_;
+    int step_ = 30;
+};
+
+}  // namespace
+
+void MoverDespacho(Context& context, const std::string& caratula, const std::string& items,
+                   const std::function<void()>& confirmUnchanged) {
+    std::unique_ptr<components::Disk> disk;
+    try {
+        disk = context.factory.Create<components::Disk>(components::kDisk);
+    } catch (...) {
+        RaiseMoverFailure(30, "");
+    }
+    KitFileMove cover(context, *disk, caratula);
+    KitFileMove lines(context, *disk, items);
+    KitFileMove* current = &cover;
+    try {
+        const bool coverThere = cover.Copy();
+        current = &lines;
+        const bool linesThere = lines.Copy();
+        if (confirmUnchanged)
+            confirmUnchanged();
+        // The cover sheet first: an items file left alone is finished by a later pass, while
+        // a cover sheet alone would fail every pass for want of its items.
+        current = &cover;
+        if (coverThere)
+            cover.Remove();
+        current = &lines;
+        if (linesThere)
+            lines.Remove();
+    } catch (...) {
+        current->Raise();
+    }
+}
+
+bool FinishLoneItems(Context& context, const std::string& itemsName) {
+    const config::Settings& s = context.settings;
+    std::vector<std::string> folders;
+    if (!s.RUTA1.empty())
+        folders.push_back(s.RUTA1);
+    if (!s.RUTA2.empty() && s.RUTA2 != s.RUTA1)
+        folders.push_back(s.RUTA2);
+    // Without a backup folder nothing shows that the file was ever moved.
+    if (folders.empty())
+        return false;
+    const std::string source = s.RutaKitOut + itemsName;
+    const auto disk = context.factory.Create<components::Disk>(components::kDisk);
+    if (disk->ExisteArchivo(s.RutaKitOut + "C" + itemsName.substr(1)))
+        return false;  // not alone: its dispatch is still to be sent
+    for (const auto& folder : folders) {
+        if (!SameContent(source, folder + itemsName))
+            return false;
+    }
+    disk->EliminarArchivo(source, true);
+    return true;
 }
 
 }  // namespace tolvane::distribution

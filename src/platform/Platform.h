@@ -54,6 +54,26 @@ class Registry {
     virtual long CloseKey(RegistryKey key) = 0;
 };
 
+// What the program needs to know of a file to tell whether it changed, read without following
+// a symbolic link.
+struct FileState {
+    enum class Kind { Missing, Regular, Link, Folder, Pipe, Other };
+
+    Kind kind = Kind::Missing;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;  // nanoseconds since the epoch
+    std::uint64_t identity = 0;   // the file system's number for the file: a replacement differs
+
+    bool operator==(const FileState&) const = default;
+};
+
+// An exclusive claim on a folder, seen by every program and computer that uses the folder;
+// released when the object goes, which also takes its lock file away.
+class FolderClaim {
+  public:
+    virtual ~FolderClaim() = default;
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -92,6 +112,13 @@ class Platform {
     virtual std::string ProgramFilesFolder() = 0;
 
     virtual char PathSeparator() const = 0;
+
+    // The file as it is now; a missing file or one that cannot be examined is Missing.
+    virtual FileState Examine(const std::string& path) = 0;
+
+    // Claims the folder for this process; nothing when another process holds it. Throws a
+    // Failure when the claim cannot be made (a folder that refuses the lock file).
+    virtual std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) = 0;
 
     // The platform's date recognition under the user's regional settings: the date a text
     // stands for, or nothing when it is no date.

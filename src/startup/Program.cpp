@@ -1,6 +1,8 @@
 #include "startup/Program.h"
 
 #include <memory>
+#include <set>
+#include <vector>
 
 #include "common/Failure.h"
 #include "common/Numbers.h"
@@ -12,6 +14,7 @@
 #include "dispatch/ArchivarXML.h"
 #include "distribution/Distribution.h"
 #include "platform/Platform.h"
+#include "ui/FileList.h"
 #include "ui/TrayEvents.h"
 
 namespace tolvane::startup {
@@ -39,6 +42,38 @@ std::string RetryMessage(const std::string& folder) {
 
 std::string MissingSecondFolderMessage(const std::string& folder) {
     return "No existe la ruta " + folder + kCrLf + "verifique el archivo config.ini";
+}
+
+std::string LoneItemsMessage(const std::string& folder, const std::string& itemsName) {
+    return "El archivo de items " + folder + itemsName +
+           " está solo en la carpeta del kit: falta su carátula C" + itemsName.substr(1) +
+           " y las carpetas de respaldo no tienen una copia igual." + kCrLf +
+           "Tolvane no lo envía ni lo mueve: revise ese despacho en el kit.";
+}
+
+// The items files of the folder whose cover sheet is not listed. Only a name that starts with
+// a capital I can be the items file of a listed cover sheet.
+std::vector<std::string> LoneItems(const std::string& folder,
+                                   const std::vector<std::string>& coverNames) {
+    std::set<std::string> expected;
+    for (const auto& name : coverNames)
+        expected.insert(ItemsName(name));
+    std::vector<std::string> lone;
+    for (auto& name : ui::ListFolder(folder, "I*.RET")) {
+        if (name[0] == 'I' && expected.count(name) == 0)
+            lone.push_back(std::move(name));
+    }
+    return lone;
+}
+
+std::string CoverNameOf(const std::string& itemsName) {
+    return "C" + itemsName.substr(1);
+}
+
+// Which file of the pair differs from what was read.
+std::string ChangedFile(const std::string& folder, const std::string& coverName,
+                        const KitPairState& read, const KitPairState& now) {
+    return folder + (read.caratula != now.caratula ? coverName : ItemsName(coverName));
 }
 
 }  // namespace
@@ -74,7 +109,7 @@ std::array<char, 64> TipField(const std::string& tip) {
 }
 
 Program::Program(platform::Platform& os, components::ComponentFactory& factory, ui::Window& window)
-    : context_(os, factory), window_(window), lst_(window), timer_(window) {}
+    : context_(os, factory), window_(window), lst_(window), timer_(window), kitWatch_(os) {}
 
 Program::~Program() = default;
 
@@ -176,12 +211,27 @@ void Program::Procesar() {
         timer_.setEnabled(false);
         lst_.setPattern(kPattern);
         lst_.setPath(context_.settings.RutaKitOut);
+        // One worker per kit folder: another program (another user, another computer on a
+        // shared folder) in the middle of its pass has this tick.
+        const auto claim = context_.os.ClaimFolder(context_.settings.RutaKitOut);
+        if (!claim) {
+            timer_.setEnabled(true);
+            return;
+        }
         lst_.Refresh();
         window_.DoEvents();
 
-        const int last = lst_.ListCount() - 1;
+        const auto quiet = QuietPeriod(context_.settings.ESPERA);
+        const std::vector<std::string> lone = LoneItems(context_.settings.RutaKitOut, lst_.names());
+        std::vector<std::string> watched = lst_.names();
+        for (const auto& name : lone)
+            watched.push_back(CoverNameOf(name));
+        kitWatch_.Listed(context_.settings.RutaKitOut, watched);
+        const bool goOn = HandleLoneItems(lone, quiet);
+
+        const int last = goOn ? lst_.ListCount() - 1 : -1;
         for (int i = 0; i <= last; ++i) {
-            if (stopRequested_ && stopRequested_())
+            if (StopRequested())
                 break;
             const std::string name = lst_.List(i);
             window_.SetLabel(0,
@@ -196,14 +246,15 @@ void Program::Procesar() {
             context_.RutaXMLItems.clear();
             // A file that went since the listing is skipped without a word.
             if (disk->ExisteArchivo(context_.settings.RutaKitOut + name)) {
-                context_.EsLAPI = false;
-                dispatch::ArchivarXML(context_, context_.settings.RutaKitOut, name);
-                window_.DoEvents();
-                if (!context_.EsLAPI &&
-                    distribution::SubirArchivo(context_, context_.RutaXMLCaratula,
-                                               context_.RutaXMLItems)) {
-                    distribution::MoverArchivo(context_, name);
-                    distribution::MoverArchivo(context_, "I" + name.substr(1));
+                const auto watch = kitWatch_.WaitUntilStill(
+                    context_.settings.RutaKitOut, name, quiet, [this] { window_.DoEvents(); },
+                    stopRequested_);
+                if (watch.verdict == KitWatch::Verdict::Stopped)
+                    break;
+                // One the kit is still writing waits for the next tick, without a word.
+                if (watch.verdict == KitWatch::Verdict::Still &&
+                    watch.state.caratula.kind == platform::FileState::Kind::Regular) {
+                    TakeDispatch(name, watch.state);
                 }
             }
             window_.DoEvents();
@@ -226,6 +277,58 @@ void Program::Procesar() {
                            ui::kMbOk | ui::kMbIconExclamation);
         timer_.setEnabled(true);
     }
+}
+
+void Program::TakeDispatch(const std::string& name, const KitPairState& seen) {
+    const std::string folder = context_.settings.RutaKitOut;
+    context_.EsLAPI = false;
+    dispatch::ArchivarXML(context_, folder, name);
+    window_.DoEvents();
+    if (context_.EsLAPI ||
+        !distribution::SubirArchivo(context_, context_.RutaXMLCaratula, context_.RutaXMLItems)) {
+        return;
+    }
+    distribution::MoverDespacho(context_, name, ItemsName(name), [&] {
+        const KitPairState now = kitWatch_.Look(folder, name);
+        if (now != seen) {
+            throw Failure(failure_number::kPathFileAccess, "Tolvane",
+                          "El archivo " + ChangedFile(folder, name, seen, now) +
+                              " cambió mientras se enviaba el despacho (el kit lo estaba "
+                              "escribiendo): no se quitó de la carpeta del kit y el despacho se "
+                              "tomará de nuevo, completo, en la próxima pasada.");
+        }
+    });
+}
+
+bool Program::HandleLoneItems(const std::vector<std::string>& lone,
+                              std::chrono::milliseconds quiet) {
+    std::set<std::string> reported;  // those no longer there are forgotten
+    for (const auto& itemsName : lone) {
+        if (loneReported_.count(itemsName) != 0)
+            reported.insert(itemsName);
+    }
+    loneReported_ = std::move(reported);
+
+    const std::string folder = context_.settings.RutaKitOut;
+    for (const auto& itemsName : lone) {
+        const auto watch = kitWatch_.WaitUntilStill(
+            folder, CoverNameOf(itemsName), quiet, [this] { window_.DoEvents(); }, stopRequested_);
+        if (watch.verdict == KitWatch::Verdict::Stopped)
+            return false;
+        // Its cover sheet may be arriving: the kit can write the items file first.
+        if (watch.verdict != KitWatch::Verdict::Still ||
+            watch.state.caratula.kind != platform::FileState::Kind::Missing ||
+            watch.state.items.kind != platform::FileState::Kind::Regular) {
+            continue;
+        }
+        if (distribution::FinishLoneItems(context_, itemsName)) {
+            loneReported_.erase(itemsName);
+        } else if (loneReported_.insert(itemsName).second) {
+            window_.MessageBox(LoneItemsMessage(folder, itemsName),
+                               ui::kMbOk | ui::kMbIconExclamation);
+        }
+    }
+    return true;
 }
 
 void Program::Form_Terminate() {

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/Context.h"
+#include "startup/KitWatch.h"
 #include "ui/FileList.h"
 #include "ui/Window.h"
 
@@ -86,13 +89,19 @@ class Program {
     Timer& Timer1() { return timer_; }
     const ui::NotifyIconData& IconoBandeja() const { return iconoBandeja_; }
 
-    // How many failure messages the processing passes have shown.
+    // How many failure messages the processing passes have shown (notices not counted).
     int failuresReported() const { return failuresReported_; }
 
   private:
     void RegisterRunValue();
     void FillIconoBandeja();
     bool CheckFirstBackupFolder(components::Disk& disk);
+    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
+    // Finishes or reports the items files left without their cover sheet; false when a stop
+    // was requested meanwhile.
+    bool HandleLoneItems(const std::vector<std::string>& lone, std::chrono::milliseconds quiet);
+    // Rewrites, sends and backs up one dispatch whose files were seen still as `seen`.
+    void TakeDispatch(const std::string& name, const KitPairState& seen);
 
     Context context_;
     ui::Window& window_;
@@ -102,6 +111,8 @@ class Program {
     bool iconAdded_ = false;
     int failuresReported_ = 0;
     std::function<bool()> stopRequested_;
+    KitWatch kitWatch_;
+    std::set<std::string> loneReported_;  // lone items files already reported
 };
 
 // The dispatch part of a listed name as the progress label shows it: of its last 20

@@ -75,26 +75,31 @@ const std::string& FileList::List(int index) const {
     return names_[static_cast<std::size_t>(index)];
 }
 
-void FileList::Fill() {
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern) {
     std::vector<std::string> names;
     std::error_code ec;
-    std::filesystem::directory_iterator it(path_, ec);
+    std::filesystem::directory_iterator it(folder, ec);
     if (ec) {
         throw Failure(failure_number::kPathNotFound, "lst",
-                      "No se encontró la ruta de acceso: " + path_);
+                      "No se encontró la ruta de acceso: " + folder);
     }
     for (const auto& entry : it) {
         std::error_code typeError;
         if (!entry.is_regular_file(typeError))
             continue;
         std::string name = entry.path().filename().string();
-        if (MatchesPattern(name, pattern_))
+        if (MatchesPattern(name, pattern))
             names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         const std::string la = text::ToLowerAscii(a), lb = text::ToLowerAscii(b);
         return la != lb ? la < lb : a < b;
     });
+    return names;
+}
+
+void FileList::Fill() {
+    std::vector<std::string> names = ListFolder(path_, pattern_);
     if (names.size() > static_cast<std::size_t>(kMaxCount))
         names.resize(kMaxCount);
     names_ = std::move(names);

@@ -37,4 +37,8 @@ class FileList {
 // Wildcard match in the manner of the platform's file patterns.
 bool MatchesPattern(const std::string& name, const std::string& pattern);
 
+// The names of the regular files of a folder that match a pattern, sorted as the file list
+// sorts them; fails with "path not found" (76) when the folder cannot be read.
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern);
+
 }  // namespace tolvane::ui

@@ -33,16 +33,22 @@ struct ScriptedUploader : components::Uploader {
     }
 };
 
-// The real disk, except that it refuses to delete: a failure after every copy was made.
-struct DiskThatCannotDelete : components::Disk {
-    explicit DiskThatCannotDelete(platform::Platform& os) : real(os) {}
+// The real disk with one operation made to fail: the n-th copy or the n-th removal (from 1).
+struct FaultyDisk : components::Disk {
+    static inline int failCopy = 0, failRemoval = 0, copies = 0, removals = 0;
+
+    explicit FaultyDisk(platform::Platform& os) : real(os) {}
     bool ExisteCarpeta(const std::string& f) override { return real.ExisteCarpeta(f); }
     bool ExisteArchivo(const std::string& p) override { return real.ExisteArchivo(p); }
     void CopiarArchivo(const std::string& s, const std::string& d, bool o) override {
+        if (++copies == failCopy)
+            throw Failure(75, "Pellam.Disk", "No queda espacio en el disco");
         real.CopiarArchivo(s, d, o);
     }
-    void EliminarArchivo(const std::string& path, bool) override {
-        throw Failure(75, "Pellam.Disk", "Acceso denegado: " + path);
+    void EliminarArchivo(const std::string& path, bool force) override {
+        if (++removals == failRemoval)
+            throw Failure(75, "Pellam.Disk", "Acceso denegado: " + path);
+        real.EliminarArchivo(path, force);
     }
     std::string getDirectorioProgramFiles() override { return real.getDirectorioProgramFiles(); }
     components::LocalDisk real;
@@ -126,14 +132,19 @@ TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
         {b1, b2, {b1, b2}},           {"", b2, {b2}}, {b1, b1, {b1}},
         {b1, b1Upper, {b1, b1Upper}}, {"", "", {}},
     };
+    const std::string kit = context.settings.RutaKitOut;
     for (const auto& c : cases) {
-        for (const auto& folder : {b1, b2, b1Upper})
+        for (const auto& folder : {b1, b2, b1Upper}) {
             fs::remove(folder + "C1.RET");
-        test::WriteFile(context.settings.RutaKitOut + "C1.RET", "kit bytes\r\n\xE9");
+            fs::remove(folder + "I1.RET");
+        }
+        test::WriteFile(kit + "C1.RET", "kit bytes\r\n\xE9");
+        test::WriteFile(kit + "I1.RET", "items");
         context.settings.RUTA1 = c.ruta1;
         context.settings.RUTA2 = c.ruta2;
-        MoverArchivo(context, "C1.RET");
-        EXPECT_FALSE(fs::exists(context.settings.RutaKitOut + "C1.RET"));
+        MoverDespacho(context, "C1.RET", "I1.RET", nullptr);
+        EXPECT_FALSE(fs::exists(kit + "C1.RET"));
+        EXPECT_FALSE(fs::exists(kit + "I1.RET"));
         for (const auto& folder : {b1, b2, b1Upper}) {
             const bool expected =
                 std::find(c.copies.begin(), c.copies.end(), folder) != c.copies.end();
@@ -141,50 +152,113 @@ TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
                 << folder << " with RUTA1=" << c.ruta1 << " RUTA2=" << c.ruta2;
             if (expected) {
                 EXPECT_EQ(test::ReadFile(folder + "C1.RET"), "kit bytes\r\n\xE9");
+                EXPECT_EQ(test::ReadFile(folder + "I1.RET"), "items");
             }
         }
     }
-    // A file that is not there is no error.
-    EXPECT_NO_THROW(MoverArchivo(context, "C2.RET"));
+    // A pair that is not there is no error.
+    EXPECT_NO_THROW(MoverDespacho(context, "C2.RET", "I2.RET", nullptr));
 }
 
-TEST_F(DistributionTest, RefusedSecondCopyKeepsTheKitFile) {
-    const std::string b1 = home.Folder("b1");
-    const std::string missing = home.dir().prefix() + "no-existe/";
-    context.settings.RUTA1 = b1;
-    context.settings.RUTA2 = missing;
-    const std::string source = context.settings.RutaKitOut + "C1.RET";
-    test::WriteFile(source, "x");
-    try {
-        MoverArchivo(context, "C1.RET");
-        FAIL();
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), -2147218070);
-        EXPECT_EQ(failure.source(), "MoverArchivo.frmLista.Tolvane (120):: Pellam.Disk");
-        const std::string head =
-            "2 copia de \r\n" + source + "\r\n a \r\n" + missing + "C1.RET\r\n\r\n\r\n";
-        EXPECT_EQ(failure.description().substr(0, head.size()), head);
-    }
-    EXPECT_TRUE(fs::exists(b1 + "C1.RET"));
-    EXPECT_TRUE(fs::exists(source));
-}
-
-TEST_F(DistributionTest, FailedDeletionCarriesTheLastCopy) {
+// Every copy comes before the first removal: whatever fails, the pair stays whole in the kit's
+// folder, except a failure of the very last removal, which leaves the items file alone with
+// its copies, for FinishLoneItems.
+TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinishable) {
     home.factory().Register("Pellam.Disk",
-                            [this] { return std::make_unique<DiskThatCannotDelete>(home.os()); });
-    const std::string b1 = home.Folder("b1");
+                            [this] { return std::make_unique<FaultyDisk>(home.os()); });
+    const std::string kit = context.settings.RutaKitOut;
+    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2");
     context.settings.RUTA1 = b1;
-    const std::string source = context.settings.RutaKitOut + "I1.RET";
-    test::WriteFile(source, "x");
-    try {
-        MoverArchivo(context, "I1.RET");
-        FAIL();
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.source(), "MoverArchivo.frmLista.Tolvane (150):: Pellam.Disk");
-        EXPECT_EQ(failure.description(), "1 copia de \r\n" + source + "\r\n a \r\n" + b1 +
-                                             "I1.RET\r\n\r\n\r\nAcceso denegado: " + source);
+    context.settings.RUTA2 = b2;
+    const auto copyText = [&](const char* ordinal, const std::string& folder,
+                              const std::string& name) {
+        return std::string(ordinal) + " copia de \r\n" + kit + name + "\r\n a \r\n" + folder +
+               name + "\r\n\r\n";
+    };
+    const struct {
+        int failCopy, failRemoval;
+        bool changed;
+        std::string step, head;
+        bool coverStays;
+    } cases[] = {
+        {1, 0, false, "(80)", copyText("1", b1, "C7.RET"), true},
+        {2, 0, false, "(120)", copyText("2", b2, "C7.RET"), true},
+        {3, 0, false, "(80)", copyText("1", b1, "I7.RET"), true},
+        {4, 0, false, "(120)", copyText("2", b2, "I7.RET"), true},
+        {0, 0, true, "(150)", copyText("2", b2, "I7.RET"), true},
+        {0, 1, false, "(150)", copyText("2", b2, "C7.RET"), true},
+        {0, 2, false, "(150)", copyText("2", b2, "I7.RET"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step + " " + c.head);
+        test::WriteFile(kit + "C7.RET", "cover");
+        test::WriteFile(kit + "I7.RET", "items");
+        FaultyDisk::copies = FaultyDisk::removals = 0;
+        FaultyDisk::failCopy = c.failCopy;
+        FaultyDisk::failRemoval = c.failRemoval;
+        try {
+            MoverDespacho(context, "C7.RET", "I7.RET", [&] {
+                if (c.changed)
+                    throw Failure(75, "Tolvane", "cambió");
+            });
+            ADD_FAILURE() << "no failure";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.number(), -2147218070);
+            EXPECT_EQ(failure.source(), "MoverArchivo.frmLista.Tolvane " + c.step +
+                                            ":: " + (c.changed ? "Tolvane" : "Pellam.Disk"));
+            EXPECT_EQ(failure.description().substr(0, c.head.size() + 2), c.head + "\r\n");
+        }
+        EXPECT_EQ(fs::exists(kit + "C7.RET"), c.coverStays);
+        EXPECT_TRUE(fs::exists(kit + "I7.RET"));
+        FaultyDisk::failCopy = FaultyDisk::failRemoval = 0;
+        EXPECT_EQ(FinishLoneItems(context, "I7.RET"), !c.coverStays);
+        EXPECT_EQ(fs::exists(kit + "I7.RET"), c.coverStays);
     }
-    EXPECT_TRUE(fs::exists(b1 + "I1.RET"));
+}
+
+TEST_F(DistributionTest, ARealWriteFailureOnTheItemsCopyRemovesNothing) {
+    // A file-size limit makes the backup disk refuse the large items file like a full disk.
+    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2");
+    context.settings.RUTA1 = b1;
+    context.settings.RUTA2 = b2;
+    const std::string kit = context.settings.RutaKitOut;
+    test::WriteFile(kit + "C8.RET", "cover");
+    test::WriteFile(kit + "I8.RET", std::string(256 * 1024, 'x'));
+    {
+        const test::FileSizeLimit limit(64 * 1024);
+        EXPECT_THROW(MoverDespacho(context, "C8.RET", "I8.RET", nullptr), Failure);
+    }
+    EXPECT_TRUE(fs::exists(kit + "C8.RET"));
+    EXPECT_EQ(fs::file_size(kit + "I8.RET"), 256u * 1024);
+    EXPECT_FALSE(fs::exists(b1 + "I8.RET"));
+    // Nothing half-written is left in the backup folder either.
+    EXPECT_EQ(std::distance(fs::directory_iterator(b1), fs::directory_iterator()), 1);
+}
+
+TEST_F(DistributionTest, ALoneItemsFileIsFinishedOnlyAgainstIdenticalCopies) {
+    const std::string kit = context.settings.RutaKitOut;
+    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2");
+    const struct {
+        std::string ruta1, ruta2, copy1, copy2;
+        bool finished;
+    } cases[] = {
+        {b1, b2, "items", "items", true}, {b1, b1, "items", "", true},
+        {b1, b2, "items", "", false},     {b1, b2, "items", "itemz", false},
+        {"", "", "", "", false},  // no backup folder: nothing shows it was ever moved
+    };
+    for (const auto& c : cases) {
+        fs::remove(b1 + "I9.RET");
+        fs::remove(b2 + "I9.RET");
+        test::WriteFile(kit + "I9.RET", "items");
+        if (!c.copy1.empty())
+            test::WriteFile(b1 + "I9.RET", c.copy1);
+        if (!c.copy2.empty())
+            test::WriteFile(b2 + "I9.RET", c.copy2);
+        context.settings.RUTA1 = c.ruta1;
+        context.settings.RUTA2 = c.ruta2;
+        EXPECT_EQ(FinishLoneItems(context, "I9.RET"), c.finished) << c.ruta1 << " " << c.copy2;
+        EXPECT_EQ(fs::exists(kit + "I9.RET"), !c.finished);
+    }
 }
 
 }  // namespace

@@ -105,6 +105,9 @@ TEST_F(LinuxRegistryTest, WriteKeepsEveryOtherKeyValueAndSpelling) {
                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\r\n"
                       "; puesto a mano\r\n\"KitOut\"=\"viejo\"\r\n\"Bin\"=hex(2):41,00,00,00\r\n"
                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Otro]\r\n\"Nombre\"=\"queda\"\r\n"));
+    // Edited by hand with everyone's read permission; the registry may hold a password.
+    fs::permissions(machineFile, fs::perms::owner_read | fs::perms::owner_write |
+                                     fs::perms::group_read | fs::perms::others_read);
     RegistryKey key = 0;
     ASSERT_EQ(registry.OpenKey(kMachine, "software\\SIF AMERICA\\kitmaria", 0, key), kSuccess);
     ASSERT_EQ(registry.SetValue(key, "KITOUT", kRegSz, std::string("nuevo\0", 6)), kSuccess);
@@ -117,6 +120,8 @@ TEST_F(LinuxRegistryTest, WriteKeepsEveryOtherKeyValueAndSpelling) {
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Otro]\n\"Nombre\"=\"queda\"\n\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Otro\\Nueva]\n\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(registryDir), fs::directory_iterator()), 1);
+    EXPECT_EQ(fs::status(machineFile).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(LinuxRegistryTest, TheRunKeyStandsForTheAutostartFolder) {

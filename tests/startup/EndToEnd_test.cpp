@@ -93,10 +93,15 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
     EXPECT_EQ(window.boxes.size(), 2u);
     EXPECT_EQ(window.labels[0], "Procesando Archivo C-10073IC04005555E");
 
-    // Once it is taken away, the LAPI dispatch is met, and left where it is.
+    // Once its cover sheet is taken away, the LAPI dispatch is met, and left where it is; the
+    // items file left behind without copies is pointed out once.
     fs::remove(home.kit() + "C10073IC04005555E.RET");
     program.Timer1_Timer();
-    EXPECT_EQ(window.boxes.size(), 2u);
+    program.Timer1_Timer();
+    ASSERT_EQ(window.boxes.size(), 3u);
+    const std::string lone =
+        "El archivo de items " + home.kit() + "I10073IC04005555E.RET está solo";
+    EXPECT_EQ(window.boxes[2].text.substr(0, lone.size()), lone);
     EXPECT_EQ(window.labels[0], "");
     EXPECT_EQ(window.files, std::vector<std::string>{"C10073LAPI000055D.RET"});
     EXPECT_EQ(Names(server->root() / remote).size(), 4u);

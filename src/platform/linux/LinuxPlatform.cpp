@@ -289,4 +289,12 @@ std::string LinuxPlatform::ProgramFilesFolder() {
     return paths_.programFilesFolder;
 }
 
+FileState LinuxPlatform::Examine(const std::string& path) {
+    return posix::Examine(path);
+}
+
+std::unique_ptr<FolderClaim> LinuxPlatform::ClaimFolder(const std::string& folder) {
+    return posix::ClaimFolder(folder);
+}
+
 }  // namespace tolvane::platform

@@ -45,6 +45,8 @@ class LinuxPlatform final : public Platform {
     std::string ExecutableName() override;
     std::string ProgramFilesFolder() override;
     char PathSeparator() const override { return '/'; }
+    FileState Examine(const std::string& path) override;
+    std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override;
     std::optional<DateTime> RecognizeDate(const std::string& text) override;
     std::string GeneralDate(const DateTime& value) override;
 

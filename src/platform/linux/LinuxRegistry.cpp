@@ -178,6 +178,12 @@ std::string FindDesktopFile(const std::string& folder, std::string_view name) {
     return {};
 }
 
+// The registry files hold the upload password in clear: only their owner may read them,
+// whatever mode a file edited by hand had.
+bool WriteRootFile(const std::string& file, const std::string& content) {
+    return posix::ReplaceFile(file, content, 0600, posix::FileMode::Exactly);
+}
+
 }  // namespace
 
 LinuxRegistry::LinuxRegistry(std::string registryDir, std::string autostartDir)
@@ -246,7 +252,7 @@ long LinuxRegistry::CreateKey(RegistryRoot root, const std::string& subKey, Regi
             return kErrorAccessDenied;
         if (!RegKeyExists(*document, fullPath)) {
             EnsureRegKey(*document, fullPath);
-            if (!posix::ReplaceFile(RootFile(root), SerializeRegFile(*document), 0600)) {
+            if (!WriteRootFile(RootFile(root), SerializeRegFile(*document))) {
                 return kErrorAccessDenied;
             }
         }
@@ -308,7 +314,7 @@ long LinuxRegistry::SetValue(RegistryKey key, const std::string& name, std::uint
     if (!isRoot && !RegKeyExists(*document, fullPath))
         return kErrorKeyDeleted;
     SetRegValue(EnsureRegKey(*document, fullPath), name, type, data);
-    return posix::ReplaceFile(RootFile(opened->second.root), SerializeRegFile(*document), 0600)
+    return WriteRootFile(RootFile(opened->second.root), SerializeRegFile(*document))
                ? kSuccess
                : kErrorAccessDenied;
 }

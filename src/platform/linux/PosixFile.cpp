@@ -9,6 +9,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <memory>
+#include <system_error>
+#include <utility>
+
+#include "common/Failure.h"
 
 namespace tolvane::platform::posix {
 int WriteAll(int fd, std::string_view bytes) {
@@ -57,7 +62,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t newFileMode) {
+bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, FileMode policy) {
     std::string target = path;
     if (char* resolved = ::realpath(path.c_str(), nullptr)) {
         target = resolved;
@@ -79,15 +84,17 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t newFile
         temporary = folder + "/." + name + ".tmp" + std::to_string(::getpid()) + "-" +
                     std::to_string(counter++);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    exists ? S_IRUSR | S_IWUSR : newFileMode);
+                    exists || policy == FileMode::Exactly ? S_IRUSR | S_IWUSR : mode);
         if (fd < 0 && errno != EEXIST)
             return false;
     }
     if (fd < 0)
         return false;
 
-    bool ok = WriteAll(fd, bytes) == 0 &&
-              (!exists || ::fchmod(fd, existing.st_mode & 07777) == 0) && ::fsync(fd) == 0;
+    const bool setMode = policy == FileMode::Exactly || exists;
+    const mode_t finalMode = policy == FileMode::Exactly ? mode : existing.st_mode & 07777;
+    bool ok =
+        WriteAll(fd, bytes) == 0 && (!setMode || ::fchmod(fd, finalMode) == 0) && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
@@ -116,6 +123,89 @@ bool MakeFolders(const std::string& path, mode_t mode) {
             break;
     }
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+FileState Examine(const std::string& path) {
+    struct stat info {};
+    FileState state;
+    if (::lstat(path.c_str(), &info) != 0)
+        return state;
+    state.kind = S_ISREG(info.st_mode)    ? FileState::Kind::Regular
+                 : S_ISLNK(info.st_mode)  ? FileState::Kind::Link
+                 : S_ISDIR(info.st_mode)  ? FileState::Kind::Folder
+                 : S_ISFIFO(info.st_mode) ? FileState::Kind::Pipe
+                                          : FileState::Kind::Other;
+    state.size = static_cast<std::uint64_t>(info.st_size);
+    state.modifiedNs =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    state.identity = static_cast<std::uint64_t>(info.st_ino);
+    return state;
+}
+
+namespace {
+
+class LockFileClaim final : public FolderClaim {
+  public:
+    LockFileClaim(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    ~LockFileClaim() override {
+        // Removed while still locked: a process that opened the old file before this point
+        // finds, once it gets the lock, that the name no longer leads to its file.
+        ::unlink(path_.c_str());
+        ::close(fd_);
+    }
+    LockFileClaim(const LockFileClaim&) = delete;
+    LockFileClaim& operator=(const LockFileClaim&) = delete;
+
+  private:
+    std::string path_;
+    int fd_;
+};
+
+// 0 when locked, EAGAIN when held elsewhere, else the error.
+int LockWhole(int fd) {
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &whole) == 0)
+        return 0;
+    if (errno == EINVAL && ::fcntl(fd, F_SETLK, &whole) == 0)  // a kernel without OFD locks
+        return 0;
+    return errno == EACCES ? EAGAIN : errno;
+}
+
+}  // namespace
+
+std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) {
+    const std::string path =
+        folder + (folder.empty() || folder.back() == '/' ? "" : "/") + kClaimFileName;
+    // A few rounds at most: each one that fails found the file replaced by its holder's end.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            throw Failure(failure_number::kPathFileAccess, "Tolvane",
+                          "No se pudo crear el archivo de bloqueo " + path +
+                              " en la carpeta del kit: " + std::generic_category().message(errno));
+        }
+        const int error = LockWhole(fd);
+        if (error == EAGAIN) {
+            ::close(fd);
+            return nullptr;
+        }
+        if (error != 0) {
+            ::close(fd);
+            throw Failure(failure_number::kPathFileAccess, "Tolvane",
+                          "No se pudo bloquear el archivo " + path + ": " +
+                              std::generic_category().message(error));
+        }
+        struct stat locked {
+        }, named{};
+        if (::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
+            locked.st_dev == named.st_dev && locked.st_ino == named.st_ino) {
+            return std::make_unique<LockFileClaim>(path, fd);
+        }
+        ::close(fd);
+    }
+    return nullptr;
 }
 
 FolderLock::FolderLock(const std::string& folder)

@@ -2,9 +2,12 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/Platform.h"
 
 namespace tolvane::platform::posix {
 
@@ -18,14 +21,32 @@ int SyncFolder(const std::string& folder);
 // The whole file; nothing (errno telling why) when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
+// What the permissions of a replaced file become.
+enum class FileMode {
+    KeepExisting,  // an existing file keeps its own; a new one gets the mode given, less the umask
+    Exactly,       // the mode given, whatever the file had (a file holding secrets)
+};
+
 // Replaces the file through a temporary file beside it, flushed to disk before the rename, so
-// that readers in other processes see either the old or the new content. An existing file
-// keeps its permissions (a symbolic link keeps pointing at it); a new one gets `newFileMode`
-// less the umask. False when the file could not be written, errno telling why.
-bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t newFileMode);
+// that readers in other processes see either the old or the new content. A symbolic link keeps
+// pointing at the file. False when the file could not be written, errno telling why.
+bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode,
+                 FileMode policy = FileMode::KeepExisting);
 
 // Creates the folder and its missing parents; the levels created get `mode` less the umask.
 bool MakeFolders(const std::string& path, mode_t mode);
+
+// The file as lstat sees it.
+FileState Examine(const std::string& path);
+
+// The name of the lock file that ClaimFolder keeps inside a claimed folder.
+inline constexpr const char* kClaimFileName = ".tolvane.lock";
+
+// Claims a folder with an open-file-description lock on a lock file inside it: such locks
+// reach the server of a network share (NFS, SMB), and two claims in one process exclude each
+// other as well. Nothing when the lock is held elsewhere; a Failure when the lock file cannot
+// be made.
+std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder);
 
 // An exclusive advisory lock on a folder, held for the object's life: it serialises the
 // read-modify-write cycles of processes that rewrite files inside it.
