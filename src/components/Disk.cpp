@@ -8,7 +8,6 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <random>
 #include <system_error>
 #include <utility>
 
@@ -99,10 +98,20 @@ int CopyContent(int from, int to) {
     }
 }
 
-std::string RandomSuffix() {
-    std::random_device random;
-    const std::uint64_t value = (std::uint64_t{random()} << 32) | random();
-    return std::to_string(value);
+// The temporary name of a copy into a folder: short, whatever the length of the name (a file
+// name may take 255 bytes), and the same for every copy of one name, so that a copy cut short
+// by a death is replaced, not left behind, the next time that file is copied there.
+std::string TemporaryName(const std::string& name) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const char c : name) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text = ".tolvane-tmp-";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        text += kDigits[(hash >> shift) & 0xF];
+    return text;
 }
 
 // Removes the temporary file unless the copy got as far as renaming it.
@@ -171,16 +180,11 @@ void LocalDisk::CopiarArchivo(const std::string& source, const std::string& dest
         throw Failure(kFileAlreadyExists, kSource, "El archivo ya existe: " + destination);
     }
 
-    Descriptor out;
-    std::string temporaryPath;
-    for (int attempt = 0;; ++attempt) {
-        temporaryPath = folderPrefix + "." + name + ".tolvane-tmp-" + RandomSuffix();
-        out.reset(OpenFile(temporaryPath, O_WRONLY | O_CREAT | O_EXCL, info.st_mode & 0777));
-        if (out.valid())
-            break;
+    const std::string temporaryPath = folderPrefix + TemporaryName(name);
+    Descriptor out(
+        OpenFile(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, info.st_mode & 0777));
+    if (!out.valid()) {
         const int error = errno;
-        if (error == EEXIST && attempt < 10)
-            continue;
         if (IsMissing(error)) {
             throw Failure(failure_number::kPathNotFound, kSource,
                           "No se encontró la ruta de acceso " + folder);

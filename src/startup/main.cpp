@@ -49,8 +49,9 @@ void InstallStopHandlers() {
     struct sigaction action {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // A closed terminal stops the program like a logout: never halfway through a dispatch.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(signal, &action, nullptr);
 }
 
 // A stop was asked for; the request stays pending for the resident loop to see.

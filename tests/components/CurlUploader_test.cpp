@@ -187,6 +187,10 @@ TEST(LocalFolderUploadTest, WritesBothFilesIntoTheirNewFolderOrFailsNamingIt) {
     ExpectUploadFailure([&] { Upload(pair.Joined(), url, "falta", false); },
                         {target.path().string() + "/falta"});
     EXPECT_FALSE(fs::exists(target.path() / "falta"));  // not created in active mode
+    // Nothing goes above the target's own folder.
+    ExpectUploadFailure([&] { Upload(pair.Joined(), url + "/servidor", "../../fuera"); },
+                        {"../../fuera", "\"..\""});
+    EXPECT_FALSE(fs::exists(target.path().parent_path() / "fuera"));
 }
 
 TEST(ServerAddressTest, EveryFormOfTheSettingAndWhatItMeans) {

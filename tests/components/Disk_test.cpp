@@ -1,6 +1,8 @@
 #include "components/Disk.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -64,6 +66,27 @@ TEST_F(DiskTest, CopyReplacesTheDestinationWithEveryByteAndOutlivesItsSource) {
     disk->EliminarArchivo(in + "C1.RET", true);
     EXPECT_EQ(test::ReadFile(out + "C1.RET"), bytes);
     EXPECT_EQ(EntriesIn(out), 1);  // no temporary file left behind
+}
+
+TEST_F(DiskTest, CopiesOfLongNamesAndCopiesCutShortByADeathLeaveNothingBehind) {
+    const std::string name = std::string(240, 'C') + ".RET";  // the file system allows 255
+    test::WriteFile(in + name, std::string(64 * 1024, 'x'));
+    // A copy dies half-way: the file-size limit's signal ends the child process mid-write.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        disk->CopiarArchivo(in + name, out + name, true);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the copy was meant to die";
+    ASSERT_EQ(EntriesIn(out), 1) << "the dead copy's temporary file";
+
+    disk->CopiarArchivo(in + name, out + name, true);
+    EXPECT_EQ(fs::file_size(out + name), 64u * 1024);
+    EXPECT_EQ(EntriesIn(out), 1);
 }
 
 TEST_F(DiskTest, AFailedCopyNamesWhatFailedAndLeavesNoTrace) {

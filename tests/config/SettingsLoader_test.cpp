@@ -38,7 +38,8 @@ TEST_F(LeerINITest, ReadsEveryKeyAndMirrorsUploadSettingsInTheUserStore) {
         "RUTA=/no/se/usa/\r\n"
         "RUTA1=/bck/uno/\r\n"
         "RUTA2=/bck/dos\r\n"
-        "MILISEGUNDOS=60000\r\n");
+        "MILISEGUNDOS=60000\r\n"
+        "ESPERA=2500\r\n");
     LeerINI(context);
 
     const Settings& s = context.settings;
@@ -49,6 +50,7 @@ TEST_F(LeerINITest, ReadsEveryKeyAndMirrorsUploadSettingsInTheUserStore) {
     EXPECT_EQ(s.RUTA1, "/bck/uno/");
     EXPECT_EQ(s.RUTA2, "/bck/dos");  // taken as it is: no separator added
     EXPECT_EQ(s.MILISEGUNDOS, "60000");
+    EXPECT_EQ(s.ESPERA, "2500");
     // RUTA is never read back: the watched folder comes from the kit or its default.
     EXPECT_EQ(s.RutaKitOut, home.ProgramFiles().string() + "/KitMaria/out/");
 
@@ -81,6 +83,16 @@ TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
         WriteKitOut(c.line);
         LeerINI(context);
         EXPECT_EQ(context.settings.RutaKitOut, c.expected) << c.line;
+    }
+    // "|" joins the two files of an upload: such a folder would never have its files sent.
+    WriteKitOut("\"KITOUT\"=\"/kit/a|b/\"");
+    try {
+        LeerINI(context);
+        FAIL() << "a kit folder holding '|' was accepted";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), -2146102393);
+        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Tolvane");
+        EXPECT_NE(failure.description().find("\"/kit/a|b/\""), std::string::npos);
     }
 }
 

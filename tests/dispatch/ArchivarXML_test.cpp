@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pugixml.hpp>
+
 #include "common/Failure.h"
 #include "common/Text.h"
 #include "dispatch/Utilities.h"
@@ -95,6 +97,29 @@ TEST_F(ArchivarXMLTest, HistoryKeepsTheDocumentWithoutDeclarationOrNewData) {
     EXPECT_NE(
         result.out.find("#<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<DESPACHO_ITEMS>"),
         std::string::npos);
+}
+
+TEST_F(ArchivarXMLTest, CompletedValuesLeaveTheCoverSheetWellFormed) {
+    const std::string name = "Pérez & Cía <SRL> \"La Unión\" 100 €";
+    home.Sql("internos",
+             "insert into caratula values ('77', '2010-06-25 09:30:00', '30712345678', "
+             "'20222333444', '" +
+                 name + "\x01');");
+    test::WriteFile(kit() + "C77.RET",
+                    "<R><DESPACHO_CARATULA IDENTIFICADOR_PROPIO=\"77\" DESPACHO=\"77X\" "
+                    "CUIT_IMPO_EXPO=\"XXXXXXXXXXX\" "
+                    "NOMBRE_IMPO_EXPO=\"XXXXXXXXXXXXXXXXXXXXXXXX\"><X/></DESPACHO_CARATULA></R>");
+    test::WriteFile(kit() + "I77.RET", "");
+    ArchivarXML(context(), kit(), "C77.RET");
+
+    pugi::xml_document sent;
+    ASSERT_TRUE(sent.load_file((kit() + "C77.xml").c_str()));
+    const pugi::xml_node caratula = sent.document_element().first_child();
+    EXPECT_EQ(std::string(caratula.attribute("NOMBRE_IMPO_EXPO").value()), name);
+    EXPECT_EQ(std::string(caratula.child("DATOS_NUEVOS").attribute("USUARIOMARIA").value()),
+              getUsuarioWindows(home.os()));
+    // The history row keeps the value as the database gave it.
+    EXPECT_NE(home.HistoryRows().at(0).find(" | " + name + "\x01 | "), std::string::npos);
 }
 
 TEST_F(ArchivarXMLTest, LapiDispatchLeavesNothingBehind) {

@@ -1,11 +1,20 @@
 // The whole road of a dispatch, with every real part: the SQLite databases through ODBC, an
 // FTP server on loopback, and real folders.
 
+#include <sys/stat.h>
+
+#include <fstream>
+#include <functional>
+#include <thread>
+
 #include <gtest/gtest.h>
+
+#include "dispatch/ArchivarXML.h"
 
 #include "startup/Program.h"
 #include "support/DispatchHome.h"
 #include "support/FtpServer.h"
+#include "support/Process.h"
 #include "support/ScriptedWindow.h"
 
 namespace tolvane::startup {
@@ -31,10 +40,16 @@ class EndToEndTest : public ::testing::Test {
         backup1 = home.Folder("bck1");
         backup2 = home.Folder("bck2");
         remote = "pass-" + std::to_string(++run);
+        Configure("");
+        ASSERT_EQ(program.Main(), StartupOutcome::Running);
+    }
+
+    // Config.ini with these lines added; every tick reads it again.
+    void Configure(const std::string& more) {
         home.Configure("SERVIDOR=" + server->Url() + "\nUSUARIO=" + test::FtpServer::kUser +
                        "\nPASSWORD=" + test::FtpServer::kPassword + "\nDIRECTORIO=" + remote +
-                       "\nRUTA1=" + backup1 + "\nRUTA2=" + backup2 + "\nMILISEGUNDOS=1000\n");
-        ASSERT_EQ(program.Main(), StartupOutcome::Running);
+                       "\nRUTA1=" + backup1 + "\nRUTA2=" + backup2 + "\nMILISEGUNDOS=1000\n" +
+                       more);
     }
 
     std::vector<std::string> Names(const fs::path& folder) {
@@ -127,6 +142,121 @@ TEST_F(EndToEndTest, DispatchWaitsForTheServerAndIsRecordedOnce) {
     EXPECT_EQ(Names(server->root() / remote), (std::vector<std::string>{"C4521.xml", "I4521.xml"}));
     EXPECT_EQ(Names(home.kit()), std::vector<std::string>{});
     EXPECT_EQ(home.HistoryRows().size(), 1u);
+}
+
+// The kit writes an items file of 2 MB at about 1 MB/s while the timer ticks: nothing is taken
+// before both files have been still for the quiet period, so nothing goes out cut short.
+TEST_F(EndToEndTest, ADispatchTheKitIsStillWritingIsTakenWholeOnceItIsStill) {
+    Configure("ESPERA=300\n");
+    std::string items = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<ITEMS>";
+    while (items.size() < 2'000'000)
+        items += "<ITEM NRO=\"1\" DESCRIPCION=\"Tornillos de fijaci\xF3n\"/>\r\n";
+    items += "</ITEMS>";
+    home.AddKitFile("C10073IC04004521A.RET");
+    std::thread kit([&] {
+        std::ofstream out(home.kit() + "I10073IC04004521A.RET", std::ios::binary);
+        constexpr std::size_t kChunk = 32 * 1024;
+        for (std::size_t at = 0; at < items.size(); at += kChunk) {
+            out.write(items.data() + at,
+                      static_cast<std::streamsize>(std::min(kChunk, items.size() - at)));
+            out.flush();
+            std::this_thread::sleep_for(std::chrono::milliseconds(16));
+        }
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (fs::exists(home.kit() + "C10073IC04004521A.RET") &&
+           std::chrono::steady_clock::now() < deadline) {
+        program.Timer1_Timer();
+    }
+    kit.join();
+
+    EXPECT_TRUE(window.boxes.empty()) << window.boxes.at(0).text;
+    // Compared whole but not printed: two megabytes.
+    EXPECT_TRUE(test::ReadFile(server->root() / remote / "I4521.xml") ==
+                std::string(dispatch::kXmlDeclaration) + "\r\n" + items);
+    for (const auto& folder : {backup1, backup2})
+        EXPECT_TRUE(test::ReadFile(folder + "I10073IC04004521A.RET") == items) << folder;
+    EXPECT_TRUE(Names(home.kit()).empty());
+}
+
+// A dispatch dropped just before a tick is waited for within that pass.
+TEST_F(EndToEndTest, AFreshDispatchIsTakenInTheSamePass) {
+    Configure("ESPERA=200\n");
+    home.AddKitFile("C10073IC04004521A.RET");
+    home.AddKitFile("I10073IC04004521A.RET");
+    program.Timer1_Timer();
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_TRUE(Names(home.kit()).empty());
+}
+
+TEST_F(EndToEndTest, OnlyRegularFilesOfTheKitAreTaken) {
+    const std::string secret = home.Folder("privado") + "HKEY_CURRENT_USER.reg";
+    test::WriteFile(secret, "PASSWORD=secreta");
+    const std::string items = home.kit() + "I10073IC04004521A.RET";
+    const struct {
+        std::function<void()> make;
+        std::string what;
+    } cases[] = {
+        {[&] { fs::create_symlink(secret, items); }, "un enlace simbólico"},
+        {[&] { ASSERT_EQ(::mkfifo(items.c_str(), 0600), 0); }, "una tubería con nombre"},
+    };
+    for (const auto& c : cases) {
+        home.AddKitFile("C10073IC04004521A.RET");
+        c.make();
+        window.boxes.clear();
+        program.Timer1_Timer();
+        ASSERT_EQ(window.boxes.size(), 1u) << c.what;
+        EXPECT_EQ(window.boxes[0].text.substr(0, 12 + items.size()), "El archivo " + items + " ");
+        EXPECT_NE(window.boxes[0].text.find(c.what), std::string::npos) << window.boxes[0].text;
+        EXPECT_TRUE(Names(server->root() / remote).empty());
+        EXPECT_TRUE(home.HistoryRows().empty());
+        EXPECT_TRUE(fs::exists(home.kit() + "C10073IC04004521A.RET"));
+        fs::remove(items);
+    }
+}
+
+// Two programs on one kit folder (two users, or two computers on a shared folder), started
+// together: whichever is in its pass has the folder, so every dispatch is sent once.
+TEST_F(EndToEndTest, TwoProgramsOnOneFolderSendEachDispatchOnce) {
+    Configure("ESPERA=0\n");
+    // Two users of their own (this test's program holds the single instance of `home`).
+    test::DispatchHome users[2];
+    for (auto& user : users) {
+        user.SetKitFolder(home.kit());
+        user.WriteConfigIni(test::ReadFile(home.ConfigIniPath()));
+    }
+    constexpr int kDispatches = 40;
+    for (int i = 0; i < kDispatches; ++i) {
+        const std::string id = "T" + std::to_string(i);
+        test::WriteFile(home.kit() + "C10073IC04" + id + ".RET",
+                        "<R><DESPACHO_CARATULA IDENTIFICADOR_PROPIO=\"" + id + "\" DESPACHO=\"" +
+                            id + "\"><X/></DESPACHO_CARATULA></R>");
+        test::WriteFile(home.kit() + "I10073IC04" + id + ".RET", "<ITEMS/>");
+    }
+    const std::vector<std::string> argv{TOLVANE_EXECUTABLE, "--headless", "--once"};
+    test::ChildProcess first(argv, users[0].Environment()), second(argv, users[1].Environment());
+    const auto one = first.Wait(), other = second.Wait();
+
+    EXPECT_EQ(one.exitStatus, 0) << one.err;
+    EXPECT_EQ(other.exitStatus, 0) << other.err;
+    EXPECT_TRUE(Names(home.kit()).empty());
+    for (int i = 0; i < kDispatches; ++i) {
+        const std::string file = remote + "/.CT" + std::to_string(i) + ".xml.part completed=1";
+        EXPECT_EQ(server->CountInLog(file), 1) << file;
+    }
+    EXPECT_EQ(users[0].HistoryRows().size() + users[1].HistoryRows().size(), 40u);
+}
+
+TEST_F(EndToEndTest, AnItemsFileLeftAloneIsFinishedWhenItsCopiesAreThere) {
+    Configure("ESPERA=0\n");
+    const std::string name = "I10073IC04004521A.RET";
+    home.AddKitFile(name);
+    for (const auto& folder : {backup1, backup2})
+        fs::copy_file(home.kit() + name, folder + name);
+    program.Timer1_Timer();
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_TRUE(Names(home.kit()).empty());
+    EXPECT_EQ(Names(backup1), std::vector<std::string>{name});
 }
 
 }  // namespace

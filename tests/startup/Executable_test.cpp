@@ -22,14 +22,7 @@ class ExecutableTest : public ::testing::Test {
         std::filesystem::create_directories(home.Autostart());
     }
 
-    std::map<std::string, std::string> Environment() const {
-        const auto paths = home.Paths();
-        return {{"TOLVANE_HOME", paths.programFolder},
-                {"TOLVANE_REGISTRY_DIR", paths.registryDir},
-                {"XDG_CONFIG_HOME", home.Autostart().parent_path().string()},
-                {"XDG_RUNTIME_DIR", paths.runtimeDir},
-                {"ProgramFiles", paths.programFilesFolder}};
-    }
+    std::map<std::string, std::string> Environment() const { return home.Environment(); }
 
     test::ProcessResult Run(const std::vector<std::string>& args) {
         std::vector<std::string> argv{TOLVANE_EXECUTABLE};

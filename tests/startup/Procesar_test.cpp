@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Failure.h"
+#include "startup/KitWatch.h"
 #include "startup/Program.h"
 #include "support/ScriptedWindow.h"
 #include "support/TolvaneHome.h"
@@ -126,6 +127,15 @@ TEST_F(PassTest, StopRequestEndsThePassBetweenDispatches) {
     EXPECT_TRUE(window.boxes.empty()) << "the broken second dispatch was not reached";
     EXPECT_EQ(window.labels[0], "");
     EXPECT_TRUE(window.timerEnabled);
+}
+
+TEST(QuietPeriod, ComesFromTheSettingWithOneSecondWhenItHoldsNoNumber) {
+    const std::pair<std::string, int> cases[] = {
+        {"", 1000}, {"  ", 1000},   {"pronto", 1000}, {"-5", 1000},
+        {"0", 0},   {" 250 ", 250}, {"1500ms", 1500},
+    };
+    for (const auto& [espera, milliseconds] : cases)
+        EXPECT_EQ(QuietPeriod(espera).count(), milliseconds) << "'" << espera << "'";
 }
 
 TEST(DispatchShown, TakesSixteenOfTheLastTwentyCharacters) {

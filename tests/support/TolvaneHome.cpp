@@ -42,4 +42,13 @@ platform::LinuxPaths TolvaneHome::Paths() const {
     return paths;
 }
 
+std::map<std::string, std::string> TolvaneHome::Environment() const {
+    const auto paths = Paths();
+    return {{"TOLVANE_HOME", paths.programFolder},
+            {"TOLVANE_REGISTRY_DIR", paths.registryDir},
+            {"XDG_CONFIG_HOME", Autostart().parent_path().string()},
+            {"XDG_RUNTIME_DIR", paths.runtimeDir},
+            {"ProgramFiles", paths.programFilesFolder}};
+}
+
 }  // namespace tolvane::test

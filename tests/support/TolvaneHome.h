@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,8 @@ class TolvaneHome {
     std::string ConfigIniPath() const { return (Program() / "Config.ini").string(); }
 
     platform::LinuxPaths Paths() const;
+    // The environment that gives the real executable this home.
+    std::map<std::string, std::string> Environment() const;
     platform::LinuxPlatform& os() { return *os_; }
     components::ComponentFactory& factory() { return factory_; }
 

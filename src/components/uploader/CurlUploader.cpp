@@ -436,8 +436,15 @@ bool CurlUploader::SubirArchivo(const std::string& joinedPaths) {
         return false;
 
     std::vector<std::string> folder = address.folder;
-    for (auto& segment : uploader::SplitFolder(folder_))
+    for (auto& segment : uploader::SplitFolder(folder_)) {
+        // A local target must keep the files under its own folder.
+        if (address.transport == Transport::LocalFolder && segment == "..") {
+            throw UploaderFailure("La carpeta remota \"" + folder_ + "\" sale con \"..\" de la " +
+                                  "carpeta del servidor " + address.Display() +
+                                  ": corrija DIRECTORIO en el archivo Config.ini");
+        }
         folder.push_back(std::move(segment));
+    }
 
     if (address.transport == Transport::LocalFolder) {
         std::string path;
