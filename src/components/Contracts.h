@@ -56,7 +56,7 @@ class RecordSet {
 class Connection {
   public:
     virtual ~Connection() = default;
-    virtual void setSQL(const std::string& statement) = 0;
+    virtual void setSQL(std::string statement) = 0;
     // Runs the statement as a query; true when at least one row came back, the record set
     // then standing on the first row.
     virtual bool CrearRs(std::unique_ptr<RecordSet>& recordSet) = 0;

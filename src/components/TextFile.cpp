@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <system_error>
 
 #include "common/Failure.h"
+#include "common/SpillBuffer.h"
 #include "common/Text.h"
 
 namespace tolvane::components {
@@ -105,7 +107,13 @@ void LocalTextFile::RequireOpen(Mode mode) const {
 
 std::string LocalTextFile::LeerTodo() {
     RequireOpen(Mode::Reading);
-    std::string bytes;
+    // Converted as it is read, a piece at a time: the file's bytes are never held beside the
+    // text, which a large items file would double.
+    std::string text;
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && info.st_size > 0)
+        text.reserve(static_cast<std::size_t>(info.st_size) +
+                     static_cast<std::size_t>(info.st_size) / 16);
     std::array<char, 64 * 1024> buffer;
     for (;;) {
         const ssize_t got = ::read(fd_, buffer.data(), buffer.size());
@@ -116,25 +124,35 @@ std::string LocalTextFile::LeerTodo() {
                 continue;
             throw AccessFailure("leer", openPath_, errno);
         }
-        bytes.append(buffer.data(), static_cast<std::size_t>(got));
+        for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i)
+            text::AppendUtf8(text, static_cast<unsigned char>(buffer[i]));
     }
-    return text::Latin1ToUtf8(bytes);
+    return text;
 }
 
 void LocalTextFile::Escribir(const std::string& text) {
     RequireOpen(Mode::Writing);
-    const std::string bytes = text::Utf8ToLatin1(text);
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd_, data, left);
+    // A piece at a time, so that a large text is not copied whole once more.
+    constexpr std::size_t kPiece = 64 * 1024;
+    const std::string_view all(text);
+    for (std::size_t at = 0; at < all.size();) {
+        std::size_t length = std::min(kPiece, all.size() - at);
+        if (at + length < all.size())
+            length = std::max<std::size_t>(WholeUtf8Prefix(all.substr(at, length)), 1);
+        WriteBytes(text::Utf8ToLatin1(all.substr(at, length)));
+        at += length;
+    }
+}
+
+void LocalTextFile::WriteBytes(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR)
                 continue;
             throw AccessFailure("escribir", openPath_, errno);
         }
-        data += written;
-        left -= static_cast<std::size_t>(written);
+        bytes.remove_prefix(static_cast<std::size_t>(written));
     }
 }
 

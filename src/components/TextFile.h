@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "components/Contracts.h"
 
@@ -24,7 +25,8 @@ class LocalTextFile final : public TextFile {
     std::string LeerTodo() override;
     // Creates the file, or empties an existing one, and opens it for writing.
     void Crear_Archivo() override;
-    // Appends the text as it is: nothing is added after it.
+    // Appends the text as it is: nothing is added after it. Called again, it goes on after
+    // what the last call wrote, so a large text can be written in pieces.
     void Escribir(const std::string& text) override;
     // Closing with nothing open does nothing.
     void Cerrar_Archivo() override;
@@ -34,6 +36,7 @@ class LocalTextFile final : public TextFile {
 
     void Open(int flags, Mode mode);
     void RequireOpen(Mode mode) const;
+    void WriteBytes(std::string_view bytes);
 
     std::string path_;      // the selected file
     std::string openPath_;  // the file open now, named in failures

@@ -1,9 +1,10 @@
 #include "dispatch/ArchivarXML.h"
 
 #include <fstream>
-#include <iterator>
+#include <functional>
 #include <memory>
-#include <sstream>
+#include <string_view>
+#include <utility>
 
 #include <pugixml.hpp>
 
@@ -15,6 +16,7 @@
 #include "dispatch/Lookups.h"
 #include "dispatch/Utilities.h"
 #include "dispatch/XmlText.h"
+#include "platform/Platform.h"
 
 namespace tolvane::dispatch {
 namespace {
@@ -23,19 +25,35 @@ constexpr const char* kMaskNombre = "XXXXXXXXXXXXXXXXXXXXXXXX";
 constexpr const char* kClosingCaratula = "</DESPACHO_CARATULA>";
 constexpr std::int32_t kLoadXmlFailure = 11111;
 
+// The parsed cover sheet. The document's strings live in `text`, parsed in place: a large cover
+// sheet is then held once as text, besides its nodes.
+struct CoverSheet {
+    std::string text;
+    pugi::xml_document document;
+};
+
 // Parses the cover sheet as its bytes declare; false when it cannot be read or is not XML.
-bool LoadCoverSheet(pugi::xml_document& document, const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return false;
-    const std::string utf8 = DecodeXmlBytes(bytes);
+bool LoadCoverSheet(CoverSheet& cover, const std::string& path) {
+    std::string bytes;
+    {
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        if (!in)
+            return false;
+        const std::streamoff size = in.tellg();
+        if (size < 0)
+            return false;
+        bytes.resize(static_cast<std::size_t>(size));
+        in.seekg(0);
+        in.read(bytes.data(), size);
+        if (in.gcount() != size)
+            return false;
+    }
+    cover.text = DecodeXmlBytes(bytes);
+    std::string().swap(bytes);
     // Whitespace-only text between elements is not kept, nor the file's own declaration.
-    const pugi::xml_parse_result parsed =
-        document.load_buffer(utf8.data(), utf8.size(), pugi::parse_default, pugi::encoding_utf8);
-    return parsed && document.document_element();
+    const pugi::xml_parse_result parsed = cover.document.load_buffer_inplace(
+        cover.text.data(), cover.text.size(), pugi::parse_default, pugi::encoding_utf8);
+    return parsed && cover.document.document_element();
 }
 
 // An attribute of the root element's first child node, or nothing when either is missing.
@@ -43,14 +61,23 @@ std::string FirstChildAttribute(const pugi::xml_document& document, const char* 
     return document.document_element().first_child().attribute(name).value();
 }
 
-std::string Serialize(const pugi::xml_document& document) {
-    std::ostringstream out;
-    document.save(out, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
-    return out.str();
+// Hands the serialization over in pieces as the parser produces it.
+class PieceWriter final : public pugi::xml_writer {
+  public:
+    explicit PieceWriter(TextSink sink) : sink_(std::move(sink)) {}
+    void write(const void* data, std::size_t size) override {
+        sink_(std::string_view(static_cast<const char*>(data), size));
+    }
+
+  private:
+    TextSink sink_;
+};
+
+void Serialize(const pugi::xml_document& document, const TextSink& sink) {
+    PieceWriter writer(sink);
+    document.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
 }
 
-// Values from the database or the system go in as attribute values, so that a name such as
-// `Pérez & Cía "La Unión"` leaves the cover sheet well formed.
 std::string TextoDatosNuevos(const std::string& fecha, const std::string& usuario) {
     return "<DATOS_NUEVOS FECHA_APERTURA=\"" + AttributeValue(fecha) + "\" USUARIOMARIA=\"" +
            AttributeValue(usuario) + "\"> " + " </DATOS_NUEVOS></DESPACHO_CARATULA>";
@@ -64,16 +91,54 @@ std::string Attribute(const char* name, const std::string& value) {
     return std::string(name) + "=\"" + AttributeValue(value) + "\"";
 }
 
-void WriteWhole(components::TextFile& file, const std::string& path, const std::string& text,
-                int& step) {
+// Creates the file, lets `write` fill it through Escribir and closes it, following the steps.
+void WriteOutput(components::TextFile& file, const std::string& path, int& step,
+                 const std::function<void()>& write) {
     file.setUbicacion_Archivo(path);
     step += 10;
     file.Crear_Archivo();
     step += 10;
-    file.Escribir(text);
+    write();
     step += 10;
     file.Cerrar_Archivo();
     step += 10;
+}
+
+// The completed document, serialized piece by piece: the masks completed when the database
+// gave the values, into the history's copy, and with DATOS_NUEVOS and character references
+// into the cover-sheet output.
+void WriteCoverSheet(const pugi::xml_document& document, DatosDespacho& d, bool completed,
+                     components::TextFile& file) {
+    const auto escribir = [&file](std::string_view piece) { file.Escribir(std::string(piece)); };
+    StreamingLatin1Safe latin1(escribir);
+    StreamingReplace datosNuevos(kClosingCaratula, d.TextoDatosNuevos,
+                                 [&latin1](std::string_view piece) { latin1.Write(piece); });
+    const TextSink both = [&](std::string_view piece) {
+        d.TextoCaratula.Append(piece);
+        datosNuevos.Write(piece);
+    };
+    StreamingReplace nombre(MaskedAttribute("NOMBRE_IMPO_EXPO", kMaskNombre),
+                            Attribute("NOMBRE_IMPO_EXPO", d.NOMBRE_IMPO_EXPO), both);
+    StreamingReplace cuitImpo(MaskedAttribute("CUIT_IMPO_EXPO", kMaskCuit),
+                              Attribute("CUIT_IMPO_EXPO", d.CUIT_IMPO_EXPO),
+                              [&nombre](std::string_view piece) { nombre.Write(piece); });
+    StreamingReplace cuitDespachante(
+        MaskedAttribute("CUIT_DESPACHANTE", kMaskCuit),
+        Attribute("CUIT_DESPACHANTE", d.CUIT_DESPACHANTE),
+        [&cuitImpo](std::string_view piece) { cuitImpo.Write(piece); });
+
+    file.Escribir(std::string(kXmlDeclaration) + "\r\n");
+    d.TextoCaratula.Clear();
+    if (completed) {
+        Serialize(document, [&](std::string_view piece) { cuitDespachante.Write(piece); });
+        cuitDespachante.Finish();
+        cuitImpo.Finish();
+        nombre.Finish();
+    } else {
+        Serialize(document, both);
+    }
+    datosNuevos.Finish();
+    latin1.Finish();
 }
 
 }  // namespace
@@ -93,8 +158,9 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
         context.RutaXMLItems.clear();
 
         step = 70;
-        pugi::xml_document document;
-        if (!LoadCoverSheet(document, p_Path + p_Archivo)) {
+        CoverSheet cover;
+        const pugi::xml_document& document = cover.document;
+        if (!LoadCoverSheet(cover, p_Path + p_Archivo)) {
             step = 80;
             throw Failure(kLoadXmlFailure, "LoaDXML",
                           "No se puedo leer p_ARCHIVO " + p_Path + p_Archivo);
@@ -123,10 +189,10 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
 
         step = 240;
         disk = context.factory.Create<components::Disk>(components::kDisk);
-        step = 250;
-        d.TextoCaratula = Serialize(document);
+        // The document is serialized as the cover-sheet output is written (step 490): a large
+        // one is then never held whole a second time.
         step = 260;
-        d.TextoItems.clear();
+        d.TextoItems.Clear();
 
         step = 270;
         // This tests the cover sheet itself, which the pass found; a missing items file
@@ -137,7 +203,7 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
             step = 290;
             textFile->Abrir_Archivo(1);
             step = 300;
-            d.TextoItems = textFile->LeerTodo();
+            d.TextoItems.Append(textFile->LeerTodo());
             step = 310;
             textFile->Cerrar_Archivo();
         }
@@ -157,34 +223,28 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
         NormalizarNombreArchivo(d.IdentificadorArchivo);
 
         step = 420;
-        if (getCuitsById(context, *broker, d.IdentificadorArchivo, d.CUIT_IMPO_EXPO,
-                         d.NOMBRE_IMPO_EXPO, d.CUIT_DESPACHANTE)) {
-            step = 430;
-            d.TextoCaratula =
-                text::ReplaceAll(d.TextoCaratula, MaskedAttribute("CUIT_DESPACHANTE", kMaskCuit),
-                                 Attribute("CUIT_DESPACHANTE", d.CUIT_DESPACHANTE));
-            step = 440;
-            d.TextoCaratula =
-                text::ReplaceAll(d.TextoCaratula, MaskedAttribute("CUIT_IMPO_EXPO", kMaskCuit),
-                                 Attribute("CUIT_IMPO_EXPO", d.CUIT_IMPO_EXPO));
-            step = 450;
-            d.TextoCaratula =
-                text::ReplaceAll(d.TextoCaratula, MaskedAttribute("NOMBRE_IMPO_EXPO", kMaskNombre),
-                                 Attribute("NOMBRE_IMPO_EXPO", d.NOMBRE_IMPO_EXPO));
-        }
+        const bool completed =
+            getCuitsById(context, *broker, d.IdentificadorArchivo, d.CUIT_IMPO_EXPO,
+                         d.NOMBRE_IMPO_EXPO, d.CUIT_DESPACHANTE);
 
-        const std::string header = std::string(kXmlDeclaration) + "\r\n";
         const std::string caratulaPath = p_Path + "C" + d.IdentificadorArchivo + ".xml";
         step = 470;
-        WriteWhole(*textFile, caratulaPath,
-                   header + Latin1SafeXml(text::ReplaceAll(d.TextoCaratula, kClosingCaratula,
-                                                           d.TextoDatosNuevos)),
-                   step);
+        WriteOutput(*textFile, caratulaPath, step,
+                    [&] { WriteCoverSheet(document, d, completed, *textFile); });
         context.RutaXMLCaratula = caratulaPath;
+        const bool large = cover.text.size() > SpillBuffer::kDefaultLimit;
+        cover.document.reset();
+        std::string().swap(cover.text);
+        if (large)
+            context.os.ReturnFreeMemory();
 
         const std::string itemsPath = p_Path + "I" + d.IdentificadorArchivo + ".xml";
         step = 520;
-        WriteWhole(*textFile, itemsPath, header + d.TextoItems, step);
+        WriteOutput(*textFile, itemsPath, step, [&] {
+            textFile->Escribir(std::string(kXmlDeclaration) + "\r\n");
+            d.TextoItems.ForEachPiece(
+                [&](std::string_view piece) { textFile->Escribir(std::string(piece)); });
+        });
         context.RutaXMLItems = itemsPath;
 
         RegistrarHistorial(context, *broker, d, step);

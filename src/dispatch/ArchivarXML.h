@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/SpillBuffer.h"
+
 namespace tolvane {
 struct Context;
 }
@@ -19,8 +21,8 @@ struct DatosDespacho {
     std::string NOMBRE_IMPO_EXPO;
     std::string FECHA_OFICIALIZACION;
     std::string IdentificadorArchivo;  // IDENTIFICADOR_PROPIO made file-safe
-    std::string TextoCaratula;         // the serialized cover sheet, masks completed
-    std::string TextoItems;            // the items file's whole text
+    SpillBuffer TextoCaratula;         // the serialized cover sheet, masks completed
+    SpillBuffer TextoItems;            // the items file's whole text
     std::string Usuario;
     std::string FechaApertura;
     std::string TextoDatosNuevos;  // what takes the place of each closing DESPACHO_CARATULA

@@ -1,6 +1,8 @@
 #include "dispatch/History.h"
 
 #include <memory>
+#include <string_view>
+#include <utility>
 
 #include "common/Context.h"
 #include "dispatch/ArchivarXML.h"
@@ -11,8 +13,27 @@ namespace {
 
 constexpr const char* kEntity = "HISTORIAL";
 
-std::string Quoted(std::string_view value) {
-    return "'" + SqlText(value) + "',";
+// A character literal with its quotes doubled, and the comma after it.
+void AppendQuoted(std::string& sql, std::string_view value) {
+    sql += '\'';
+    for (const char c : value) {
+        if (c == '\'')
+            sql += '\'';
+        sql += c;
+    }
+    sql += "',";
+}
+
+void AppendQuoted(std::string& sql, const SpillBuffer& value) {
+    sql += '\'';
+    value.ForEachPiece([&sql](std::string_view piece) {
+        for (const char c : piece) {
+            if (c == '\'')
+                sql += '\'';
+            sql += c;
+        }
+    });
+    sql += "',";
 }
 
 }  // namespace
@@ -22,8 +43,13 @@ std::string HistoryExistenceQuery(const DatosDespacho& datos) {
 }
 
 std::string HistoryInsert(Context& context, const DatosDespacho& datos, int& step) {
+    // Room for the two documents once, quotes doubled included as a rule, so that a large
+    // statement is not copied as it grows.
+    const auto documents = datos.TextoCaratula.size() + datos.TextoItems.size();
+    std::string sql;
+    sql.reserve(static_cast<std::size_t>(documents + documents / 32) + 4096);
     step = 600;
-    std::string sql = "insert into HISTORIAL(";
+    sql += "insert into HISTORIAL(";
     step = 610;
     sql += "IDENTIFICADOR_PROPIO, DESPACHO, DESTINACION, COD_ADUANA, CUIT_DESPACHANTE,";
     step = 620;
@@ -34,16 +60,17 @@ std::string HistoryInsert(Context& context, const DatosDespacho& datos, int& ste
     for (const std::string* value :
          {&datos.IDENTIFICADOR_PROPIO, &datos.DESPACHO, &datos.DESTINACION, &datos.COD_ADUANA,
           &datos.CUIT_DESPACHANTE, &datos.CUIT_IMPO_EXPO, &datos.NOMBRE_IMPO_EXPO}) {
-        sql += Quoted(*value);
+        AppendQuoted(sql, *value);
         step += 10;
     }
     step = 710;
     sql += FormatFechaSQL(context.os, datos.FECHA_OFICIALIZACION) + ",";
     step = 720;
-    for (const std::string* value : {&datos.TextoCaratula, &datos.TextoItems, &datos.Usuario}) {
-        sql += Quoted(*value);
-        step += 10;
-    }
+    AppendQuoted(sql, datos.TextoCaratula);
+    step = 730;
+    AppendQuoted(sql, datos.TextoItems);
+    step = 740;
+    AppendQuoted(sql, datos.Usuario);
     step = 750;
     sql += "'N')";
     return sql;
@@ -60,9 +87,9 @@ void RegistrarHistorial(Context& context, components::Broker& broker, const Dato
     if (broker.getDataConnectionByEntity(kEntity).CrearRs(rs))
         return;
 
-    const std::string insert = HistoryInsert(context, datos, step);
+    std::string insert = HistoryInsert(context, datos, step);
     step = 760;
-    broker.getDataConnectionByEntity(kEntity).setSQL(insert);
+    broker.getDataConnectionByEntity(kEntity).setSQL(std::move(insert));
     // That importer's dispatches are rewritten and sent but never recorded.
     if (datos.CUIT_IMPO_EXPO != kCuitNoRegistrado)
         broker.getDataConnectionByEntity(kEntity).ejecutar();

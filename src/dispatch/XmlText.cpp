@@ -1,7 +1,10 @@
 #include "dispatch/XmlText.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
+#include "common/SpillBuffer.h"
 #include "common/Text.h"
 
 namespace tolvane::dispatch {
@@ -110,6 +113,45 @@ std::string Latin1SafeXml(std::string_view utf8) {
         i += length == 0 ? 1 : length;
     }
     return out;
+}
+
+StreamingReplace::StreamingReplace(std::string from, std::string to, TextSink next)
+    : from_(std::move(from)), to_(std::move(to)), next_(std::move(next)) {}
+
+void StreamingReplace::Write(std::string_view piece) {
+    pending_.append(piece);
+    std::size_t start = 0;
+    for (std::size_t found; (found = pending_.find(from_, start)) != std::string::npos;) {
+        next_(std::string_view(pending_).substr(start, found - start));
+        next_(to_);
+        start = found + from_.size();
+    }
+    // What is left may still begin an occurrence: only its last bytes are held back.
+    const std::size_t keep = std::min(pending_.size() - start, from_.size() - 1);
+    const std::size_t passOn = pending_.size() - start - keep;
+    if (passOn > 0)
+        next_(std::string_view(pending_).substr(start, passOn));
+    pending_.erase(0, start + passOn);
+}
+
+void StreamingReplace::Finish() {
+    if (!pending_.empty())
+        next_(pending_);
+    pending_.clear();
+}
+
+void StreamingLatin1Safe::Write(std::string_view piece) {
+    pending_.append(piece);
+    const std::size_t whole = WholeUtf8Prefix(pending_);
+    if (whole > 0)
+        next_(Latin1SafeXml(std::string_view(pending_).substr(0, whole)));
+    pending_.erase(0, whole);
+}
+
+void StreamingLatin1Safe::Finish() {
+    if (!pending_.empty())
+        next_(Latin1SafeXml(pending_));
+    pending_.clear();
 }
 
 }  // namespace tolvane::dispatch

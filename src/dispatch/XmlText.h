@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,33 @@ std::string AttributeValue(std::string_view value);
 // UTF-8 text made writable in ISO-8859-1 without loss: every character beyond it becomes a
 // character reference such as "&#8364;".
 std::string Latin1SafeXml(std::string_view utf8);
+
+// Where a text that arrives in pieces goes next.
+using TextSink = std::function<void(std::string_view)>;
+
+// text::ReplaceAll over a text that arrives in pieces: the same result, piece by piece, with no
+// more than the pattern's length held back. Finish() passes on what is held back.
+class StreamingReplace {
+  public:
+    StreamingReplace(std::string from, std::string to, TextSink next);
+    void Write(std::string_view piece);
+    void Finish();
+
+  private:
+    std::string from_, to_, pending_;
+    TextSink next_;
+};
+
+// Latin1SafeXml over a text that arrives in pieces, holding back a character cut in two.
+class StreamingLatin1Safe {
+  public:
+    explicit StreamingLatin1Safe(TextSink next) : next_(std::move(next)) {}
+    void Write(std::string_view piece);
+    void Finish();
+
+  private:
+    std::string pending_;
+    TextSink next_;
+};
 
 }  // namespace tolvane::dispatch

@@ -116,6 +116,10 @@ class Platform {
     // The file as it is now; a missing file or one that cannot be examined is Missing.
     virtual FileState Examine(const std::string& path) = 0;
 
+    // Gives memory that the program has freed back to the system: after a large dispatch the
+    // allocator would otherwise keep it for the rest of the process.
+    virtual void ReturnFreeMemory() = 0;
+
     // Claims the folder for this process; nothing when another process holds it. Throws a
     // Failure when the claim cannot be made (a folder that refuses the lock file).
     virtual std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) = 0;

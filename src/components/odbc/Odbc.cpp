@@ -1,5 +1,6 @@
 #include "components/odbc/Odbc.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -250,13 +251,78 @@ void Statement::Fail(const char* call) const {
     Throw(call, SQL_HANDLE_STMT, handle_);
 }
 
-void Statement::ExecDirect(const std::string& sql) {
-    if (sql.size() > static_cast<std::size_t>(std::numeric_limits<SQLINTEGER>::max()))
+void Statement::ExecDirect(const std::string& sql,
+                           const std::vector<std::string_view>& parameters) {
+    constexpr auto kLongest = static_cast<std::size_t>(std::numeric_limits<SQLINTEGER>::max());
+    if (sql.size() > kLongest)
         throw Error("SQLExecDirect", {{"HY090", 0, "la sentencia es demasiado larga"}});
+    std::vector<SQLLEN> lengths(parameters.size());  // read by the driver at execution
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        if (parameters[i].size() > kLongest)
+            throw Error("SQLBindParameter", {{"HY090", 0, "el valor es demasiado largo"}});
+        lengths[i] = static_cast<SQLLEN>(parameters[i].size());
+        // The driver only reads the value; the API has no const pointer for it.
+        auto* value = const_cast<char*>(parameters[i].data());
+        if (!SQL_SUCCEEDED(SQLBindParameter(handle_, static_cast<SQLUSMALLINT>(i + 1),
+                                            SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
+                                            std::max<SQLULEN>(1, parameters[i].size()), 0, value,
+                                            lengths[i], &lengths[i]))) {
+            Fail("SQLBindParameter");
+        }
+    }
     const SQLRETURN result =
         SQLExecDirect(handle_, InputText(sql), static_cast<SQLINTEGER>(sql.size()));
     if (result != SQL_NO_DATA && !SQL_SUCCEEDED(result))
         Fail("SQLExecDirect");
+}
+
+LongLiterals::LongLiterals(std::string& statement) : statement_(statement) {
+    std::string& s = statement_;
+    std::size_t copied = 0;  // what of the statement is already in sql_
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '"') {  // a quoted name may hold a quote of the other kind
+            const std::size_t close = s.find('"', i + 1);
+            i = close == std::string::npos ? s.size() : close;
+            continue;
+        }
+        if (s[i] != '\'')
+            continue;
+        std::size_t end = i + 1;  // the literal's closing quote
+        while (end < s.size() && !(s[end] == '\'' && (end + 1 >= s.size() || s[end + 1] != '\'')))
+            end += s[end] == '\'' ? std::size_t{2} : std::size_t{1};
+        if (end >= s.size())
+            break;  // unterminated: the driver will say so
+        if (end - i - 1 >= kLong) {
+            std::size_t to = i + 1;
+            for (std::size_t from = i + 1; from < end; ++from, ++to) {
+                s[to] = s[from];
+                if (s[from] == '\'')
+                    ++from;  // its double
+            }
+            spans_.push_back({i + 1, end, to - i - 1});
+            sql_.append(s, copied, i - copied);
+            sql_ += '?';
+            copied = end + 1;
+        }
+        i = end;
+    }
+    if (spans_.empty())
+        return;
+    sql_.append(s, copied, std::string::npos);
+    for (const Span& span : spans_)
+        values_.emplace_back(s.data() + span.begin, span.length);
+}
+
+LongLiterals::~LongLiterals() {
+    // Each value doubled back into its own room, from its end.
+    for (const Span& span : spans_) {
+        std::size_t to = span.end;
+        for (std::size_t from = span.begin + span.length; from > span.begin;) {
+            statement_[--to] = statement_[--from];
+            if (statement_[from] == '\'')
+                statement_[--to] = '\'';
+        }
+    }
 }
 
 std::vector<Column> Statement::Columns() {

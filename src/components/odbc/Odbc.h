@@ -20,6 +20,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "components/Contracts.h"
@@ -49,6 +50,37 @@ class Error : public std::runtime_error {
 
 // The diagnostic records of a handle after a call on it.
 std::vector<Diagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+
+// The long character literals of a statement, taken out to travel as parameters: drivers copy a
+// statement's text several times over (the SQLite driver and the library under it about six
+// times), which for the documents of a large dispatch costs far more memory than the documents.
+// The literals' quotes are undoubled where they stand, so nothing is copied; the statement gets
+// its own text back when the object goes.
+class LongLiterals {
+  public:
+    static constexpr std::size_t kLong = 64 * 1024;
+
+    explicit LongLiterals(std::string& statement);
+    ~LongLiterals();
+    LongLiterals(const LongLiterals&) = delete;
+    LongLiterals& operator=(const LongLiterals&) = delete;
+
+    // The statement with "?" in place of each long literal.
+    const std::string& sql() const { return spans_.empty() ? statement_ : sql_; }
+    // The literals' values, in order.
+    const std::vector<std::string_view>& values() const { return values_; }
+
+  private:
+    struct Span {
+        std::size_t begin, end;  // the literal's text between its quotes, as written
+        std::size_t length;      // its value's length, quotes undoubled
+    };
+
+    std::string& statement_;
+    std::string sql_;
+    std::vector<Span> spans_;
+    std::vector<std::string_view> values_;
+};
 
 // The connection string with the values of PWD and Password replaced by "***".
 std::string MaskPasswords(const std::string& connectionString);
@@ -105,8 +137,9 @@ class Statement {
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    // Runs the text as it is. A command that touches no row is no failure.
-    void ExecDirect(const std::string& sql);
+    // Runs the text as it is, with `parameters` (character data) for its "?" marks, in order.
+    // A command that touches no row is no failure.
+    void ExecDirect(const std::string& sql, const std::vector<std::string_view>& parameters = {});
     // The columns of the result, none for a command.
     std::vector<Column> Columns();
     // Moves to the next row; false at the end.

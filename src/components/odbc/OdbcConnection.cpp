@@ -125,7 +125,10 @@ bool OdbcConnection::CrearRs(std::unique_ptr<RecordSet>& recordSet) {
 }
 
 void OdbcConnection::ejecutar() {
-    Run([this](DbConnection& connection) { Statement(connection).ExecDirect(sql_); });
+    const LongLiterals literals(sql_);
+    Run([&literals](DbConnection& connection) {
+        Statement(connection).ExecDirect(literals.sql(), literals.values());
+    });
 }
 
 }  // namespace tolvane::components::odbc

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "common/Failure.h"
 #include "components/Contracts.h"
@@ -19,7 +20,7 @@ class OdbcConnection final : public Connection {
   public:
     OdbcConnection(std::string entity, std::string connectionString, ConnectionPool& pool);
 
-    void setSQL(const std::string& statement) override { sql_ = statement; }
+    void setSQL(std::string statement) override { sql_ = std::move(statement); }
     // The record set holds a copy of the first row, so the physical connection is free again
     // as soon as this returns.
     bool CrearRs(std::unique_ptr<RecordSet>& recordSet) override;

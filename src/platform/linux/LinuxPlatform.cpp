@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -291,6 +294,12 @@ std::string LinuxPlatform::ProgramFilesFolder() {
 
 FileState LinuxPlatform::Examine(const std::string& path) {
     return posix::Examine(path);
+}
+
+void LinuxPlatform::ReturnFreeMemory() {
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
 }
 
 std::unique_ptr<FolderClaim> LinuxPlatform::ClaimFolder(const std::string& folder) {

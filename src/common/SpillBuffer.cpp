@@ -1,0 +1,125 @@
+#include "common/SpillBuffer.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+#include "common/Failure.h"
+
+namespace tolvane {
+namespace {
+
+constexpr std::size_t kPiece = 64 * 1024;
+
+[[noreturn]] void TemporaryFileFailure(int error) {
+    throw Failure(failure_number::kPathFileAccess, "Tolvane",
+                  "No se pudo usar un archivo temporal para un despacho grande: " +
+                      std::generic_category().message(error));
+}
+
+}  // namespace
+
+std::size_t WholeUtf8Prefix(std::string_view bytes) {
+    // Look back over at most three continuation bytes for the start of the last character.
+    for (std::size_t back = 1; back <= 4 && back <= bytes.size(); ++back) {
+        const auto c = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((c & 0xC0) == 0x80)
+            continue;
+        const std::size_t length = c < 0x80             ? 1
+                                   : (c & 0xE0) == 0xC0 ? 2
+                                   : (c & 0xF0) == 0xE0 ? 3
+                                   : (c & 0xF8) == 0xF0 ? 4
+                                                        : 1;
+        return length > back ? bytes.size() - back : bytes.size();
+    }
+    return bytes.size();
+}
+
+SpillBuffer::~SpillBuffer() {
+    if (file_ != nullptr)
+        std::fclose(file_);
+}
+
+SpillBuffer::SpillBuffer(SpillBuffer&& other) noexcept
+    : limit_(other.limit_),
+      memory_(std::move(other.memory_)),
+      file_(std::exchange(other.file_, nullptr)),
+      size_(std::exchange(other.size_, 0)) {}
+
+SpillBuffer& SpillBuffer::operator=(SpillBuffer&& other) noexcept {
+    if (this != &other) {
+        Clear();
+        limit_ = other.limit_;
+        memory_ = std::move(other.memory_);
+        file_ = std::exchange(other.file_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+void SpillBuffer::Append(std::string_view bytes) {
+    if (file_ == nullptr && memory_.size() + bytes.size() <= limit_) {
+        memory_.append(bytes);
+        size_ += bytes.size();
+        return;
+    }
+    if (file_ == nullptr) {
+        // Anonymous: removed by the system when closed, also after a crash.
+        file_ = std::tmpfile();
+        if (file_ == nullptr)
+            TemporaryFileFailure(errno);
+        if (std::fwrite(memory_.data(), 1, memory_.size(), file_) != memory_.size())
+            TemporaryFileFailure(errno);
+        std::string().swap(memory_);
+    }
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+        TemporaryFileFailure(errno);
+    size_ += bytes.size();
+}
+
+void SpillBuffer::Clear() {
+    if (file_ != nullptr)
+        std::fclose(std::exchange(file_, nullptr));
+    std::string().swap(memory_);
+    size_ = 0;
+}
+
+void SpillBuffer::ForEachPiece(const std::function<void(std::string_view)>& use) const {
+    if (file_ == nullptr) {
+        if (!memory_.empty())
+            use(memory_);
+        return;
+    }
+    if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0)
+        TemporaryFileFailure(errno);
+    std::array<char, kPiece> buffer;
+    std::size_t carried = 0;  // bytes of a character cut by the previous read
+    for (;;) {
+        const std::size_t got = std::fread(buffer.data() + carried, 1, kPiece - carried, file_);
+        if (got == 0 && std::ferror(file_) != 0)
+            TemporaryFileFailure(errno);
+        const std::string_view read(buffer.data(), carried + got);
+        const std::size_t whole = got == 0 ? read.size() : WholeUtf8Prefix(read);
+        if (whole > 0)
+            use(read.substr(0, whole));
+        carried = read.size() - whole;
+        if (got == 0)
+            break;
+        std::copy(buffer.begin() + static_cast<std::ptrdiff_t>(whole),
+                  buffer.begin() + static_cast<std::ptrdiff_t>(read.size()), buffer.begin());
+    }
+    // Writing goes on at the end.
+    if (std::fseek(file_, 0, SEEK_END) != 0)
+        TemporaryFileFailure(errno);
+}
+
+std::string SpillBuffer::str() const {
+    std::string all;
+    all.reserve(static_cast<std::size_t>(size_));
+    ForEachPiece([&all](std::string_view piece) { all.append(piece); });
+    return all;
+}
+
+}  // namespace tolvane
