@@ -11,6 +11,7 @@
 #include "common/Text.h"
 #include "components/QuillonBroker.h"
 #include "components/odbc/ConnectionPool.h"
+#include "components/odbc/Odbc.h"
 #include "support/DispatchHome.h"
 #include "support/PostgresServer.h"
 
@@ -132,6 +133,25 @@ TEST_P(EveryBackendTest, QueriesStandOnTheFirstRowAndReadColumnsByNameAndType) {
     internos.setSQL("select fechaalta from caratula where interno = 'OP-9'");
     EXPECT_FALSE(internos.CrearRs(row));
     ExpectFailure([&] { row->Field("fechaalta"); }, broker_failure::kNoCurrentRecord);
+}
+
+// Long literals travel as parameters; the statement is given back as it was written.
+TEST(LongLiterals, OnlyLongLiteralsAreTakenOutAndTheStatementIsGivenBack) {
+    const std::string first = std::string(70'000, 'x') + "O'Higgins",
+                      second(odbc::LongLiterals::kLong, 'y');
+    const std::string statement = "insert into t(\"a'b\", c, d, e) values ('corto', '" +
+                                  text::ReplaceAll(first, "'", "''") + "', 'it''s', '" + second +
+                                  "')";
+    std::string text = statement;
+    {
+        const odbc::LongLiterals literals(text);
+        EXPECT_EQ(literals.sql(),
+                  "insert into t(\"a'b\", c, d, e) values ('corto', ?, 'it''s', ?)");
+        ASSERT_EQ(literals.values().size(), 2u);
+        EXPECT_TRUE(literals.values()[0] == first);
+        EXPECT_TRUE(literals.values()[1] == second);
+    }
+    EXPECT_TRUE(text == statement);
 }
 
 TEST_P(EveryBackendTest, AccentedTextAndDoubledQuotesRoundTrip) {

@@ -80,23 +80,36 @@ TEST_F(ArchivarXMLTest, DispatchesAreWrittenAsTheGoldenFilesAndRecordedOnce) {
                       user + " | N"}));
 }
 
+// Small documents and documents of megabytes (which travel through temporary files) alike.
 TEST_F(ArchivarXMLTest, HistoryKeepsTheDocumentWithoutDeclarationOrNewData) {
-    home.AddKitFile("C10073IC04004521A.RET");
-    home.AddKitFile("I10073IC04004521A.RET");
-    ArchivarXML(context(), kit(), "C10073IC04004521A.RET");
-    const auto result =
-        test::RunProcess({"/usr/bin/sqlite3", (home.Program() / "historial.db").string(),
-                          "select XMLCaratula || '#' || XMLItem from historial"},
-                         {});
-    const std::string written = text::Latin1ToUtf8(test::ReadFile(kit() + "C4521.xml"));
-    const std::string expectedCover =
-        written.substr(written.find("\r\n") + 2,
-                       written.find("<DATOS_NUEVOS") - written.find("\r\n") - 2) +
-        "</DESPACHO_CARATULA>";
-    EXPECT_EQ(result.out.substr(0, expectedCover.size()), expectedCover);
-    EXPECT_NE(
-        result.out.find("#<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<DESPACHO_ITEMS>"),
-        std::string::npos);
+    const std::string fixture =
+        test::ReadFile(fs::path(TOLVANE_SOURCE_DIR) / "tests/data/kit/C10073IC04004521A.RET");
+    std::string large = fixture;
+    std::string summaries;
+    while (summaries.size() < 3'000'000)
+        summaries += "<RESUMEN_ITEM NRO=\"1\" DESCRIPCION=\"Tornillos de fijaci\xF3n 'M8'\"/>";
+    large.insert(large.find("</DESPACHO_CARATULA>"), summaries);
+    for (const std::string* cover : {&fixture, static_cast<const std::string*>(&large)}) {
+        home.Sql("historial", "delete from historial;");
+        test::WriteFile(kit() + "C10073IC04004521A.RET", *cover);
+        test::WriteFile(kit() + "I10073IC04004521A.RET", *cover);  // any text will do
+        ArchivarXML(context(), kit(), "C10073IC04004521A.RET");
+        const auto result =
+            test::RunProcess({"/usr/bin/sqlite3", (home.Program() / "historial.db").string(),
+                              "select XMLCaratula || '#' || XMLItem from historial"},
+                             {});
+        // The cover sheet as sent, without its declaration and its DATOS_NUEVOS element.
+        std::string expected = text::Latin1ToUtf8(test::ReadFile(kit() + "C4521.xml"));
+        expected.erase(0, expected.find("\r\n") + 2);
+        const std::size_t datos = expected.find("<DATOS_NUEVOS");
+        expected.erase(datos, expected.find("</DATOS_NUEVOS>") + 15 - datos);
+        EXPECT_NE(expected.find("NOMBRE_IMPO_EXPO=\"Importadora Peña Ñandú S.A.\""),
+                  std::string::npos);
+        EXPECT_TRUE(result.out == expected + "#" + text::Latin1ToUtf8(*cover) + "\n")
+            << result.out.size() << " " << expected.size();
+        EXPECT_TRUE(test::ReadFile(kit() + "I4521.xml") ==
+                    std::string(kXmlDeclaration) + "\r\n" + *cover);
+    }
 }
 
 TEST_F(ArchivarXMLTest, CompletedValuesLeaveTheCoverSheetWellFormed) {
