@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <optional>
@@ -122,6 +123,19 @@ TEST_F(LinuxRegistryTest, WriteKeepsEveryOtherKeyValueAndSpelling) {
     EXPECT_EQ(std::distance(fs::directory_iterator(registryDir), fs::directory_iterator()), 1);
     EXPECT_EQ(fs::status(machineFile).permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
+
+    // Writing what is already there leaves the file as it is; a change replaces it.
+    const auto inode = [&] {
+        struct stat info {};
+        ::stat(machineFile.c_str(), &info);
+        return info.st_ino;
+    };
+    const auto before = inode();
+    ASSERT_EQ(registry.SetValue(key, "Otro", kRegSz, std::string("v\0", 2)), kSuccess);
+    const auto written = inode();
+    EXPECT_NE(written, before);
+    ASSERT_EQ(registry.SetValue(key, "Otro", kRegSz, std::string("v\0", 2)), kSuccess);
+    EXPECT_EQ(inode(), written);
 }
 
 TEST_F(LinuxRegistryTest, TheRunKeyStandsForTheAutostartFolder) {

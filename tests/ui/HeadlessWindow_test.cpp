@@ -35,8 +35,12 @@ TEST(HeadlessWindow, QuestionsAreAskedOnATerminalAndAnsweredNoWithoutOne) {
         std::ostringstream out;
         std::istringstream in(c.typed);
         HeadlessWindow window(out, in, c.interactive);
-        EXPECT_EQ(window.MessageBox("¿Reintentar?", kMbYesNo | kMbIconExclamation), c.answer)
+        EXPECT_EQ(window.MessageBox("No llega.\r\n¿Reintentar?", kMbYesNo | kMbIconExclamation),
+                  c.answer)
             << c.typed;
+        if (!c.interactive) {
+            EXPECT_EQ(out.str(), "Tolvane: No llega.\n¿Reintentar? [S/N] N (sin terminal)\n");
+        }
     }
 }
 

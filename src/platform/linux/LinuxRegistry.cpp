@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxRegistry.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -179,9 +181,17 @@ std::string FindDesktopFile(const std::string& folder, std::string_view name) {
 }
 
 // The registry files hold the upload password in clear: only their owner may read them,
-// whatever mode a file edited by hand had.
+// whatever mode a file edited by hand had. Every tick saves the same four settings, so a file
+// that already says it all is left alone rather than written and flushed again.
 bool WriteRootFile(const std::string& file, const std::string& content) {
-    return posix::ReplaceFile(file, content, 0600, posix::FileMode::Exactly);
+    constexpr mode_t kPrivate = 0600;
+    struct stat info {};
+    if (::stat(file.c_str(), &info) == 0 && (info.st_mode & 07777) == kPrivate) {
+        const auto current = posix::ReadWholeFile(file);
+        if (current && *current == content)
+            return true;
+    }
+    return posix::ReplaceFile(file, content, kPrivate, posix::FileMode::Exactly);
 }
 
 }  // namespace

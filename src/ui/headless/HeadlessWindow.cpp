@@ -44,16 +44,18 @@ void HeadlessWindow::WriteBlock(const std::string& text) {
 }
 
 int HeadlessWindow::MessageBox(const std::string& text, int style) {
-    WriteBlock(text);
-    if ((style & 0x0F) != kMbYesNo)
+    if ((style & 0x0F) != kMbYesNo) {
+        WriteBlock(text);
         return kIdOk;
+    }
+    // The question is one block, its answer on its last line: scripts count one block a box.
+    messages_ << "Tolvane: " << text::ReplaceAll(text, "\r\n", "\n") << " [S/N] ";
     if (!interactive_) {
-        messages_ << "Tolvane: (sin terminal: se responde No)\n";
+        messages_ << "N (sin terminal)\n";
         messages_.flush();
         return kIdNo;
     }
     for (;;) {
-        messages_ << "[S/N] ";
         messages_.flush();
         std::string line;
         if (!std::getline(answers_, line))
@@ -63,6 +65,7 @@ int HeadlessWindow::MessageBox(const std::string& text, int style) {
             return kIdYes;
         if (answer == "n" || answer == "no")
             return kIdNo;
+        messages_ << "[S/N] ";
     }
 }
 
