@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <system_error>
 #include <utility>
 
 #include "common/Failure.h"
+#include "common/SystemError.h"
 
 namespace tolvane {
 namespace {
@@ -14,9 +14,9 @@ namespace {
 constexpr std::size_t kPiece = 64 * 1024;
 
 [[noreturn]] void TemporaryFileFailure(int error) {
-    throw Failure(failure_number::kPathFileAccess, "Tolvane",
-                  "No se pudo usar un archivo temporal para un despacho grande: " +
-                      std::generic_category().message(error));
+    throw Failure(
+        failure_number::kPathFileAccess, "Tolvane",
+        "No se pudo usar un archivo temporal para un despacho grande: " + SystemErrorText(error));
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <memory>
 #include <string_view>
-#include <system_error>
 
 #include "common/Failure.h"
+#include "common/SystemError.h"
 #include "common/Text.h"
 
 namespace tolvane::components {
@@ -25,9 +25,9 @@ std::string ReadWholeFile(const std::string& path) {
             throw Failure(failure_number::kFileNotFound, kSource,
                           "No se encontró el archivo de configuración " + path);
         }
-        throw Failure(failure_number::kPathFileAccess, kSource,
-                      "No se pudo leer el archivo de configuración " + path + ": " +
-                          std::generic_category().message(error));
+        throw Failure(
+            failure_number::kPathFileAccess, kSource,
+            "No se pudo leer el archivo de configuración " + path + ": " + SystemErrorText(error));
     }
     std::string content;
     std::array<char, 16 * 1024> buffer;
@@ -37,9 +37,9 @@ std::string ReadWholeFile(const std::string& path) {
     }
     if (std::ferror(file.get())) {
         const int error = errno;
-        throw Failure(failure_number::kPathFileAccess, kSource,
-                      "No se pudo leer el archivo de configuración " + path + ": " +
-                          std::generic_category().message(error));
+        throw Failure(
+            failure_number::kPathFileAccess, kSource,
+            "No se pudo leer el archivo de configuración " + path + ": " + SystemErrorText(error));
     }
     return content;
 }

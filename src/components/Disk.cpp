@@ -8,10 +8,10 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <system_error>
 #include <utility>
 
 #include "common/Failure.h"
+#include "common/SystemError.h"
 #include "platform/Platform.h"
 #include "platform/linux/PosixFile.h"
 
@@ -20,10 +20,6 @@ namespace {
 
 constexpr const char* kSource = "Pellam.Disk";
 constexpr std::int32_t kFileAlreadyExists = 58;
-
-std::string ErrorText(int error) {
-    return std::generic_category().message(error);
-}
 
 bool IsMissing(int error) {
     return error == ENOENT || error == ENOTDIR;
@@ -159,11 +155,11 @@ void LocalDisk::CopiarArchivo(const std::string& source, const std::string& dest
         const int error = errno;
         if (IsMissing(error))
             throw FileNotFound(source);
-        throw CopyFailure(source, destination, ErrorText(error));
+        throw CopyFailure(source, destination, SystemErrorText(error));
     }
     struct stat info {};
     if (::fstat(in.get(), &info) != 0)
-        throw CopyFailure(source, destination, ErrorText(errno));
+        throw CopyFailure(source, destination, SystemErrorText(errno));
     if (!S_ISREG(info.st_mode))
         throw CopyFailure(source, destination, "no es un archivo");
 
@@ -189,24 +185,24 @@ void LocalDisk::CopiarArchivo(const std::string& source, const std::string& dest
             throw Failure(failure_number::kPathNotFound, kSource,
                           "No se encontró la ruta de acceso " + folder);
         }
-        throw CopyFailure(source, destination, ErrorText(error));
+        throw CopyFailure(source, destination, SystemErrorText(error));
     }
     TemporaryFile temporary(temporaryPath);
 
     if (const int error = CopyContent(in.get(), out.get())) {
-        throw CopyFailure(source, destination, ErrorText(error));
+        throw CopyFailure(source, destination, SystemErrorText(error));
     }
     if (::fsync(out.get()) != 0)
-        throw CopyFailure(source, destination, ErrorText(errno));
+        throw CopyFailure(source, destination, SystemErrorText(errno));
     if (const int error = out.Close())
-        throw CopyFailure(source, destination, ErrorText(error));
+        throw CopyFailure(source, destination, SystemErrorText(error));
 
     if (::rename(temporary.path().c_str(), destination.c_str()) != 0) {
-        throw CopyFailure(source, destination, ErrorText(errno));
+        throw CopyFailure(source, destination, SystemErrorText(errno));
     }
     temporary.Committed();
     if (const int error = platform::posix::SyncFolder(folder)) {
-        throw CopyFailure(source, destination, ErrorText(error));
+        throw CopyFailure(source, destination, SystemErrorText(error));
     }
 }
 
@@ -216,7 +212,7 @@ void LocalDisk::EliminarArchivo(const std::string& path, bool force) {
         const int error = errno;
         if (IsMissing(error))
             throw FileNotFound(path);
-        throw DeleteFailure(path, ErrorText(error));
+        throw DeleteFailure(path, SystemErrorText(error));
     }
     if (S_ISDIR(info.st_mode))
         throw DeleteFailure(path, "es una carpeta");
@@ -227,7 +223,7 @@ void LocalDisk::EliminarArchivo(const std::string& path, bool force) {
         const int error = errno;
         if (IsMissing(error))
             throw FileNotFound(path);
-        throw DeleteFailure(path, ErrorText(error));
+        throw DeleteFailure(path, SystemErrorText(error));
     }
 }
 

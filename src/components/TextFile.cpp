@@ -8,10 +8,10 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <system_error>
 
 #include "common/Failure.h"
 #include "common/SpillBuffer.h"
+#include "common/SystemError.h"
 #include "common/Text.h"
 
 namespace tolvane::components {
@@ -24,8 +24,7 @@ constexpr std::int32_t kBadFileMode = 54;
 
 Failure AccessFailure(const std::string& what, const std::string& path, int error) {
     return Failure(failure_number::kPathFileAccess, kSource,
-                   "No se pudo " + what + " el archivo " + path + ": " +
-                       std::generic_category().message(error));
+                   "No se pudo " + what + " el archivo " + path + ": " + SystemErrorText(error));
 }
 
 }  // namespace

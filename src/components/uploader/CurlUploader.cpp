@@ -12,6 +12,7 @@
 #include <set>
 #include <vector>
 
+#include "common/SystemError.h"
 #include "common/Text.h"
 #include "components/uploader/LocalFolder.h"
 #include "components/uploader/ServerAddress.h"
@@ -228,8 +229,7 @@ std::string Explain(const Outcome& outcome, const Login& login) {
             return "el servidor respondió de forma inesperada";
         case CURLE_ABORTED_BY_CALLBACK:
             if (outcome.readError != 0)
-                return "no se pudo leer el archivo local: " +
-                       uploader::ErrorText(outcome.readError);
+                return "no se pudo leer el archivo local: " + SystemErrorText(outcome.readError);
             return "la transferencia se interrumpió";
         default:
             return "falló la transferencia";

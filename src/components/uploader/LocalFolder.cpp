@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/SystemError.h"
 #include "components/uploader/UploaderFailure.h"
 #include "platform/linux/PosixFile.h"
 
@@ -44,7 +45,7 @@ void WriteOne(const std::string& folder, const SourceFile& file) {
     const std::string destination = folder + "/" + file.name();
     const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (out < 0)
-        throw CannotWrite(file, folder, ErrorText(errno));
+        throw CannotWrite(file, folder, SystemErrorText(errno));
 
     bool readFailed = false;
     int error = Copy(file, out, readFailed);
@@ -59,9 +60,9 @@ void WriteOne(const std::string& folder, const SourceFile& file) {
         if (readFailed) {
             throw CannotWrite(
                 file, folder,
-                "no se pudo leer el archivo " + file.path() + ": " + ErrorText(error));
+                "no se pudo leer el archivo " + file.path() + ": " + SystemErrorText(error));
         }
-        throw CannotWrite(file, folder, ErrorText(error));
+        throw CannotWrite(file, folder, SystemErrorText(error));
     }
 }
 
@@ -74,7 +75,7 @@ void UploadToLocalFolder(const std::string& folder, bool createFolders,
         std::filesystem::create_directories(folder, error);
         if (error) {
             throw UploaderFailure("No se pudo crear la carpeta local " + folder + ": " +
-                                  ErrorText(error.value()));
+                                  SystemErrorText(error.value()));
         }
     } else if (!std::filesystem::is_directory(folder, error)) {
         throw UploaderFailure("No existe la carpeta local " + folder);
@@ -85,7 +86,7 @@ void UploadToLocalFolder(const std::string& folder, bool createFolders,
     // The new names reach the disk with the folder.
     if (const int synced = platform::posix::SyncFolder(folder)) {
         throw UploaderFailure("No se pudo asegurar en el disco la carpeta local " + folder + ": " +
-                              ErrorText(synced));
+                              SystemErrorText(synced));
     }
 }
 

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <system_error>
 #include <utility>
 
+#include "common/SystemError.h"
 #include "components/uploader/UploaderFailure.h"
 
 namespace tolvane::components::uploader {
@@ -40,7 +40,8 @@ std::optional<std::vector<SourceFile>> SourceFile::OpenAll(std::string_view join
             const int error = errno;
             if (error == ENOENT || error == ENOTDIR)
                 return std::nullopt;
-            throw UploaderFailure("No se pudo leer el archivo " + path + ": " + ErrorText(error));
+            throw UploaderFailure("No se pudo leer el archivo " + path + ": " +
+                                  SystemErrorText(error));
         }
         struct stat info {};
         if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -73,31 +74,6 @@ std::int64_t SourceFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t 
 
 std::string TemporaryName(const std::string& name) {
     return "." + name + ".part";
-}
-
-std::string ErrorText(int error) {
-    switch (error) {
-        case EACCES:
-        case EPERM:
-            return "permiso denegado";
-        case ENOENT:
-            return "no existe";
-        case ENOTDIR:
-            return "una parte de la ruta no es una carpeta";
-        case EEXIST:
-            return "ya existe un archivo con ese nombre";
-        case EISDIR:
-            return "es una carpeta";
-        case ENOSPC:
-        case EDQUOT:
-            return "no queda espacio en el disco";
-        case EROFS:
-            return "el disco es de solo lectura";
-        case EIO:
-            return "error de entrada/salida del disco";
-        default:
-            return std::generic_category().message(error);
-    }
 }
 
 }  // namespace tolvane::components::uploader

@@ -40,7 +40,4 @@ class SourceFile {
 // The name a file carries while it is being written.
 std::string TemporaryName(const std::string& name);
 
-// A system error number as a short Spanish phrase.
-std::string ErrorText(int error);
-
 }  // namespace tolvane::components::uploader

@@ -10,10 +10,10 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
-#include <system_error>
 #include <utility>
 
 #include "common/Failure.h"
+#include "common/SystemError.h"
 
 namespace tolvane::platform::posix {
 int WriteAll(int fd, std::string_view bytes) {
@@ -184,7 +184,7 @@ std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) {
         if (fd < 0) {
             throw Failure(failure_number::kPathFileAccess, "Tolvane",
                           "No se pudo crear el archivo de bloqueo " + path +
-                              " en la carpeta del kit: " + std::generic_category().message(errno));
+                              " en la carpeta del kit: " + SystemErrorText(errno));
         }
         const int error = LockWhole(fd);
         if (error == EAGAIN) {
@@ -194,8 +194,7 @@ std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) {
         if (error != 0) {
             ::close(fd);
             throw Failure(failure_number::kPathFileAccess, "Tolvane",
-                          "No se pudo bloquear el archivo " + path + ": " +
-                              std::generic_category().message(error));
+                          "No se pudo bloquear el archivo " + path + ": " + SystemErrorText(error));
         }
         struct stat locked {
         }, named{};
