@@ -4,6 +4,7 @@
 
 #include "common/Context.h"
 #include "common/Failure.h"
+#include "common/Stop.h"
 #include "common/Text.h"
 #include "components/ComponentFactory.h"
 #include "config/Registry.h"
@@ -59,6 +60,8 @@ void LeerINI(Context& context) {
                               "carpeta de los despachos: configure en el kit una carpeta de "
                               "salida sin ese carácter");
         }
+    } catch (const Interrupted&) {
+        throw;
     } catch (...) {
         const Failure caught = CurrentFailure();
         throw Failure(failure_number::kLeerINI,

@@ -10,6 +10,7 @@
 
 #include "common/Context.h"
 #include "common/Failure.h"
+#include "common/Stop.h"
 #include "common/Text.h"
 #include "components/ComponentFactory.h"
 #include "dispatch/History.h"
@@ -249,6 +250,8 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
 
         RegistrarHistorial(context, *broker, d, step);
         step = 790;
+    } catch (const Interrupted&) {
+        throw;
     } catch (...) {
         const Failure caught = CurrentFailure();
         throw Failure(failure_number::kArchivarXML,

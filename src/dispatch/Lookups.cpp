@@ -4,6 +4,7 @@
 
 #include "common/Context.h"
 #include "common/Failure.h"
+#include "common/Stop.h"
 #include "common/Text.h"
 #include "components/ComponentFactory.h"
 #include "dispatch/Utilities.h"
@@ -30,6 +31,8 @@ std::string getFechaAltaById(Context& context, const std::string& p_Operacion) {
         if (broker->getDataConnectionByEntity(kEntity).CrearRs(rs)) {
             fecha = DbValueText(context.os, rs->Field("fechaalta"));
         }
+    } catch (const Interrupted&) {
+        throw;
     } catch (...) {
         const Failure caught = CurrentFailure();
         throw Failure(failure_number::kGetFechaAltaById,

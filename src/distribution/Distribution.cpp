@@ -8,6 +8,7 @@
 
 #include "common/Context.h"
 #include "common/Failure.h"
+#include "common/Stop.h"
 #include "components/ComponentFactory.h"
 
 namespace tolvane::distribution {
@@ -70,6 +71,8 @@ bool SubirArchivo(Context& context, const std::string& p_Caratula, const std::st
             disk->EliminarArchivo(p_Item, true);
         }
         return uploaded;
+    } catch (const Interrupted&) {
+        throw;
     } catch (...) {
         const Failure caught = CurrentFailure();
         throw Failure(failure_number::kSubirArchivo,
@@ -164,6 +167,8 @@ void MoverDespacho(Context& context, const std::string& caratula, const std::str
         current = &lines;
         if (linesThere)
             lines.Remove();
+    } catch (const Interrupted&) {
+        throw;
     } catch (...) {
         current->Raise();
     }

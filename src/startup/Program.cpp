@@ -6,6 +6,7 @@
 
 #include "common/Failure.h"
 #include "common/Numbers.h"
+#include "common/Stop.h"
 #include "common/Text.h"
 #include "common/Version.h"
 #include "components/ComponentFactory.h"
@@ -267,6 +268,9 @@ void Program::Procesar() {
         window_.SetProgress(0);
         lst_.Refresh();
         window_.DoEvents();
+        timer_.setEnabled(true);
+    } catch (const Interrupted&) {
+        // A stop cut a wait short: no message, the program is about to end.
         timer_.setEnabled(true);
     } catch (...) {
         const Failure failure = CurrentFailure();

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/Failure.h"
+#include "common/Stop.h"
 #include "common/Version.h"
 #include "components/ComponentFactory.h"
 #include "platform/Platform.h"
@@ -120,6 +121,7 @@ int RunProgram(FrontEnd& window, const Options& options,
         tolvane::components::RegisterStandardComponents(factory, *os);
         tolvane::startup::Program program(*os, factory, window);
         program.setStopRequested(StopPending);
+        tolvane::SetStopCheck(StopPending);
         if (attach)
             attach(program);
 

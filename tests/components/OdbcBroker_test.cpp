@@ -3,17 +3,22 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <thread>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 
+#include "common/Stop.h"
 #include "common/Text.h"
 #include "components/QuillonBroker.h"
 #include "components/odbc/ConnectionPool.h"
 #include "components/odbc/Odbc.h"
 #include "support/DispatchHome.h"
 #include "support/PostgresServer.h"
+#include "support/Process.h"
 
 namespace tolvane::components {
 namespace {
@@ -267,6 +272,71 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
     EXPECT_EQ(failure.description().find("s3cr3to"), std::string::npos);
     ::close(silent);
+    ConnectionPool::Shared().SetTimeouts({});
+}
+
+// Every wait on a database ends: a table locked by another program makes the statement fail
+// within the query timeout, naming the entity and its database; a stop request cuts the wait
+// short at once.
+TEST_P(EveryBackendTest, WaitsOnALockedDatabaseAreBoundedAndAStopEndsThem) {
+    const auto history = home_.Program() / "historial.db";
+    const test::TempDir dir;
+    const auto locked = dir.path() / "locked";
+    // Another program holds the table: an open transaction with an exclusive lock.
+    test::ChildProcess holder(
+        onServer_
+            ? server_->Psql({"begin", "lock table historial in access exclusive mode",
+                             "\\! touch " + locked.string(), "select pg_sleep(20)"})
+            : std::vector<std::string>{"/usr/bin/python3", "-c",
+                                       "import sqlite3, time, sys\n"
+                                       "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                                       "c.execute('begin exclusive')\n"
+                                       "open(sys.argv[2], 'w').close()\n"
+                                       "time.sleep(20)",
+                                       history.string(), locked.string()},
+        {});
+    for (int i = 0; i < 200 && !fs::exists(locked); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ASSERT_TRUE(fs::exists(locked)) << "the lock was not taken";
+
+    ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
+                                          std::chrono::seconds(1), std::chrono::seconds(10)});
+    ConnectionPool::Shared().Clear();
+    auto start = Clock::now();
+    ExpectFailure([&] { Execute("HISTORIAL", "insert into HISTORIAL(DESPACHO) values ('D-9')"); },
+                  broker_failure::kDatabase, {"entidad HISTORIAL", "en 1 s"});
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+
+    ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
+                                          std::chrono::seconds(15), std::chrono::seconds(20)});
+    ConnectionPool::Shared().Clear();
+    start = Clock::now();
+    SetStopCheck([&] { return Clock::now() - start > std::chrono::milliseconds(300); });
+    EXPECT_THROW(Execute("HISTORIAL", "insert into HISTORIAL(DESPACHO) values ('D-9')"),
+                 Interrupted);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+    SetStopCheck(nullptr);
+    holder.Signal(SIGKILL);
+    ConnectionPool::Shared().SetTimeouts({});
+    ConnectionPool::Shared().Clear();
+}
+
+// A server that still answers on the network but never replies (its process stopped) is given
+// up on by the program's own deadline.
+TEST_F(PostgresBrokerTest, AFrozenServerIsGivenUpOnAtTheDeadline) {
+    ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
+                                          std::chrono::seconds(30), std::chrono::seconds(2)});
+    auto broker = NewBroker();
+    const DbValue session = Session(*broker);
+    const auto pid = std::get<std::int64_t>(session);
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGSTOP), 0);
+    const auto start = Clock::now();
+    ExpectFailure([&] { Row(*broker, "select 1 as uno"); }, broker_failure::kDatabase,
+                  {"entidad HISTORIAL", "no respondió en 2 s"});
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+    ::kill(static_cast<pid_t>(pid), SIGCONT);
+    // The next statement goes over a new connection.
+    EXPECT_NE(Session(*broker), session);
     ConnectionPool::Shared().SetTimeouts({});
 }
 

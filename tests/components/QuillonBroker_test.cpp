@@ -42,8 +42,13 @@ TEST(QuillonBrokerTest, ReadsTheFileInTheProgramFolderUnlessAnotherIsSet) {
     ExpectFailure([&] { broker->getDataConnectionByEntity("HISTORIAL"); },
                   broker_failure::kNoParameters, {"HISTORIAL"});
     broker->LoadParameters();
-    broker->getDataConnectionByEntity("historial");  // its SQLite file is made on connecting
-    EXPECT_TRUE(std::filesystem::exists(home.Program() / "historial.db"));
+    // A missing SQLite file is said to be missing, not made empty.
+    const auto database = home.Program() / "historial.db";
+    ExpectFailure([&] { broker->getDataConnectionByEntity("historial"); },
+                  broker_failure::kNotAvailable, {"No existe", database.string()});
+    EXPECT_FALSE(std::filesystem::exists(database));
+    test::WriteFile(database, "");  // an empty file is an empty database
+    broker->getDataConnectionByEntity("historial");
 
     const std::string defaultFile = (home.Program() / "QuillonConfig.ini").string();
     std::filesystem::remove(defaultFile);

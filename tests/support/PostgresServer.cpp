@@ -129,6 +129,17 @@ void PostgresServer::RunScript(const std::filesystem::path& script) const {
         "psql -f " + script.string());
 }
 
+std::vector<std::string> PostgresServer::Psql(const std::vector<std::string>& commands) const {
+    std::vector<std::string> argv{
+        (binaries_ / "psql").string(), "-X", "-q",       "-h", "127.0.0.1", "-p",
+        std::to_string(port_),         "-U", "postgres", "-d", kDatabase};
+    for (const auto& command : commands) {
+        argv.push_back("-c");
+        argv.push_back(command);
+    }
+    return argv;
+}
+
 void PostgresServer::Stop() {
     Run(AsServerUser({(binaries_ / "pg_ctl").string(), "-D", data_.string(), "-m", "immediate",
                       "-w", "stop"}),

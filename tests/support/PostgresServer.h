@@ -32,6 +32,9 @@ class PostgresServer {
 
     // Runs a file of SQL statements in the database with psql, stopping at the first error.
     void RunScript(const std::filesystem::path& script) const;
+    // The command line of psql running `commands` one after another in one session of the
+    // database (SQL, or psql's own such as "\\! touch file"), for a child process.
+    std::vector<std::string> Psql(const std::vector<std::string>& commands) const;
     void Stop();
     void Start();
     // An immediate stop and a start on the same port: every open connection is dropped.

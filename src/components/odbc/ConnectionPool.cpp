@@ -135,6 +135,11 @@ void ConnectionPool::SetTimeouts(const Timeouts& timeouts) {
     state_->timeouts = timeouts;
 }
 
+Timeouts ConnectionPool::GetTimeouts() const {
+    const std::lock_guard lock(state_->mutex);
+    return state_->timeouts;
+}
+
 void ConnectionPool::Clear() {
     std::map<std::string, std::vector<std::unique_ptr<DbConnection>>> idle;
     {

@@ -59,6 +59,7 @@ class ConnectionPool {
     void SetPooling(bool enabled);
     bool Pooling() const;
     void SetTimeouts(const Timeouts& timeouts);
+    Timeouts GetTimeouts() const;
     // Closes every idle connection.
     void Clear();
 

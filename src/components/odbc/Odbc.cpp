@@ -181,20 +181,72 @@ Environment::~Environment() {
     SQLFreeHandle(SQL_HANDLE_ENV, handle_);
 }
 
+std::string ConnectionStringValue(const std::string& connectionString, const std::string& key) {
+    std::size_t i = 0;
+    const std::size_t n = connectionString.size();
+    while (i < n) {
+        const std::size_t equals = connectionString.find('=', i);
+        if (equals == std::string::npos)
+            break;
+        const std::string_view name =
+            text::TrimBlanks(std::string_view(connectionString).substr(i, equals - i));
+        std::size_t end = equals + 1;
+        std::string value;
+        if (end < n && connectionString[end] == '{') {
+            const std::size_t close = connectionString.find('}', end);
+            value = connectionString.substr(
+                end + 1, close == std::string::npos ? std::string::npos : close - end - 1);
+            end = close == std::string::npos ? n : close + 1;
+        }
+        end = std::min(connectionString.find(';', end), n);
+        if (value.empty())
+            value = std::string(text::TrimBlanks(
+                std::string_view(connectionString).substr(equals + 1, end - equals - 1)));
+        if (text::EqualsNoCase(name, key))
+            return value;
+        i = end + 1;
+    }
+    return {};
+}
+
+std::string WithBoundedWaits(const std::string& connectionString, const Timeouts& timeouts) {
+    std::string bounded = connectionString;
+    const auto add = [&bounded, &connectionString](const char* key, const std::string& value) {
+        if (!ConnectionStringValue(connectionString, key).empty())
+            return;
+        if (!bounded.empty() && bounded.back() != ';')
+            bounded += ';';
+        bounded += std::string(key) + "=" + value;
+    };
+    const std::string driver = ConnectionStringValue(connectionString, "Driver");
+    if (text::StartsWithNoCase(driver, "SQLite3")) {
+        const auto busy = std::chrono::duration_cast<std::chrono::milliseconds>(timeouts.query);
+        add("Timeout", std::to_string(busy.count()));
+        add("NoCreat", "1");
+    } else if (text::StartsWithNoCase(driver, "PostgreSQL")) {
+        const auto user = std::chrono::duration_cast<std::chrono::milliseconds>(timeouts.query);
+        add("KeepaliveTime", "10");
+        add("KeepaliveInterval", "5");
+        add("pqopt", "{tcp_user_timeout=" + std::to_string(user.count()) + "}");
+    }
+    return bounded;
+}
+
 DbConnection::DbConnection(std::shared_ptr<Environment> environment,
                            const std::string& connectionString, const Timeouts& timeouts)
-    : environment_(std::move(environment)) {
+    : environment_(std::move(environment)), timeouts_(timeouts) {
     Check(SQLAllocHandle(SQL_HANDLE_DBC, environment_->handle(), &handle_),
           "SQLAllocHandle(SQL_HANDLE_DBC)", SQL_HANDLE_ENV, environment_->handle());
     HandleGuard guard{SQL_HANDLE_DBC, handle_};
     SQLSetConnectAttr(handle_, SQL_ATTR_LOGIN_TIMEOUT,
                       IntegerAttribute(static_cast<std::uintptr_t>(timeouts.login.count())), 0);
-    if (connectionString.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
+    const std::string bounded = WithBoundedWaits(connectionString, timeouts);
+    if (bounded.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
         throw Error("SQLDriverConnect", {{"HY090", 0, "la cadena de conexión es demasiado larga"}});
     SQLSMALLINT completedLength = 0;
-    Check(SQLDriverConnect(handle_, nullptr, InputText(connectionString),
-                           static_cast<SQLSMALLINT>(connectionString.size()), nullptr, 0,
-                           &completedLength, SQL_DRIVER_NOPROMPT),
+    Check(SQLDriverConnect(handle_, nullptr, InputText(bounded),
+                           static_cast<SQLSMALLINT>(bounded.size()), nullptr, 0, &completedLength,
+                           SQL_DRIVER_NOPROMPT),
           "SQLDriverConnect", SQL_HANDLE_DBC, handle_);
     try {
         // Not every driver knows it (psqlODBC refuses it); those that do give up on a request
@@ -241,6 +293,10 @@ std::string DbConnection::DbmsName() const {
 Statement::Statement(DbConnection& connection) {
     Check(SQLAllocHandle(SQL_HANDLE_STMT, connection.handle(), &handle_),
           "SQLAllocHandle(SQL_HANDLE_STMT)", SQL_HANDLE_DBC, connection.handle());
+    // psqlODBC turns it into statement_timeout; a driver that does not know it goes on.
+    SQLSetStmtAttr(
+        handle_, SQL_ATTR_QUERY_TIMEOUT,
+        IntegerAttribute(static_cast<std::uintptr_t>(connection.timeouts().query.count())), 0);
 }
 
 Statement::~Statement() {

@@ -99,10 +99,26 @@ class Environment {
     SQLHENV handle_ = SQL_NULL_HENV;
 };
 
+// Every wait on a database is bounded, so that a locked table or a frozen server never holds a
+// pass for long.
 struct Timeouts {
     std::chrono::seconds login{10};       // to establish the connection
     std::chrono::seconds connection{30};  // for any request, where the driver supports it
+    std::chrono::seconds query{30};       // a statement (server side: statement_timeout)
+    // Everything one call takes, seen from the program: catches a server that still answers
+    // on the network but never replies (a stopped process), which no driver timeout does.
+    std::chrono::seconds answer{40};
 };
+
+// The connection string with the options that bound the driver's own waits added, unless the
+// string sets them itself: for SQLite the busy timeout, and no new empty file for a database
+// that is missing; for PostgreSQL TCP keepalives and a TCP user timeout, so that a server gone
+// from the network is noticed.
+std::string WithBoundedWaits(const std::string& connectionString, const Timeouts& timeouts);
+
+// A value of a connection string ("Driver", "Database"…), found without regard to case and
+// without its braces; empty when the key is not there.
+std::string ConnectionStringValue(const std::string& connectionString, const std::string& key);
 
 // One open connection to a database, in autocommit mode; disconnected when it goes.
 class DbConnection {
@@ -114,6 +130,7 @@ class DbConnection {
     DbConnection& operator=(const DbConnection&) = delete;
 
     SQLHDBC handle() const { return handle_; }
+    const Timeouts& timeouts() const { return timeouts_; }
     // The driver has seen the link to the server break (SQL_ATTR_CONNECTION_DEAD).
     bool IsDead() const;
     // What SQLGetInfo reports as SQL_DBMS_NAME, e.g. "PostgreSQL" or "SQLite".
@@ -121,6 +138,7 @@ class DbConnection {
 
   private:
     std::shared_ptr<Environment> environment_;
+    Timeouts timeouts_;
     SQLHDBC handle_ = SQL_NULL_HDBC;
 };
 

@@ -1,10 +1,17 @@
 #include "components/odbc/OdbcConnection.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <filesystem>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "common/Failure.h"
+#include "common/Stop.h"
 #include "common/Text.h"
 #include "components/BrokerConfig.h"
 
@@ -38,8 +45,16 @@ class FirstRow final : public RecordSet {
     std::optional<Row> row_;
 };
 
-Failure StatementFailure(const Error& error) {
-    return Failure(broker_failure::kDatabase, kSource, error.Describe());
+// A statement that ran out of time: the server's statement timeout, or SQLite's busy timeout
+// on a database that another program holds.
+bool TimedOut(const Error& error) {
+    for (const auto& record : error.records()) {
+        if (record.state == "57014" || record.state == "HYT00" ||
+            record.message.find("database is locked") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -50,6 +65,16 @@ OdbcConnection::OdbcConnection(std::string entity, std::string connectionString,
     try {
         lease_ = pool_.Acquire(connectionString_);
     } catch (const Error& error) {
+        // The SQLite driver is told not to make a missing database (it would be empty, and
+        // every statement would then fail for want of its tables): say so plainly.
+        const std::string database = ConnectionStringValue(connectionString_, "Database");
+        std::error_code ignored;
+        if (text::StartsWithNoCase(ConnectionStringValue(connectionString_, "Driver"), "SQLite3") &&
+            !database.empty() && !std::filesystem::exists(database, ignored)) {
+            throw Failure(broker_failure::kNotAvailable, kSource,
+                          "No existe el archivo de la base de datos de la entidad " + entity_ +
+                              ": " + database + " (revise QuillonConfig.ini)");
+        }
         throw Failure(broker_failure::kNotAvailable, kSource,
                       "No se pudo conectar con la base de datos de la entidad " + entity_ + " (" +
                           MaskPasswords(connectionString_) + "): " + error.Describe());
@@ -64,7 +89,7 @@ Failure OdbcConnection::LostConnection(const Error& error) const {
 }
 
 bool OdbcConnection::Dropped(const Error& error) const {
-    return error.ConnectionLost() || lease_->IsDead();
+    return error.ConnectionLost() || (lease_ && lease_->IsDead());
 }
 
 void OdbcConnection::Reconnect() {
@@ -76,15 +101,30 @@ void OdbcConnection::Reconnect() {
     }
 }
 
-template <class Work>
-auto OdbcConnection::Run(Work&& work) {
+Failure OdbcConnection::Where(const std::string& what, const Error& error) const {
+    return Failure(broker_failure::kDatabase, kSource,
+                   "La base de datos de la entidad " + entity_ + " (" +
+                       MaskPasswords(connectionString_) + ") " + what + ": " + error.Describe());
+}
+
+void OdbcConnection::Run(const Work& work) {
+    const auto statementFailure = [this](const Error& error) {
+        if (TimedOut(error)) {
+            return Where("no completó la sentencia en " +
+                             std::to_string(pool_.GetTimeouts().query.count()) +
+                             " s (otro programa la tiene ocupada o bloqueada)",
+                         error);
+        }
+        return Where("rechazó la sentencia", error);
+    };
     if (!lease_)
-        Reconnect();  // the last attempt to restore it failed
+        Reconnect();  // the last attempt to restore it failed, or a call was given up on
     try {
-        return work(*lease_);
+        Bounded(work);
+        return;
     } catch (const Error& error) {
         if (!Dropped(error))
-            throw StatementFailure(error);
+            throw statementFailure(error);
     }
     // The server dropped the connection (a restart, an idle timeout): the statement runs once
     // more on a new one. When the link broke after the server had carried out a command but
@@ -93,23 +133,74 @@ auto OdbcConnection::Run(Work&& work) {
     // refused as a duplicate instead of recording the dispatch twice.
     Reconnect();
     try {
-        return work(*lease_);
+        Bounded(work);
     } catch (const Error& error) {
         if (Dropped(error)) {
             lease_.Discard();
             throw LostConnection(error);
         }
-        throw StatementFailure(error);
+        throw statementFailure(error);
     }
 }
 
+void OdbcConnection::Bounded(const Work& work) {
+    struct Call {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        bool givenUp = false;
+        std::exception_ptr error;
+        ConnectionPool::Lease lease;
+    };
+    auto call = std::make_shared<Call>();
+    call->lease = std::move(lease_);
+    std::thread([call, work] {
+        std::exception_ptr error;
+        try {
+            work(*call->lease);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const std::lock_guard lock(call->mutex);
+        call->error = error;
+        call->done = true;
+        if (call->givenUp)
+            call->lease.Discard();
+        call->finished.notify_all();
+    }).detach();
+
+    const auto limit = pool_.GetTimeouts().answer;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::unique_lock lock(call->mutex);
+    while (!call->done) {
+        const bool stop = StopRequested();
+        if (stop || std::chrono::steady_clock::now() >= deadline) {
+            call->givenUp = true;
+            sql_ = std::make_shared<std::string>();  // the abandoned work may still read it
+            if (stop)
+                throw Interrupted();
+            throw Failure(broker_failure::kDatabase, kSource,
+                          "La base de datos de la entidad " + entity_ + " (" +
+                              MaskPasswords(connectionString_) + ") no respondió en " +
+                              std::to_string(limit.count()) +
+                              " s: el servidor no contesta. Se volverá a intentar en la próxima "
+                              "pasada.");
+        }
+        call->finished.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    lease_ = std::move(call->lease);
+    if (call->error)
+        std::rethrow_exception(call->error);
+}
+
 bool OdbcConnection::CrearRs(std::unique_ptr<RecordSet>& recordSet) {
-    std::optional<Row> row = Run([this](DbConnection& connection) -> std::optional<Row> {
+    auto row = std::make_shared<std::optional<Row>>();
+    Run([row, sql = sql_](DbConnection& connection) {
         Statement statement(connection);
-        statement.ExecDirect(sql_);
+        statement.ExecDirect(*sql);
         const std::vector<Column> columns = statement.Columns();
         if (columns.empty() || !statement.Fetch())
-            return std::nullopt;
+            return;
         Row values;
         values.reserve(columns.size());
         for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -117,16 +208,16 @@ bool OdbcConnection::CrearRs(std::unique_ptr<RecordSet>& recordSet) {
                 text::ToLowerAscii(columns[i].name),
                 statement.Value(static_cast<SQLUSMALLINT>(i + 1), columns[i].sqlType));
         }
-        return values;
+        *row = std::move(values);
     });
-    const bool found = row.has_value();
-    recordSet = std::make_unique<FirstRow>(std::move(row));
+    const bool found = row->has_value();
+    recordSet = std::make_unique<FirstRow>(std::move(*row));
     return found;
 }
 
 void OdbcConnection::ejecutar() {
-    const LongLiterals literals(sql_);
-    Run([&literals](DbConnection& connection) {
+    Run([sql = sql_](DbConnection& connection) {
+        const LongLiterals literals(*sql);
         Statement(connection).ExecDirect(literals.sql(), literals.values());
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -20,15 +21,25 @@ class OdbcConnection final : public Connection {
   public:
     OdbcConnection(std::string entity, std::string connectionString, ConnectionPool& pool);
 
-    void setSQL(std::string statement) override { sql_ = std::move(statement); }
+    void setSQL(std::string statement) override {
+        sql_ = std::make_shared<std::string>(std::move(statement));
+    }
     // The record set holds a copy of the first row, so the physical connection is free again
     // as soon as this returns.
     bool CrearRs(std::unique_ptr<RecordSet>& recordSet) override;
     void ejecutar() override;
 
   private:
-    template <class Work>
-    auto Run(Work&& work);
+    using Work = std::function<void(DbConnection&)>;
+
+    // The work on the connection, once more on a new connection if the server had dropped it.
+    void Run(const Work& work);
+    // The work on a thread of its own, waited for at most Timeouts::answer and only until a
+    // stop is requested: a server that never replies cannot hold the program. Work given up on
+    // keeps the connection, closed when the work returns at last; what the work touches must
+    // therefore be its own (held by shared pointers).
+    void Bounded(const Work& work);
+    Failure Where(const std::string& what, const Error& error) const;
     // The server dropped the connection: a connection-class SQLSTATE, or the driver says so.
     bool Dropped(const Error& error) const;
     void Reconnect();
@@ -38,7 +49,7 @@ class OdbcConnection final : public Connection {
     std::string connectionString_;
     ConnectionPool& pool_;
     ConnectionPool::Lease lease_;
-    std::string sql_;
+    std::shared_ptr<std::string> sql_ = std::make_shared<std::string>();
 };
 
 }  // namespace tolvane::components::odbc
