@@ -145,6 +145,9 @@ int RunProgram(FrontEnd& window, const Options& options,
         window.RunLoop(stopPipe[0], [&program] { program.Timer1_Timer(); });
         program.Form_Terminate();
         return kExitOk;
+    } catch (const tolvane::Interrupted&) {
+        // A stop came while a box was open or a server was waited on: a requested end.
+        return kExitOk;
     } catch (...) {
         window.ReportUntrappedFailure(tolvane::CurrentFailure());
         return kExitUntrapped;
@@ -184,11 +187,14 @@ int main(int argc, char** argv) {
         QApplication application(argc, argv);
         tolvane::ui::qt::QtWindow window;
         return RunProgram(window, options, [&window](tolvane::startup::Program& program) {
+            window.WatchStop(stopPipe[0]);
             window.setSettingsContext(program.context());
             window.setTimerHandler([&program] { program.Timer1_Timer(); });
         });
     }
 #endif
-    tolvane::ui::HeadlessWindow window(std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1);
+    tolvane::ui::HeadlessWindow window(std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1,
+                                       STDIN_FILENO);
+    window.setStopFd(stopPipe[0]);
     return RunProgram(window, options, nullptr);
 }

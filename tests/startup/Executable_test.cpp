@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/DispatchHome.h"
 #include "support/Process.h"
 #include "support/TolvaneHome.h"
 
@@ -90,6 +91,58 @@ TEST_F(ExecutableTest, SecondInstanceEndsSilentlyWhileTheFirstStaysResident) {
     const auto result = first.Wait();
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(result.err, "");
+}
+
+// Sends `signal` once the program has been waiting `after`, and gives how long it then took to
+// end, with its result.
+std::pair<std::chrono::milliseconds, test::ProcessResult> StopAfter(test::ChildProcess& process,
+                                                                    std::chrono::milliseconds after,
+                                                                    int signal) {
+    std::this_thread::sleep_for(after);
+    const auto sent = std::chrono::steady_clock::now();
+    process.Signal(signal);
+    auto result = process.Wait(10'000);
+    return {std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                  sent),
+            std::move(result)};
+}
+
+// A stop is honoured within two seconds whatever the program waits for, and ends it with
+// status 0: a question of start-up in a window, a database held by another program.
+TEST_F(ExecutableTest, AStopEndsTheProgramPromptlyWhateverItWaitsFor) {
+#ifdef TOLVANE_EXECUTABLE_HAS_QT
+    home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=1000\nRUTA1=/no/existe/\n");
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        auto environment = Environment();
+        environment["QT_QPA_PLATFORM"] = "offscreen";
+        test::ChildProcess windowed({TOLVANE_EXECUTABLE}, environment);  // the retry question
+        const auto [took, result] = StopAfter(windowed, std::chrono::milliseconds(1500), signal);
+        EXPECT_LT(took, std::chrono::seconds(2)) << signal;
+        EXPECT_EQ(result.exitStatus, 0) << result.err;
+    }
+#endif
+    // A pass waiting on a history database that another program holds locked.
+    test::DispatchHome dispatches;
+    dispatches.Configure("MILISEGUNDOS=1000\nRUTA1=" + bck1 + "\nESPERA=0\n");
+    dispatches.AddKitFile("C10073IC04004521A.RET");
+    dispatches.AddKitFile("I10073IC04004521A.RET");
+    const auto locked = dispatches.dir().path() / "locked";
+    test::ChildProcess holder({"/usr/bin/python3", "-c",
+                               "import sqlite3, time, sys\n"
+                               "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                               "c.execute('begin exclusive')\n"
+                               "open(sys.argv[2], 'w').close()\n"
+                               "time.sleep(30)",
+                               (dispatches.Program() / "historial.db").string(), locked.string()},
+                              {});
+    for (int i = 0; i < 200 && !std::filesystem::exists(locked); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    test::ChildProcess pass({TOLVANE_EXECUTABLE, "--headless", "--once"}, dispatches.Environment());
+    const auto [took, result] = StopAfter(pass, std::chrono::milliseconds(1500), SIGTERM);
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_TRUE(std::filesystem::exists(dispatches.kit() + "C10073IC04004521A.RET"));
+    holder.Signal(SIGKILL);
 }
 
 }  // namespace

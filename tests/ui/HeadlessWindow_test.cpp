@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "common/Failure.h"
+#include "common/Stop.h"
 
 namespace tolvane::ui {
 namespace {
@@ -42,6 +45,32 @@ TEST(HeadlessWindow, QuestionsAreAskedOnATerminalAndAnsweredNoWithoutOne) {
             EXPECT_EQ(out.str(), "Tolvane: No llega.\n¿Reintentar? [S/N] N (sin terminal)\n");
         }
     }
+}
+
+// On a terminal, answers are read as they come, several lines at once included, and a stop
+// request ends a question that waits for one.
+TEST(HeadlessWindow, AQuestionOnATerminalGivesWayToAStop) {
+    int answers[2], stop[2];
+    ASSERT_EQ(::pipe(answers), 0);
+    ASSERT_EQ(::pipe(stop), 0);
+    std::ostringstream out;
+    std::istringstream unused;
+    HeadlessWindow window(out, unused, true, answers[0]);
+    window.setStopFd(stop[0]);
+    ASSERT_EQ(::write(answers[1], "quizas\nsi\nn\n", 12), 12);
+    EXPECT_EQ(window.MessageBox("¿Reintentar?", kMbYesNo), kIdYes);
+    EXPECT_EQ(window.MessageBox("¿Reintentar?", kMbYesNo), kIdNo);
+
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ASSERT_EQ(::write(stop[1], "x", 1), 1);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(window.MessageBox("¿Reintentar?", kMbYesNo), Interrupted);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    stopper.join();
+    for (const int fd : {answers[0], answers[1], stop[0], stop[1]})
+        ::close(fd);
 }
 
 TEST(HeadlessWindow, LoopTicksWhileEnabledAndStopsOnRequest) {

@@ -12,6 +12,7 @@
 #include <set>
 #include <vector>
 
+#include "common/Stop.h"
 #include "common/SystemError.h"
 #include "common/Text.h"
 #include "components/uploader/LocalFolder.h"
@@ -161,6 +162,11 @@ CURLcode Run(CURL* easy) {
     if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK)
         return CURLE_OUT_OF_MEMORY;
     for (int running = 1; running != 0;) {
+        // A stop request cuts the transfer short: the file goes again at the next start.
+        if (StopRequested()) {
+            curl_multi_remove_handle(multi.get(), easy);
+            throw Interrupted();
+        }
         if (curl_multi_perform(multi.get(), &running) != CURLM_OK ||
             (running != 0 &&
              curl_multi_poll(multi.get(), nullptr, 0, kLongestWaitMs, nullptr) != CURLM_OK)) {

@@ -9,12 +9,14 @@
 #include <ostream>
 
 #include "common/Failure.h"
+#include "common/Stop.h"
 #include "common/Text.h"
 
 namespace tolvane::ui {
 
-HeadlessWindow::HeadlessWindow(std::ostream& messages, std::istream& answers, bool interactive)
-    : messages_(messages), answers_(answers), interactive_(interactive) {}
+HeadlessWindow::HeadlessWindow(std::ostream& messages, std::istream& answers, bool interactive,
+                               int answersFd)
+    : messages_(messages), answers_(answers), interactive_(interactive), answersFd_(answersFd) {}
 
 std::uintptr_t HeadlessWindow::WindowHandle() {
     created_ = true;
@@ -57,15 +59,51 @@ int HeadlessWindow::MessageBox(const std::string& text, int style) {
     }
     for (;;) {
         messages_.flush();
-        std::string line;
-        if (!std::getline(answers_, line))
+        const std::optional<std::string> line = ReadAnswer();
+        if (!line)
             return kIdNo;
-        const std::string answer = text::ToLowerAscii(text::TrimBlanks(line));
+        const std::string answer = text::ToLowerAscii(text::TrimBlanks(*line));
         if (answer == "s" || answer == "si" || answer == "sí" || answer == "y" || answer == "yes")
             return kIdYes;
         if (answer == "n" || answer == "no")
             return kIdNo;
         messages_ << "[S/N] ";
+    }
+}
+
+std::optional<std::string> HeadlessWindow::ReadAnswer() {
+    if (stopFd_ < 0) {
+        std::string line;
+        if (!std::getline(answers_, line))
+            return std::nullopt;
+        return line;
+    }
+    // Read here rather than through the stream, whose buffer the wait could not see.
+    for (;;) {
+        const std::size_t end = typed_.find('\n');
+        if (end != std::string::npos) {
+            std::string line = typed_.substr(0, end);
+            typed_.erase(0, end + 1);
+            return line;
+        }
+        pollfd watched[] = {{answersFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+        if (::poll(watched, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (watched[1].revents != 0) {
+            messages_ << "\n";
+            messages_.flush();
+            throw Interrupted();
+        }
+        char buffer[256];
+        const ssize_t got = ::read(answersFd_, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return std::nullopt;
+        typed_.append(buffer, static_cast<std::size_t>(got));
     }
 }
 

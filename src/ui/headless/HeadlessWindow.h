@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,14 @@ namespace tolvane::ui {
 // timer runs in the program's own loop.
 class HeadlessWindow final : public Window {
   public:
-    // `answers` is read for Yes/No questions only when `interactive`.
-    HeadlessWindow(std::ostream& messages, std::istream& answers, bool interactive);
+    // `answers` is read for Yes/No questions only when `interactive`; `answersFd` is the file
+    // it reads, watched together with the stop request while a question waits.
+    HeadlessWindow(std::ostream& messages, std::istream& answers, bool interactive,
+                   int answersFd = 0);
+
+    // The stop request (readable when a stop was asked for): a question waiting for its
+    // answer then gives up, throwing Interrupted.
+    void setStopFd(int fd) { stopFd_ = fd; }
 
     std::uintptr_t WindowHandle() override;
     std::uintptr_t IconHandle() override { return 1; }
@@ -44,10 +51,16 @@ class HeadlessWindow final : public Window {
     using Clock = std::chrono::steady_clock;
 
     void WriteBlock(const std::string& text);
+    // The next line typed; nothing at the end of input. Throws Interrupted when the stop
+    // request comes first.
+    std::optional<std::string> ReadAnswer();
 
     std::ostream& messages_;
     std::istream& answers_;
     bool interactive_;
+    int answersFd_;
+    int stopFd_ = -1;
+    std::string typed_;  // read from answersFd_, not yet a whole line
     bool created_ = false;
     bool iconShown_ = false;
     std::string labels_[2] = {"...", "..."};

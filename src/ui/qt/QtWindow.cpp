@@ -14,6 +14,7 @@
 #include <QSocketNotifier>
 
 #include "common/Failure.h"
+#include "common/Stop.h"
 #include "common/Text.h"
 #include "common/Version.h"
 #include "ui/TrayEvents.h"
@@ -173,6 +174,8 @@ int QtWindow::MessageBox(const std::string& text, int style) {
         default:
             break;
     }
+    if (stopping_)
+        throw Interrupted();
     QMessageBox box(icon, QString::fromUtf8(version::kTitle), BoxText(text));
     box.setWindowIcon(icon_);
     if ((style & 0x0F) == kMbYesNo) {
@@ -181,29 +184,48 @@ int QtWindow::MessageBox(const std::string& text, int style) {
         box.setDefaultButton(yes);
         box.setEscapeButton(no);
         box.exec();
+        if (stopping_)
+            throw Interrupted();  // closed by the stop, not answered
         return box.clickedButton() == no ? kIdNo : kIdYes;
     }
     box.setDefaultButton(box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole));
     box.exec();
+    if (stopping_)
+        throw Interrupted();
     return kIdOk;
 }
 
 void QtWindow::ReportUntrappedFailure(const Failure& failure) {
-    MessageBox("Error en tiempo de ejecución " + std::to_string(failure.number()) + ":\r\n\r\n" +
-                   failure.description(),
-               kMbOk | kMbIconStop);
+    try {
+        MessageBox("Error en tiempo de ejecución " + std::to_string(failure.number()) +
+                       ":\r\n\r\n" + failure.description(),
+                   kMbOk | kMbIconStop);
+    } catch (const Interrupted&) {
+        // The program ends either way; the report goes to standard error instead.
+        std::cerr << "Tolvane: Error en tiempo de ejecución " << failure.number() << ": "
+                  << failure.description() << '\n';
+    }
+}
+
+void QtWindow::WatchStop(int stopFd) {
+    stopWatch_ = std::make_unique<QSocketNotifier>(stopFd, QSocketNotifier::Read);
+    QObject::connect(stopWatch_.get(), &QSocketNotifier::activated, [this] {
+        stopWatch_->setEnabled(false);
+        stopping_ = true;
+        timer1_.stop();
+        // Ends every event loop, those of open message boxes and windows included. Not
+        // quit(): it first asks every top-level window to close, and the main window only
+        // hides, which may leave the tray icon's own window open and cancel the quit.
+        QCoreApplication::exit(0);
+    });
 }
 
 void QtWindow::RunLoop(int wakeFd, std::function<void()> onTick) {
     onTick_ = std::move(onTick);
-    QSocketNotifier stop(wakeFd, QSocketNotifier::Read);
-    QObject::connect(&stop, &QSocketNotifier::activated, [&stop] {
-        stop.setEnabled(false);
-        // Not quit(): it first asks every top-level window to close, and the main window
-        // only hides, which may leave the tray icon's own window open and cancel the quit.
-        QCoreApplication::exit(0);
-    });
-    QApplication::exec();
+    if (!stopWatch_)
+        WatchStop(wakeFd);
+    if (!stopping_)
+        QApplication::exec();
 }
 
 void QtWindow::mnu_Abrir() {
@@ -249,6 +271,8 @@ void QtWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
 void QtWindow::RunUntrapped(const std::function<void()>& handler) {
     try {
         handler();
+    } catch (const Interrupted&) {
+        // A stop closed a box or cut a wait short: the event loop is already ending.
     } catch (...) {
         // A failure must not cross Qt's event loop: it is reported from here.
         untrapped_(CurrentFailure());

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QMenu>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -43,8 +44,13 @@ class QtWindow final : public Window {
     void setTimerHandler(std::function<void()> onTick) { onTick_ = std::move(onTick); }
     void setSettingsContext(Context& context) { context_ = &context; }
 
-    // Runs the event loop, ticks included, until a byte arrives on `wakeFd` (the stop
-    // request); the byte is left there for the pass to see.
+    // Watches the stop request (readable once a stop was asked for) from now on: every open
+    // message box and window closes, the event loop ends, and a message box asked to show
+    // after that, or that was open, throws Interrupted. The byte is left there for the pass.
+    void WatchStop(int stopFd);
+    bool stopping() const { return stopping_; }
+
+    // Runs the event loop, ticks included, until a stop is requested (see WatchStop).
     void RunLoop(int wakeFd, std::function<void()> onTick);
 
     // Failures of the handlers that trap nothing (the tick, the menu, the settings window's
@@ -85,6 +91,8 @@ class QtWindow final : public Window {
     std::function<void(const Failure&)> untrapped_;
     std::function<bool()> notificationArea_;
     std::optional<TrayHost> host_;
+    std::unique_ptr<QSocketNotifier> stopWatch_;
+    bool stopping_ = false;
     bool toldNoNotificationArea_ = false;
     int yieldDelayMs_ = 0;
 };
