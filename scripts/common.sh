@@ -8,7 +8,8 @@ TOLVANE_PACKAGES=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libpugixml-dev
     unixodbc-dev unixodbc libsqliteodbc odbc-postgresql postgresql sqlite3
-    libcurl4-openssl-dev python3-pyftpdlib
+    libcurl4-openssl-dev libssl-dev python3-pyftpdlib
+    vsftpd openssh-server openssl
     qt6-base-dev
 )
 

@@ -80,6 +80,9 @@ class Uploader : public Component {
     virtual void setPassword(const std::string& password) = 0;
     virtual void setdirectorio(const std::string& folder) = 0;
     virtual void setautomatico(bool automatic) = 0;
+    // A PEM file of authorities trusted for the server besides the system's; empty for none.
+    // Uploaders that use no certificates ignore it.
+    virtual void setCertificados(const std::string& /*pemFile*/) {}
     virtual bool SubirArchivo(const std::string& joinedPaths) = 0;
 };
 

@@ -15,7 +15,8 @@ struct Settings {
     std::string SERVIDOR;      // upload server
     std::string USUARIO;
     std::string PASSWORD;
-    std::string DIRECTORIO;  // folder on the upload server
+    std::string DIRECTORIO;    // folder on the upload server
+    std::string CERTIFICADOS;  // PEM file of authorities trusted for the server, optional
 };
 
 }  // namespace tolvane::config

@@ -41,6 +41,7 @@ void LeerINI(Context& context) {
         s.RUTA2 = read("RUTA2");
         s.MILISEGUNDOS = read("MILISEGUNDOS");
         s.ESPERA = read("ESPERA");
+        s.CERTIFICADOS = read("CERTIFICADOS");
 
         s.RutaKitOut = RegValueText(
             LeerRegistro(os.registry(), platform::RegistryRoot::LocalMachine, kKitKey, kKitValue));

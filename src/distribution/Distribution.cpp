@@ -58,6 +58,7 @@ bool SubirArchivo(Context& context, const std::string& p_Caratula, const std::st
         uploader->setdirectorio(s.DIRECTORIO);
         step = 90;
         uploader->setautomatico(true);
+        uploader->setCertificados(s.CERTIFICADOS);
         step = 100;
         const bool uploaded = uploader->SubirArchivo(p_Caratula + "|" + p_Item);
         // The local XML files go whatever the answer: a later pass writes them again.

@@ -12,6 +12,7 @@
 #include "components/uploader/ServerAddress.h"
 #include "components/uploader/UploaderFailure.h"
 #include "support/FtpServer.h"
+#include "support/SecureServers.h"
 
 namespace tolvane::components {
 namespace {
@@ -19,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::FtpServer;
+using test::SecureServer;
 
 // A dispatch's pair of files in a local folder, of bytes that any text-mode handling would
 // alter: line ends of every kind, NUL, high bytes.
@@ -193,6 +195,56 @@ TEST(LocalFolderUploadTest, WritesBothFilesIntoTheirNewFolderOrFailsNamingIt) {
     ExpectUploadFailure([&] { Upload(pair.Joined(), url + "/servidor", "../../fuera"); },
                         {"../../fuera", "\"..\""});
     EXPECT_FALSE(fs::exists(target.path().parent_path() / "fuera"));
+}
+
+// Encrypted uploads against real servers: trusted through the office's authority or the known
+// hosts, and refused plainly, with what to do, when not.
+class SecureUploadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const std::string why = SecureServer::Unavailable(); !why.empty())
+            GTEST_SKIP() << why;
+    }
+    bool Upload(const SecureServer& server, const std::string& certificates = "") const {
+        CurlUploader uploader(UploadTimeouts{5s, 5s, 5s, 20s});
+        uploader.setSERVIDOR(server.Url());
+        uploader.setUSUARIO(SecureServer::kUser);
+        uploader.setPassword(SecureServer::kPassword);
+        uploader.setdirectorio("despachos");
+        uploader.setCertificados(certificates);
+        return uploader.SubirArchivo(pair.Joined());
+    }
+
+    test::TempDir local;
+    const Pair pair{local, "S"};
+};
+
+TEST_F(SecureUploadTest, TlsServersAreTrustedThroughTheOfficesAuthority) {
+    for (const auto kind : {SecureServer::Kind::ExplicitTls, SecureServer::Kind::ImplicitTls}) {
+        const SecureServer server(kind);
+        SCOPED_TRACE(server.Url());
+        ExpectUploadFailure([&] { Upload(server); }, {server.Url(), "CERTIFICADOS"},
+                            SecureServer::kPassword);
+        ExpectUploadFailure([&] { Upload(server, "/no/existe.pem"); }, {"/no/existe.pem"},
+                            SecureServer::kPassword);
+        EXPECT_TRUE(Upload(server, server.Authority().string()));
+        pair.ExpectIn(server.root() / "despachos");
+    }
+}
+
+TEST_F(SecureUploadTest, AnUnknownSshServerIsRefusedWithTheLineThatWouldTrustIt) {
+    const SecureServer server(SecureServer::Kind::Sftp);
+    const fs::path home = local.path() / "home";
+    fs::create_directories(home / ".ssh");
+    ::setenv("HOME", home.c_str(), 1);
+    ExpectUploadFailure([&] { Upload(server); },
+                        {server.Fingerprint(), server.KnownHostsLine(), "known_hosts"},
+                        SecureServer::kPassword);
+    // The line given, once in known_hosts, trusts the server.
+    test::WriteFile(home / ".ssh/known_hosts", server.KnownHostsLine() + "\n");
+    EXPECT_TRUE(Upload(server));
+    pair.ExpectIn(server.root() / "despachos");
+    ::unsetenv("HOME");
 }
 
 TEST(ServerAddressTest, EveryFormOfTheSettingAndWhatItMeans) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -34,6 +35,8 @@ constexpr long kStallBytesPerSecond = 1;
 constexpr int kLongestWaitMs = 10;
 // Server replies quoted in a message are cut here.
 constexpr std::size_t kReplyLimit = 200;
+// The system's trusted authorities, one file per certificate (Debian's ca-certificates).
+constexpr const char* kSystemCertificates = "/etc/ssl/certs";
 
 // What every uploader of the process shares: libcurl's pool of connections, its name lookups
 // and TLS sessions, and the servers known to refuse renames.
@@ -107,6 +110,9 @@ struct Outcome {
     std::string lastReply;  // the server's last reply line (FTP)
     std::string detail;     // libcurl's own account
     int readError = 0;      // errno of a local read that failed
+    // An SSH server's key that known_hosts does not vouch for, in the wire format.
+    std::string hostKey;
+    bool hostKeyChanged = false;  // known_hosts holds another key for the server
 };
 
 struct ReadState {
@@ -119,6 +125,7 @@ struct Login {
     std::string user, password;
     bool automatic;
     UploadTimeouts timeouts;
+    std::string certificates;  // PEM file of authorities trusted besides the system's
 };
 
 // A quoted text ending with exactly one full stop.
@@ -183,12 +190,39 @@ CURLcode Run(CURL* easy) {
     return result;
 }
 
-// Only a host whose key is already in known_hosts is trusted.
-int OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch match, void*) {
-    return match == CURLKHMATCH_OK ? CURLKHSTAT_FINE : CURLKHSTAT_REJECT;
+// Only a host whose key is already in known_hosts is trusted; another key is kept for the
+// message, which tells the clerk how to trust it.
+int OnHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch match, void* data) {
+    if (match == CURLKHMATCH_OK)
+        return CURLKHSTAT_FINE;
+    auto& outcome = *static_cast<Outcome*>(data);
+    outcome.hostKeyChanged = match == CURLKHMATCH_MISMATCH;
+    if (found != nullptr && found->key != nullptr) {
+        outcome.hostKey = found->len > 0 ? std::string(found->key, found->len)
+                                         : uploader::Base64Decode(found->key);
+    }
+    return CURLKHSTAT_REJECT;
 }
 
-std::string Explain(const Outcome& outcome, const Login& login) {
+std::string KnownHostsFile() {
+    const char* home = std::getenv("HOME");
+    return home != nullptr ? std::string(home) + "/.ssh/known_hosts" : "/dev/null";
+}
+
+std::string Explain(const Outcome& outcome, const Login& login, const ServerAddress& address) {
+    if (!outcome.hostKey.empty()) {
+        const std::string fingerprint = uploader::Sha256Fingerprint(outcome.hostKey);
+        if (outcome.hostKeyChanged) {
+            return "la clave del servidor SSH (huella " + fingerprint + ") no es la que guarda " +
+                   KnownHostsFile() +
+                   ": puede ser otro equipo; confírmelo con quien administra el servidor antes "
+                   "de cambiar ese archivo";
+        }
+        return "el servidor SSH no es conocido: su clave (huella " + fingerprint + ") no está en " +
+               KnownHostsFile() +
+               ". Si es el servidor de la oficina, agregue a ese archivo la línea: " +
+               uploader::KnownHostsLine(address.host, address.port, outcome.hostKey);
+    }
     switch (outcome.code) {
         case CURLE_UNSUPPORTED_PROTOCOL:
             return "esta instalación no admite el protocolo del servidor";
@@ -215,9 +249,12 @@ std::string Explain(const Outcome& outcome, const Login& login) {
         case CURLE_SSL_CONNECT_ERROR:
             return "falló la conexión cifrada (TLS) con el servidor";
         case CURLE_PEER_FAILED_VERIFICATION:
+            return "el certificado del servidor no está firmado por una autoridad de confianza "
+                   "(si la oficina firma sus propios certificados, indique el archivo PEM de su "
+                   "autoridad en CERTIFICADOS del archivo Config.ini)";
         case CURLE_SSL_CACERT_BADFILE:
-            return "no se pudo verificar la identidad del servidor (certificado o clave de SSH "
-                   "desconocidos)";
+            return "no se pudo leer el archivo de certificados \"" + login.certificates +
+                   "\" (CERTIFICADOS del archivo Config.ini)";
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:
         case CURLE_PARTIAL_FILE:
@@ -384,14 +421,19 @@ class NetworkUpload {
         if (address_.transport == Transport::FtpExplicitTls ||
             address_.transport == Transport::FtpImplicitTls) {
             curl_easy_setopt(handle, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+            if (!login_.certificates.empty()) {
+                // The office's authorities, and the system's as well.
+                curl_easy_setopt(handle, CURLOPT_CAINFO, login_.certificates.c_str());
+                curl_easy_setopt(handle, CURLOPT_CAPATH, kSystemCertificates);
+            }
         }
         std::string knownHosts;
         if (IsSftp()) {
             // Without a home folder no key is known, so none is trusted.
-            const char* home = std::getenv("HOME");
-            knownHosts = home != nullptr ? std::string(home) + "/.ssh/known_hosts" : "/dev/null";
+            knownHosts = KnownHostsFile();
             curl_easy_setopt(handle, CURLOPT_SSH_KNOWNHOSTS, knownHosts.c_str());
             curl_easy_setopt(handle, CURLOPT_SSH_KEYFUNCTION, &OnHostKey);
+            curl_easy_setopt(handle, CURLOPT_SSH_KEYDATA, &outcome);
         }
         if (commands)
             curl_easy_setopt(handle, CURLOPT_POSTQUOTE, commands.get());
@@ -416,7 +458,7 @@ class NetworkUpload {
                            const std::string& context) const {
         std::string description = "No se pudo subir el archivo " + file.name() + " a la carpeta " +
                                   FolderDisplay() + " del servidor " + address_.Display() + ": " +
-                                  context + Explain(outcome, login_) + ".";
+                                  context + Explain(outcome, login_, address_) + ".";
         if (!outcome.lastReply.empty())
             description += " Última respuesta del servidor: " + Sentence(outcome.lastReply);
         if (!outcome.detail.empty())
@@ -459,8 +501,12 @@ bool CurlUploader::SubirArchivo(const std::string& joinedPaths) {
         uploader::UploadToLocalFolder(path.empty() ? "/" : path, automatic_, *files);
         return true;
     }
+    if (!certificates_.empty() && !std::filesystem::is_regular_file(certificates_)) {
+        throw UploaderFailure("No existe el archivo de certificados \"" + certificates_ +
+                              "\" (CERTIFICADOS del archivo Config.ini)");
+    }
     const NetworkUpload upload(address, std::move(folder),
-                               Login{user_, password_, automatic_, timeouts_});
+                               Login{user_, password_, automatic_, timeouts_, certificates_});
     if (files->size() == 1) {
         upload.Send(files->front());
         return true;

@@ -41,7 +41,9 @@ struct UploadTimeouts {
 // `automatico` true (the default): passive mode, missing folders created. False: active mode,
 // folders must exist. Transfers are always binary: ASCII mode would rewrite the line ends of
 // the files. An empty USUARIO logs in anonymously. TLS certificates must be signed by an
-// authority the system trusts; SFTP host keys must be listed in ~/.ssh/known_hosts.
+// authority the system trusts or one of the file set with setCertificados; SFTP host keys
+// must be listed in ~/.ssh/known_hosts (an unknown one is refused, the message giving its
+// fingerprint and the line that would trust it).
 //
 // Connections, name lookups and TLS sessions are shared by every uploader of the process,
 // so a series of uploads to one server logs in once.
@@ -54,11 +56,12 @@ class CurlUploader final : public Uploader {
     void setPassword(const std::string& password) override { password_ = password; }
     void setdirectorio(const std::string& folder) override { folder_ = folder; }
     void setautomatico(bool automatic) override { automatic_ = automatic; }
+    void setCertificados(const std::string& pemFile) override { certificates_ = pemFile; }
     bool SubirArchivo(const std::string& joinedPaths) override;
 
   private:
     UploadTimeouts timeouts_;
-    std::string server_, user_, password_, folder_;
+    std::string server_, user_, password_, folder_, certificates_;
     bool automatic_ = true;
 };
 

@@ -1,5 +1,7 @@
 #include "components/uploader/ServerAddress.h"
 
+#include <openssl/sha.h>
+
 #include "common/Text.h"
 #include "components/uploader/UploaderFailure.h"
 
@@ -224,6 +226,79 @@ std::string EncodeSegment(std::string_view segment) {
         }
     }
     return out;
+}
+
+std::string Base64Encode(std::string_view bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
+        if (i + 1 < bytes.size())
+            group |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (i + 2 < bytes.size())
+            group |= static_cast<unsigned char>(bytes[i + 2]);
+        out += kAlphabet[(group >> 18) & 63];
+        out += kAlphabet[(group >> 12) & 63];
+        out += i + 1 < bytes.size() ? kAlphabet[(group >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kAlphabet[group & 63] : '=';
+    }
+    return out;
+}
+
+std::string Base64Decode(std::string_view text) {
+    std::string out;
+    std::uint32_t group = 0;
+    int bits = 0;
+    for (const char c : text) {
+        int value;
+        if (c >= 'A' && c <= 'Z')
+            value = c - 'A';
+        else if (c >= 'a' && c <= 'z')
+            value = c - 'a' + 26;
+        else if (c >= '0' && c <= '9')
+            value = c - '0' + 52;
+        else if (c == '+')
+            value = 62;
+        else if (c == '/')
+            value = 63;
+        else
+            continue;  // padding, line breaks
+        group = (group << 6) | static_cast<std::uint32_t>(value);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((group >> bits) & 0xFF);
+        }
+    }
+    return out;
+}
+
+std::string Sha256Fingerprint(std::string_view key) {
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(key.data()), key.size(), digest);
+    std::string text =
+        Base64Encode(std::string_view(reinterpret_cast<const char*>(digest), sizeof digest));
+    while (!text.empty() && text.back() == '=')
+        text.pop_back();
+    return "SHA256:" + text;
+}
+
+std::string KnownHostsLine(const std::string& host, int port, std::string_view key) {
+    // The key's own type name opens its wire format: a 32-bit length, then the name.
+    std::string type = "ssh-rsa";
+    if (key.size() >= 4) {
+        const std::uint32_t length =
+            (static_cast<std::uint32_t>(static_cast<unsigned char>(key[0])) << 24) |
+            (static_cast<std::uint32_t>(static_cast<unsigned char>(key[1])) << 16) |
+            (static_cast<std::uint32_t>(static_cast<unsigned char>(key[2])) << 8) |
+            static_cast<unsigned char>(key[3]);
+        if (length > 0 && length <= 64 && key.size() >= 4 + length)
+            type = std::string(key.substr(4, length));
+    }
+    const std::string name = port == 22 ? host : "[" + host + "]:" + std::to_string(port);
+    return name + " " + type + " " + Base64Encode(key);
 }
 
 }  // namespace tolvane::components::uploader

@@ -52,4 +52,12 @@ std::vector<std::string> SplitFolder(std::string_view folder);
 // Percent-encodes one path segment for a URL: everything but unreserved characters.
 std::string EncodeSegment(std::string_view segment);
 
+// An SSH host key (its wire-format bytes) as OpenSSH shows it: "SHA256:" and the base64 of its
+// digest without padding.
+std::string Sha256Fingerprint(std::string_view key);
+// The known_hosts line that trusts the key for the host: "[host]:port" unless the port is 22.
+std::string KnownHostsLine(const std::string& host, int port, std::string_view key);
+std::string Base64Encode(std::string_view bytes);
+std::string Base64Decode(std::string_view text);
+
 }  // namespace tolvane::components::uploader
