@@ -109,10 +109,15 @@ void QtWindow::NotifyIcon(std::uint32_t message, const NotifyIconData& data) {
     if (message != kNimAdd)
         return;
     tray_.setToolTip(QString::fromStdString(data.ShownTip()));
-    tray_.show();
+    // Both questions go to the session bus before the icon exists: asked after show(), they
+    // would wait on a StatusNotifierItem host that is itself waiting for the new icon's
+    // properties, up to D-Bus's 25 s timeout.
+    hasNotificationArea_.reset();
+    const bool available = HasNotificationArea();
     if (!host_)
         host_ = DetectTrayHost();
-    if (!notificationArea_()) {
+    tray_.show();
+    if (!available) {
         if (!toldNoNotificationArea_) {
             std::cerr << "tolvane: no hay área de notificación; la ventana queda a la vista y "
                          "su menú se abre con el botón derecho\n";
@@ -249,8 +254,14 @@ void QtWindow::mnu_Cerrar() {
     HideWindow();
 }
 
+bool QtWindow::HasNotificationArea() {
+    if (!hasNotificationArea_)
+        hasNotificationArea_ = notificationArea_();
+    return *hasNotificationArea_;
+}
+
 void QtWindow::HideWindow() {
-    if (notificationArea_())
+    if (HasNotificationArea())
         frmLista_->hide();
     else
         frmLista_->showMinimized();
@@ -261,6 +272,15 @@ void QtWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::DoubleClick)
         host_ = TrayHost::XEmbed;
     const TrayHost host = host_ ? *host_ : TrayHost::XEmbed;
+    // A StatusNotifierItem host turns a double click into two activations: the second must
+    // not close at once the menu that the first opened.
+    if (host == TrayHost::StatusNotifier && reason == QSystemTrayIcon::Trigger) {
+        if (menuOpenedByHost_.isValid() &&
+            menuOpenedByHost_.elapsed() < QApplication::doubleClickInterval()) {
+            return;
+        }
+        menuOpenedByHost_.start();
+    }
     const double twipsPerPixel = TwipsPerPixel(ScreenDpi());
     for (std::uint32_t message : TrayMouseMessages(reason, host)) {
         Form_MouseMove(message * twipsPerPixel, twipsPerPixel, *this,

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
@@ -62,6 +63,7 @@ class QtWindow final : public Window {
     // and "Cerrar" and Esc minimise it instead of hiding it.
     void setNotificationAreaCheck(std::function<bool()> available) {
         notificationArea_ = std::move(available);
+        hasNotificationArea_.reset();
     }
     // The host is found on the session bus when the icon is added, unless set here.
     void setTrayHost(TrayHost host) { host_ = host; }
@@ -78,6 +80,8 @@ class QtWindow final : public Window {
 
   private:
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    // Asked once, before the icon shows, and kept (see NotifyIcon).
+    bool HasNotificationArea();
     void HideWindow();
     void RunUntrapped(const std::function<void()>& handler);
 
@@ -93,7 +97,9 @@ class QtWindow final : public Window {
     std::optional<TrayHost> host_;
     std::unique_ptr<QSocketNotifier> stopWatch_;
     bool stopping_ = false;
+    std::optional<bool> hasNotificationArea_;
     bool toldNoNotificationArea_ = false;
+    QElapsedTimer menuOpenedByHost_;  // when a StatusNotifierItem host last opened the menu
     int yieldDelayMs_ = 0;
 };
 

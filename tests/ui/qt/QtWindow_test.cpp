@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTest>
@@ -152,6 +153,59 @@ class QtWindowTest : public QObject {
         QVERIFY(form.isMinimized());
         rig->Entry(0).trigger();
         QVERIFY(!form.isMinimized());
+    }
+
+    void theTrayIsAskedOnceBeforeTheIconShowsAndAHostsDoubleActivationKeepsTheMenu() {
+        QtWindow& window = rig->window;
+        int asked = 0;
+        bool shownWhenAsked = true;
+        window.setNotificationAreaCheck([&] {
+            ++asked;
+            shownWhenAsked = window.trayIcon().isVisible();
+            return true;
+        });
+        window.NotifyIcon(ui::kNimAdd, ui::NotifyIconData{});
+        rig->Entry(2).trigger();  // hiding the window asks nothing more
+        QCOMPARE(asked, 1);
+        QVERIFY(!shownWhenAsked);
+
+        // A StatusNotifierItem host gives a double click as two activations.
+        window.setTrayHost(TrayHost::StatusNotifier);
+        int opened = 0;
+        QObject::connect(&window.mnu(), &QMenu::aboutToShow, [&] { ++opened; });
+        emit window.trayIcon().activated(QSystemTrayIcon::Trigger);
+        emit window.trayIcon().activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(opened, 1);
+        QVERIFY(window.mnu().isVisible());
+        window.mnu().hide();
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        emit window.trayIcon().activated(QSystemTrayIcon::Trigger);
+        QCOMPARE(opened, 2);
+        window.mnu().hide();
+    }
+
+    void theMenuOpensOverAStartUpBoxAndTheTimerRunsUnderTheSettingsWindow() {
+        QtWindow& window = rig->window;
+        bool menuOverBox = false;
+        ActOnModal(
+            [&] { window.MessageBox("¿Reintentar?", ui::kMbYesNo | ui::kMbIconExclamation); },
+            [&](QWidget&) {
+                emit window.trayIcon().activated(QSystemTrayIcon::DoubleClick);
+                menuOverBox = window.mnu().isVisible();
+                window.mnu().hide();
+            });
+        QVERIFY(menuOverBox);
+
+        int ticks = 0, ticksUnderSettings = 0;
+        window.setTimerHandler([&] { ++ticks; });
+        window.SetTimer(20, true);
+        QVERIFY(ActOnModal([&] { rig->Entry(1).trigger(); },
+                           [&](QWidget&) {
+                               QTest::qWait(200);
+                               ticksUnderSettings = ticks;
+                           }));
+        window.SetTimer(20, false);
+        QVERIFY2(ticksUnderSettings >= 3, qPrintable(QString::number(ticksUnderSettings)));
     }
 
     void settingsWindowShowsTheFieldsAndOnlyF11Saves() {
