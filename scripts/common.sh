@@ -15,6 +15,8 @@ TOLVANE_PACKAGES=(
 
 # scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
 TOLVANE_SCREENSHOT_PACKAGES=(xvfb xauth openbox trayer xdotool x11-utils imagemagick)
+# scripts/screenshots --sni: a StatusNotifierItem host on a session bus of its own.
+TOLVANE_SNI_PACKAGES=(xfce4-panel xfce4-sntray-plugin dbus dbus-x11)
 
 ensure_packages() {
     local missing=()
