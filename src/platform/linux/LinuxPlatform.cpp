@@ -21,13 +21,12 @@
 
 #include "common/Failure.h"
 #include "platform/ProfileFile.h"
+#include "platform/UserSettings.h"
 #include "platform/linux/LinuxRegistry.h"
 #include "platform/linux/PosixFile.h"
 
 namespace tolvane::platform {
 namespace {
-
-constexpr std::int32_t kInvalidProcedureCall = 5;
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -85,10 +84,6 @@ std::string ExecutablePath() {
     std::error_code error;
     const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::string() : path.string();
-}
-
-std::string SettingsKeyPath(const std::string& application, const std::string& section) {
-    return "Software\\VB and VBA Program Settings\\" + application + "\\" + section;
 }
 
 }  // namespace
@@ -206,41 +201,13 @@ bool LinuxPlatform::WritePrivateProfileString(const std::string& section, const 
 
 void LinuxPlatform::SaveSetting(const std::string& application, const std::string& section,
                                 const std::string& key, const std::string& value) {
-    if (application.empty() || section.empty()) {
-        throw Failure(kInvalidProcedureCall, "Tolvane",
-                      "No se puede guardar la configuración \"" + key +
-                          "\": faltan la aplicación o la sección");
-    }
-    RegistryKey handle = 0;
-    long status = registry_->CreateKey(RegistryRoot::CurrentUser,
-                                       SettingsKeyPath(application, section), handle);
-    if (status == kSuccess) {
-        status = registry_->SetValue(handle, key, kRegSz, value + '\0');
-        registry_->CloseKey(handle);
-    }
-    if (status != kSuccess) {
-        throw Failure(kInvalidProcedureCall, "Tolvane",
-                      "No se puede guardar la configuración " + application + "\\" + section +
-                          "\\" + key + " en el archivo del registro " +
-                          registry_->RootFile(RegistryRoot::CurrentUser));
-    }
+    SaveUserSetting(*registry_, application, section, key, value,
+                    "el archivo del registro " + registry_->RootFile(RegistryRoot::CurrentUser));
 }
 
 std::string LinuxPlatform::GetSetting(const std::string& application, const std::string& section,
                                       const std::string& key, const std::string& defaultValue) {
-    RegistryKey handle = 0;
-    if (registry_->OpenKey(RegistryRoot::CurrentUser, SettingsKeyPath(application, section),
-                           kKeyAllAccessButDelete, handle) != kSuccess) {
-        return defaultValue;
-    }
-    std::uint32_t type = 0;
-    std::uint32_t size = std::numeric_limits<std::uint32_t>::max();
-    std::string data;
-    const long status = registry_->QueryValue(handle, key, type, size, &data);
-    registry_->CloseKey(handle);
-    if (status != kSuccess || type != kRegSz)
-        return defaultValue;
-    return data.substr(0, data.find('\0'));
+    return GetUserSetting(*registry_, application, section, key, defaultValue);
 }
 
 std::optional<std::string> LinuxPlatform::LogonName() {
