@@ -11,7 +11,9 @@
 
 #include "components/uploader/ServerAddress.h"
 #include "components/uploader/UploaderFailure.h"
+#include "support/Expect.h"
 #include "support/FtpServer.h"
+#include "support/ScopedEnv.h"
 #include "support/SecureServers.h"
 
 namespace tolvane::components {
@@ -44,21 +46,15 @@ struct Pair {
     fs::path cover, items;
 };
 
-// `action` must fail promptly as the uploader, naming every item of `named` and never `secret`.
-template <class Action>
-void ExpectUploadFailure(Action&& action, const std::vector<std::string>& named,
-                         const std::string& secret = FtpServer::kPassword) {
+// `action` must fail promptly as the uploader, naming every one of `named` and never `secret`.
+void ExpectUploadFailure(const std::function<void()>& action, const std::vector<std::string>& named,
+                         const std::string& secret = FtpServer::kPassword,
+                         std::source_location at = std::source_location::current()) {
+    const ::testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "");
     const auto start = std::chrono::steady_clock::now();
-    try {
-        action();
-        ADD_FAILURE() << "no failure was raised";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), uploader::kFailureNumber);
-        EXPECT_EQ(failure.source(), "Sorvik.Uploader");
-        for (const auto& item : named)
-            EXPECT_NE(failure.description().find(item), std::string::npos) << failure.description();
-        EXPECT_EQ(failure.description().find(secret), std::string::npos) << failure.description();
-    }
+    const Failure failure =
+        test::ExpectFailure(action, uploader::kFailureNumber, "Sorvik.Uploader", named, at);
+    EXPECT_EQ(failure.description().find(secret), std::string::npos) << failure.description();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
 
@@ -236,7 +232,7 @@ TEST_F(SecureUploadTest, AnUnknownSshServerIsRefusedWithTheLineThatWouldTrustIt)
     const SecureServer server(SecureServer::Kind::Sftp);
     const fs::path home = local.path() / "home";
     fs::create_directories(home / ".ssh");
-    ::setenv("HOME", home.c_str(), 1);
+    const test::ScopedEnv homeVariable("HOME", home.c_str());
     ExpectUploadFailure([&] { Upload(server); },
                         {server.Fingerprint(), server.KnownHostsLine(), "known_hosts"},
                         SecureServer::kPassword);
@@ -244,7 +240,6 @@ TEST_F(SecureUploadTest, AnUnknownSshServerIsRefusedWithTheLineThatWouldTrustIt)
     test::WriteFile(home / ".ssh/known_hosts", server.KnownHostsLine() + "\n");
     EXPECT_TRUE(Upload(server));
     pair.ExpectIn(server.root() / "despachos");
-    ::unsetenv("HOME");
 }
 
 TEST(ServerAddressTest, EveryFormOfTheSettingAndWhatItMeans) {

@@ -17,8 +17,10 @@
 #include "components/odbc/ConnectionPool.h"
 #include "components/odbc/Odbc.h"
 #include "support/DispatchHome.h"
+#include "support/Expect.h"
 #include "support/PostgresServer.h"
 #include "support/Process.h"
+#include "support/ScopedEnv.h"
 
 namespace tolvane::components {
 namespace {
@@ -27,20 +29,11 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using odbc::ConnectionPool;
 
-// Runs `action`, which must fail as the broker with `number`, naming every item of `named`.
+// Runs `action`, which must fail as the broker with `number`, naming every one of `named`.
 Failure ExpectFailure(const std::function<void()>& action, std::int32_t number,
-                      std::initializer_list<std::string> named = {}) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), number) << failure.description();
-        EXPECT_EQ(failure.source(), "Quillon.Broker");
-        for (const auto& item : named)
-            EXPECT_NE(failure.description().find(item), std::string::npos) << failure.description();
-        return failure;
-    }
-    ADD_FAILURE() << "no failure was raised";
-    return Failure(0, "", "");
+                      const std::vector<std::string>& named = {},
+                      std::source_location at = std::source_location::current()) {
+    return test::ExpectFailure(action, number, "Quillon.Broker", named, at);
 }
 
 // Both entities on SQLite files made from the project's schema (the home also points ODBC at
@@ -167,14 +160,15 @@ TEST_P(EveryBackendTest, AccentedTextAndDoubledQuotesRoundTrip) {
     // A session whose client encoding is not UTF-8 must still get UTF-8.
     for (const char* clientEncoding : {"UTF8", "LATIN1"}) {
         SCOPED_TRACE(clientEncoding);
-        ::setenv("PGCLIENTENCODING", clientEncoding, 1);
-        ConnectionPool::Shared().Clear();
-        Execute("HISTORIAL", "delete from HISTORIAL");
-        Execute("HISTORIAL",
-                "insert into HISTORIAL(DESPACHO, NOMBRE_IMPO_EXPO, XMLCaratula) values "
-                "('D-1', '" +
+        {
+            const test::ScopedEnv encoding("PGCLIENTENCODING", clientEncoding);
+            ConnectionPool::Shared().Clear();
+            Execute("HISTORIAL", "delete from HISTORIAL");
+            Execute(
+                "HISTORIAL",
+                "insert into HISTORIAL(DESPACHO, NOMBRE_IMPO_EXPO, XMLCaratula) values ('D-1', '" +
                     name + "', '" + text::ReplaceAll(xml, "'", "''") + "')");
-        ::unsetenv("PGCLIENTENCODING");
+        }
 
         auto broker = NewBroker();
         const auto row = Row(*broker,

@@ -4,10 +4,13 @@
 
 #include "common/Context.h"
 #include "common/Failure.h"
+#include "support/Expect.h"
 #include "support/TolvaneHome.h"
 
 namespace tolvane::config {
 namespace {
+
+constexpr std::int32_t kLeerINI = -2146102393;
 
 class LeerINITest : public ::testing::Test {
   protected:
@@ -86,14 +89,8 @@ TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
     }
     // "|" joins the two files of an upload: such a folder would never have its files sent.
     WriteKitOut("\"KITOUT\"=\"/kit/a|b/\"");
-    try {
-        LeerINI(context);
-        FAIL() << "a kit folder holding '|' was accepted";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), -2146102393);
-        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Tolvane");
-        EXPECT_NE(failure.description().find("\"/kit/a|b/\""), std::string::npos);
-    }
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI, "LeerINI.mod_Main.Tolvane (0)Tolvane",
+                        {"\"/kit/a|b/\""});
 }
 
 TEST(LeerINIDefaultFolder, ExactlyOneSeparatorBeforeKitMaria) {
@@ -115,21 +112,11 @@ TEST(LeerINIDefaultFolder, ExactlyOneSeparatorBeforeKitMaria) {
 // number and its own source behind the loader's.
 TEST_F(LeerINITest, ComponentFailuresAreWrapped) {
     std::filesystem::remove(home.Program() / "QuillonConfig.ini");
-    try {
-        LeerINI(context);
-        FAIL() << "LeerINI must fail without the broker's configuration";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), -2146102393);
-        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Quillon.Broker");
-        EXPECT_NE(failure.description().find("QuillonConfig.ini"), std::string::npos);
-    }
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
+                        "LeerINI.mod_Main.Tolvane (0)Quillon.Broker", {"QuillonConfig.ini"});
     home.factory().Unregister("Pellam.Disk");
-    try {
-        LeerINI(context);
-        FAIL() << "LeerINI must fail without Pellam.Disk";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
-    }
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
+                        "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
 }
 
 // A disk whose program-files question fails, to stop the load at its last step.
@@ -149,13 +136,10 @@ TEST_F(LeerINITest, SettingsReadBeforeAFailingStepKeepTheirNewValues) {
                             [] { return std::make_unique<DiskWithoutProgramFiles>(); });
     home.WriteConfigIni("[Opciones]\nUSUARIO=nuevo\nRUTA1=/r1/\n");
     context.settings.RutaKitOut = "/anterior/";
-    try {
-        LeerINI(context);
-        FAIL() << "LeerINI must fail";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
-        EXPECT_EQ(failure.description(), "sin carpeta de programas");
-    }
+    EXPECT_EQ(test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
+                                  "LeerINI.mod_Main.Tolvane (0)Pellam.Disk")
+                  .description(),
+              "sin carpeta de programas");
     EXPECT_EQ(context.settings.USUARIO, "nuevo");
     EXPECT_EQ(context.settings.RUTA1, "/r1/");
     // The registry read gave nothing, so the watched folder was already emptied.
