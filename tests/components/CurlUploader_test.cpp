@@ -1,9 +1,6 @@
 #include "components/uploader/CurlUploader.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +10,7 @@
 #include "components/uploader/UploaderFailure.h"
 #include "support/Expect.h"
 #include "support/FtpServer.h"
+#include "support/Network.h"
 #include "support/ScopedEnv.h"
 #include "support/SecureServers.h"
 
@@ -117,16 +115,11 @@ TEST_F(FtpUploadTest, CompleteRequestsArriveWholeInTheirFolderOverKeptLogins) {
 }
 
 TEST_F(FtpUploadTest, FailuresArePromptAndSayWhatAndWhereWithTheReplyButNoPassword) {
-    // Connections to this port complete in the kernel's backlog, but nobody ever answers.
-    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_EQ(::listen(silent, 8), 0);  // bound to a free port by listening
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    const test::SilentServer silent;
     const Pair pair(local, "F");
     const std::string wrong = "Mala-Clave-5521", right = FtpServer::kPassword, url = server->Url();
     const std::string tls = "ftpes://127.0.0.1:" + std::to_string(server->port());
-    const std::string silentAt = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string silentAt = "127.0.0.1:" + std::to_string(silent.port());
     const std::tuple<std::string, std::string, std::string, bool, std::vector<std::string>>
         cases[] = {
             {url, "x", wrong, true, {"530", url, "/x"}},
@@ -143,7 +136,6 @@ TEST_F(FtpUploadTest, FailuresArePromptAndSayWhatAndWhereWithTheReplyButNoPasswo
                             password);
         EXPECT_TRUE(at != tls || server->CountInLog("logged in.") == loginsBefore) << server->Log();
     }
-    ::close(silent);
     EXPECT_TRUE(fs::is_empty(server->root() / "solo-lectura"));
     EXPECT_FALSE(fs::exists(server->root() / "no-existe"));
 

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -18,6 +16,7 @@
 #include "components/odbc/Odbc.h"
 #include "support/DispatchHome.h"
 #include "support/Expect.h"
+#include "support/Network.h"
 #include "support/PostgresServer.h"
 #include "support/Process.h"
 #include "support/ScopedEnv.h"
@@ -250,13 +249,9 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
     EXPECT_NO_THROW(Session(*broker));
 
     // A server that accepts and never answers runs into the login timeout.
-    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_EQ(::listen(silent, 4), 0);  // bound to a free port by listening
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const test::SilentServer silent;
     ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(1), std::chrono::seconds(1)});
-    const std::string port = "Port=" + std::to_string(ntohs(address.sin_port));
+    const std::string port = "Port=" + std::to_string(silent.port());
     UseConnectionString("Driver={PostgreSQL Unicode};Server=127.0.0.1;" + port +
                         ";Database=x;UID=postgres;PWD=s3cr3to");
     start = Clock::now();
@@ -265,7 +260,6 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
                       broker_failure::kNotAvailable, {"INTERNOS", "[08001]", port});
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
     EXPECT_EQ(failure.description().find("s3cr3to"), std::string::npos);
-    ::close(silent);
     ConnectionPool::Shared().SetTimeouts({});
 }
 
@@ -278,20 +272,11 @@ TEST_P(EveryBackendTest, WaitsOnALockedDatabaseAreBoundedAndAStopEndsThem) {
     const auto locked = dir.path() / "locked";
     // Another program holds the table: an open transaction with an exclusive lock.
     test::ChildProcess holder(
-        onServer_
-            ? server_->Psql({"begin", "lock table historial in access exclusive mode",
-                             "\\! touch " + locked.string(), "select pg_sleep(20)"})
-            : std::vector<std::string>{"/usr/bin/python3", "-c",
-                                       "import sqlite3, time, sys\n"
-                                       "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-                                       "c.execute('begin exclusive')\n"
-                                       "open(sys.argv[2], 'w').close()\n"
-                                       "time.sleep(20)",
-                                       history.string(), locked.string()},
+        onServer_ ? server_->Psql({"begin", "lock table historial in access exclusive mode",
+                                   "\\! touch " + locked.string(), "select pg_sleep(20)"})
+                  : test::SqliteLockCommand(history.string(), locked.string()),
         {});
-    for (int i = 0; i < 200 && !fs::exists(locked); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    ASSERT_TRUE(fs::exists(locked)) << "the lock was not taken";
+    ASSERT_TRUE(test::WaitForFile(locked)) << "the lock was not taken";
 
     ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
                                           std::chrono::seconds(1), std::chrono::seconds(10)});
