@@ -46,31 +46,24 @@ TEST_F(LeerINITest, ReadsEveryKeyAndMirrorsUploadSettingsInTheUserStore) {
     LeerINI(context);
 
     const Settings& s = context.settings;
-    EXPECT_EQ(s.SERVIDOR, "ftp.oficina.local");
-    EXPECT_EQ(s.USUARIO, "despachos");
-    EXPECT_EQ(s.PASSWORD, "clave=con=iguales");
-    EXPECT_EQ(s.DIRECTORIO, "");
-    EXPECT_EQ(s.RUTA1, "/bck/uno/");
-    EXPECT_EQ(s.RUTA2, "/bck/dos");  // taken as it is: no separator added
-    EXPECT_EQ(s.MILISEGUNDOS, "60000");
-    EXPECT_EQ(s.ESPERA, "2500");
-    // RUTA is never read back: the watched folder comes from the kit or its default.
-    EXPECT_EQ(s.RutaKitOut, home.ProgramFiles().string() + "/KitMaria/out/");
-
-    EXPECT_EQ(Stored("SERVIDOR"), "ftp.oficina.local");
-    EXPECT_EQ(Stored("USUARIO"), "despachos");
-    EXPECT_EQ(Stored("PASSWORD"), "clave=con=iguales");
-    EXPECT_EQ(Stored("DIRECTORIO"), "");
+    // RUTA2 is taken as it is, no separator added. RUTA is never read back: the watched folder
+    // comes from the kit or its default.
+    EXPECT_EQ(test::Joined({s.SERVIDOR, s.USUARIO, s.PASSWORD, s.DIRECTORIO, s.RUTA1, s.RUTA2,
+                            s.MILISEGUNDOS, s.ESPERA, s.RutaKitOut}),
+              "ftp.oficina.local|despachos|clave=con=iguales||/bck/uno/|/bck/dos|60000|2500|" +
+                  home.ProgramFiles().string() + "/KitMaria/out/");
+    EXPECT_EQ(test::Joined({Stored("SERVIDOR"), Stored("USUARIO"), Stored("PASSWORD"),
+                            Stored("DIRECTORIO")}),
+              "ftp.oficina.local|despachos|clave=con=iguales|");
 }
 
 TEST_F(LeerINITest, MissingFileEmptiesEverySettingAndTheStoredCopies) {
     home.os().SaveSetting("HISTORIAL", "FTP", "USUARIO", "anterior");
     context.settings.RUTA1 = "/viejo/";
     LeerINI(context);
-    EXPECT_EQ(context.settings.RUTA1, "");
-    EXPECT_EQ(context.settings.MILISEGUNDOS, "");
-    EXPECT_EQ(Stored("USUARIO"), "");
-    EXPECT_EQ(Stored("SERVIDOR"), "");
+    EXPECT_EQ(test::Joined({context.settings.RUTA1, context.settings.MILISEGUNDOS,
+                            Stored("USUARIO"), Stored("SERVIDOR")}),
+              "|||");
 }
 
 TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {

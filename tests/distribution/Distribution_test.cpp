@@ -88,10 +88,8 @@ TEST_F(DistributionTest, UploadGetsTheSettingsAndLocalFilesGoWhateverTheAnswer) 
         EXPECT_FALSE(fs::exists(items));
     }
     const auto& sent = ScriptedUploader::last;
-    EXPECT_EQ(sent.joined, caratula + "|" + items);
-    EXPECT_EQ(sent.server, "ftp.oficina");
-    EXPECT_EQ(sent.user, "u");
-    EXPECT_EQ(sent.password, "");
+    EXPECT_EQ(test::Joined({sent.joined, sent.server, sent.user, sent.password}),
+              caratula + "|" + items + "|ftp.oficina|u|");
     EXPECT_TRUE(sent.automatic);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <source_location>
 #include <string>
 #include <vector>
@@ -31,6 +32,14 @@ inline Failure ExpectFailure(const std::function<void()>& action, std::int32_t n
     }
     ADD_FAILURE() << "no failure was raised, expected " << number;
     return Failure(0, "", "");
+}
+
+// The values joined by "|", to compare several at once and see them all when they differ.
+inline std::string Joined(std::initializer_list<std::string> values) {
+    std::string joined;
+    for (const auto& value : values)
+        joined += value + "|";
+    return joined.substr(0, joined.empty() ? 0 : joined.size() - 1);
 }
 
 }  // namespace tolvane::test
