@@ -126,8 +126,7 @@ TEST_F(ArchivarXMLTest, CompletedValuesLeaveTheCoverSheetWellFormed) {
 }
 
 TEST_F(ArchivarXMLTest, LapiDispatchLeavesNothingBehind) {
-    home.AddKitFile("C10073LAPI000055D.RET");
-    home.AddKitFile("I10073LAPI000055D.RET");
+    home.AddKitDispatch("10073LAPI000055D");
     context().RutaXMLCaratula = "stale";
     ArchivarXML(context(), kit(), "C10073LAPI000055D.RET");
     EXPECT_TRUE(context().EsLAPI);

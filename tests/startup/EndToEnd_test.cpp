@@ -67,12 +67,9 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
                     "DESPACHO=\"10073IC04001111H\" DESTINACION=\"IC04\" "
                     "CUIT_IMPO_EXPO=\"XXXXXXXXXXX\"><X/></DESPACHO_CARATULA></R>");
     test::WriteFile(home.kit() + "I10073IC04001111H.RET", "<ITEMS/>");
-    home.AddKitFile("C10073IC04004521A.RET");
-    home.AddKitFile("I10073IC04004521A.RET");
-    home.AddKitFile("C10073IC04000666E.RET", "C10073IC04005555E.RET");
-    home.AddKitFile("I10073IC04000666E.RET", "I10073IC04005555E.RET");
-    home.AddKitFile("C10073LAPI000055D.RET");
-    home.AddKitFile("I10073LAPI000055D.RET");
+    home.AddKitDispatch("10073IC04004521A");
+    home.AddKitDispatch("10073IC04000666E", "10073IC04005555E");
+    home.AddKitDispatch("10073LAPI000055D");
 
     program.Timer1_Timer();
 
@@ -113,8 +110,7 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
 }
 
 TEST_F(EndToEndTest, DispatchWaitsForTheServerAndIsRecordedOnce) {
-    home.AddKitFile("C10073IC04004521A.RET");
-    home.AddKitFile("I10073IC04004521A.RET");
+    home.AddKitDispatch("10073IC04004521A");
     server->Stop();
     program.Timer1_Timer();
 
@@ -173,8 +169,7 @@ TEST_F(EndToEndTest, ADispatchTheKitIsStillWritingIsTakenWholeOnceItIsStill) {
 // A dispatch dropped just before a tick is waited for within that pass.
 TEST_F(EndToEndTest, AFreshDispatchIsTakenInTheSamePass) {
     Configure("ESPERA=200\n");
-    home.AddKitFile("C10073IC04004521A.RET");
-    home.AddKitFile("I10073IC04004521A.RET");
+    home.AddKitDispatch("10073IC04004521A");
     program.Timer1_Timer();
     EXPECT_TRUE(window.boxes.empty());
     EXPECT_TRUE(test::Names(home.kit()).empty());

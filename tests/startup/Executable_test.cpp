@@ -121,8 +121,7 @@ TEST_F(ExecutableTest, AStopEndsTheProgramPromptlyWhateverItWaitsFor) {
     // A pass waiting on a history database that another program holds locked.
     test::DispatchHome dispatches;
     dispatches.Configure("MILISEGUNDOS=1000\nRUTA1=" + bck1 + "\nESPERA=0\n");
-    dispatches.AddKitFile("C10073IC04004521A.RET");
-    dispatches.AddKitFile("I10073IC04004521A.RET");
+    dispatches.AddKitDispatch("10073IC04004521A");
     const auto locked = dispatches.dir().path() / "locked";
     test::ChildProcess holder(
         test::SqliteLockCommand((dispatches.Program() / "historial.db").string(), locked.string()),
