@@ -8,6 +8,7 @@
 #include "components/QuillonBroker.h"
 #include "components/TextFile.h"
 #include "components/uploader/CurlUploader.h"
+#include "support/Expect.h"
 #include "support/TolvaneHome.h"
 
 namespace tolvane::components {
@@ -30,14 +31,8 @@ TEST(ComponentFactoryTest, MakesTheLocalComponentsOrWhatTakesTheirPlaceAndElseFa
     };
     for (const auto& creator : creators) {
         creator ? factory.Register(kDisk, creator) : factory.Unregister(kDisk);
-        try {
-            factory.Create<Disk>(kDisk);
-            ADD_FAILURE() << "created";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.number(), failure_number::kCannotCreateComponent);
-            EXPECT_NE(failure.description().find(kDisk), std::string::npos)
-                << failure.description();
-        }
+        test::ExpectFailure([&] { factory.Create<Disk>(kDisk); },
+                            failure_number::kCannotCreateComponent, "", {kDisk});
     }
     // Whatever is registered takes the place of the standard component.
     factory.Register(kDisk, [] { return std::make_unique<LocalTextFile>(); });

@@ -1,9 +1,6 @@
 #include "components/uploader/CurlUploader.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -11,7 +8,10 @@
 
 #include "components/uploader/ServerAddress.h"
 #include "components/uploader/UploaderFailure.h"
+#include "support/Expect.h"
 #include "support/FtpServer.h"
+#include "support/Network.h"
+#include "support/ScopedEnv.h"
 #include "support/SecureServers.h"
 
 namespace tolvane::components {
@@ -44,21 +44,15 @@ struct Pair {
     fs::path cover, items;
 };
 
-// `action` must fail promptly as the uploader, naming every item of `named` and never `secret`.
-template <class Action>
-void ExpectUploadFailure(Action&& action, const std::vector<std::string>& named,
-                         const std::string& secret = FtpServer::kPassword) {
+// `action` must fail promptly as the uploader, naming every one of `named` and never `secret`.
+void ExpectUploadFailure(const std::function<void()>& action, const std::vector<std::string>& named,
+                         const std::string& secret = FtpServer::kPassword,
+                         std::source_location at = std::source_location::current()) {
+    const ::testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "");
     const auto start = std::chrono::steady_clock::now();
-    try {
-        action();
-        ADD_FAILURE() << "no failure was raised";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), uploader::kFailureNumber);
-        EXPECT_EQ(failure.source(), "Sorvik.Uploader");
-        for (const auto& item : named)
-            EXPECT_NE(failure.description().find(item), std::string::npos) << failure.description();
-        EXPECT_EQ(failure.description().find(secret), std::string::npos) << failure.description();
-    }
+    const Failure failure =
+        test::ExpectFailure(action, uploader::kFailureNumber, "Sorvik.Uploader", named, at);
+    EXPECT_EQ(failure.description().find(secret), std::string::npos) << failure.description();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
 
@@ -121,16 +115,11 @@ TEST_F(FtpUploadTest, CompleteRequestsArriveWholeInTheirFolderOverKeptLogins) {
 }
 
 TEST_F(FtpUploadTest, FailuresArePromptAndSayWhatAndWhereWithTheReplyButNoPassword) {
-    // Connections to this port complete in the kernel's backlog, but nobody ever answers.
-    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_EQ(::listen(silent, 8), 0);  // bound to a free port by listening
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
+    const test::SilentServer silent;
     const Pair pair(local, "F");
     const std::string wrong = "Mala-Clave-5521", right = FtpServer::kPassword, url = server->Url();
     const std::string tls = "ftpes://127.0.0.1:" + std::to_string(server->port());
-    const std::string silentAt = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::string silentAt = "127.0.0.1:" + std::to_string(silent.port());
     const std::tuple<std::string, std::string, std::string, bool, std::vector<std::string>>
         cases[] = {
             {url, "x", wrong, true, {"530", url, "/x"}},
@@ -147,7 +136,6 @@ TEST_F(FtpUploadTest, FailuresArePromptAndSayWhatAndWhereWithTheReplyButNoPasswo
                             password);
         EXPECT_TRUE(at != tls || server->CountInLog("logged in.") == loginsBefore) << server->Log();
     }
-    ::close(silent);
     EXPECT_TRUE(fs::is_empty(server->root() / "solo-lectura"));
     EXPECT_FALSE(fs::exists(server->root() / "no-existe"));
 
@@ -236,7 +224,7 @@ TEST_F(SecureUploadTest, AnUnknownSshServerIsRefusedWithTheLineThatWouldTrustIt)
     const SecureServer server(SecureServer::Kind::Sftp);
     const fs::path home = local.path() / "home";
     fs::create_directories(home / ".ssh");
-    ::setenv("HOME", home.c_str(), 1);
+    const test::ScopedEnv homeVariable("HOME", home.c_str());
     ExpectUploadFailure([&] { Upload(server); },
                         {server.Fingerprint(), server.KnownHostsLine(), "known_hosts"},
                         SecureServer::kPassword);
@@ -244,7 +232,6 @@ TEST_F(SecureUploadTest, AnUnknownSshServerIsRefusedWithTheLineThatWouldTrustIt)
     test::WriteFile(home / ".ssh/known_hosts", server.KnownHostsLine() + "\n");
     EXPECT_TRUE(Upload(server));
     pair.ExpectIn(server.root() / "despachos");
-    ::unsetenv("HOME");
 }
 
 TEST(ServerAddressTest, EveryFormOfTheSettingAndWhatItMeans) {

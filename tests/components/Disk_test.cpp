@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <iterator>
 #include <tuple>
 
+#include "support/Expect.h"
 #include "support/TolvaneHome.h"
 
 namespace tolvane::components {
@@ -18,21 +18,10 @@ namespace fs = std::filesystem;
 
 class DiskTest : public ::testing::Test {
   protected:
-    // Runs `action`, which must fail with `number`, naming `named`.
-    template <class Action>
-    void ExpectFailure(Action&& action, std::int32_t number, const std::string& named) {
-        try {
-            action();
-            ADD_FAILURE() << "no failure was raised";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.number(), number) << failure.description();
-            EXPECT_EQ(failure.source(), "Pellam.Disk");
-            EXPECT_NE(failure.description().find(named), std::string::npos)
-                << failure.description();
-        }
-    }
-    std::ptrdiff_t EntriesIn(const std::string& folder) const {
-        return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+    void ExpectFailure(const std::function<void()>& action, std::int32_t number,
+                       const std::string& named,
+                       std::source_location at = std::source_location::current()) {
+        test::ExpectFailure(action, number, "Pellam.Disk", {named}, at);
     }
 
     test::TolvaneHome home;
@@ -65,7 +54,7 @@ TEST_F(DiskTest, CopyReplacesTheDestinationWithEveryByteAndOutlivesItsSource) {
     disk->CopiarArchivo(in + "C1.RET", out + "C1.RET", true);
     disk->EliminarArchivo(in + "C1.RET", true);
     EXPECT_EQ(test::ReadFile(out + "C1.RET"), bytes);
-    EXPECT_EQ(EntriesIn(out), 1);  // no temporary file left behind
+    EXPECT_EQ(test::CountEntries(out), 1);  // no temporary file left behind
 }
 
 TEST_F(DiskTest, CopiesOfLongNamesAndCopiesCutShortByADeathLeaveNothingBehind) {
@@ -82,11 +71,11 @@ TEST_F(DiskTest, CopiesOfLongNamesAndCopiesCutShortByADeathLeaveNothingBehind) {
     int status = 0;
     ::waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the copy was meant to die";
-    ASSERT_EQ(EntriesIn(out), 1) << "the dead copy's temporary file";
+    ASSERT_EQ(test::CountEntries(out), 1) << "the dead copy's temporary file";
 
     disk->CopiarArchivo(in + name, out + name, true);
     EXPECT_EQ(fs::file_size(out + name), 64u * 1024);
-    EXPECT_EQ(EntriesIn(out), 1);
+    EXPECT_EQ(test::CountEntries(out), 1);
 }
 
 TEST_F(DiskTest, AFailedCopyNamesWhatFailedAndLeavesNoTrace) {
@@ -101,7 +90,7 @@ TEST_F(DiskTest, AFailedCopyNamesWhatFailedAndLeavesNoTrace) {
         {source, out + "busy.ret", false, 58, out + "busy.ret"}};
     for (const auto& [from, to, overwrite, number, named] : cases) {
         ExpectFailure([&] { disk->CopiarArchivo(from, to, overwrite); }, number, named);
-        EXPECT_EQ(EntriesIn(out), 1);
+        EXPECT_EQ(test::CountEntries(out), 1);
     }
 }
 
@@ -111,7 +100,7 @@ TEST_F(DiskTest, DeletionTakesFilesOnlyAndKeepsReadOnlyOnesWithoutForce) {
     ExpectFailure([&] { disk->EliminarArchivo(in + "ro.txt", false); }, 75, in + "ro.txt");
     ExpectFailure([&] { disk->EliminarArchivo(in, true); }, 75, in);
     disk->EliminarArchivo(in + "ro.txt", true);
-    EXPECT_EQ(EntriesIn(in), 0);
+    EXPECT_EQ(test::CountEntries(in), 0);
     ExpectFailure([&] { disk->EliminarArchivo(in + "ro.txt", true); }, 53, in + "ro.txt");
 }
 

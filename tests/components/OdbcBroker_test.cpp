@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -17,8 +15,11 @@
 #include "components/odbc/ConnectionPool.h"
 #include "components/odbc/Odbc.h"
 #include "support/DispatchHome.h"
+#include "support/Expect.h"
+#include "support/Network.h"
 #include "support/PostgresServer.h"
 #include "support/Process.h"
+#include "support/ScopedEnv.h"
 
 namespace tolvane::components {
 namespace {
@@ -27,20 +28,11 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using odbc::ConnectionPool;
 
-// Runs `action`, which must fail as the broker with `number`, naming every item of `named`.
+// Runs `action`, which must fail as the broker with `number`, naming every one of `named`.
 Failure ExpectFailure(const std::function<void()>& action, std::int32_t number,
-                      std::initializer_list<std::string> named = {}) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), number) << failure.description();
-        EXPECT_EQ(failure.source(), "Quillon.Broker");
-        for (const auto& item : named)
-            EXPECT_NE(failure.description().find(item), std::string::npos) << failure.description();
-        return failure;
-    }
-    ADD_FAILURE() << "no failure was raised";
-    return Failure(0, "", "");
+                      const std::vector<std::string>& named = {},
+                      std::source_location at = std::source_location::current()) {
+    return test::ExpectFailure(action, number, "Quillon.Broker", named, at);
 }
 
 // Both entities on SQLite files made from the project's schema (the home also points ODBC at
@@ -167,14 +159,15 @@ TEST_P(EveryBackendTest, AccentedTextAndDoubledQuotesRoundTrip) {
     // A session whose client encoding is not UTF-8 must still get UTF-8.
     for (const char* clientEncoding : {"UTF8", "LATIN1"}) {
         SCOPED_TRACE(clientEncoding);
-        ::setenv("PGCLIENTENCODING", clientEncoding, 1);
-        ConnectionPool::Shared().Clear();
-        Execute("HISTORIAL", "delete from HISTORIAL");
-        Execute("HISTORIAL",
-                "insert into HISTORIAL(DESPACHO, NOMBRE_IMPO_EXPO, XMLCaratula) values "
-                "('D-1', '" +
+        {
+            const test::ScopedEnv encoding("PGCLIENTENCODING", clientEncoding);
+            ConnectionPool::Shared().Clear();
+            Execute("HISTORIAL", "delete from HISTORIAL");
+            Execute(
+                "HISTORIAL",
+                "insert into HISTORIAL(DESPACHO, NOMBRE_IMPO_EXPO, XMLCaratula) values ('D-1', '" +
                     name + "', '" + text::ReplaceAll(xml, "'", "''") + "')");
-        ::unsetenv("PGCLIENTENCODING");
+        }
 
         auto broker = NewBroker();
         const auto row = Row(*broker,
@@ -256,13 +249,9 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
     EXPECT_NO_THROW(Session(*broker));
 
     // A server that accepts and never answers runs into the login timeout.
-    const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_EQ(::listen(silent, 4), 0);  // bound to a free port by listening
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const test::SilentServer silent;
     ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(1), std::chrono::seconds(1)});
-    const std::string port = "Port=" + std::to_string(ntohs(address.sin_port));
+    const std::string port = "Port=" + std::to_string(silent.port());
     UseConnectionString("Driver={PostgreSQL Unicode};Server=127.0.0.1;" + port +
                         ";Database=x;UID=postgres;PWD=s3cr3to");
     start = Clock::now();
@@ -271,7 +260,6 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
                       broker_failure::kNotAvailable, {"INTERNOS", "[08001]", port});
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
     EXPECT_EQ(failure.description().find("s3cr3to"), std::string::npos);
-    ::close(silent);
     ConnectionPool::Shared().SetTimeouts({});
 }
 
@@ -284,20 +272,11 @@ TEST_P(EveryBackendTest, WaitsOnALockedDatabaseAreBoundedAndAStopEndsThem) {
     const auto locked = dir.path() / "locked";
     // Another program holds the table: an open transaction with an exclusive lock.
     test::ChildProcess holder(
-        onServer_
-            ? server_->Psql({"begin", "lock table historial in access exclusive mode",
-                             "\\! touch " + locked.string(), "select pg_sleep(20)"})
-            : std::vector<std::string>{"/usr/bin/python3", "-c",
-                                       "import sqlite3, time, sys\n"
-                                       "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-                                       "c.execute('begin exclusive')\n"
-                                       "open(sys.argv[2], 'w').close()\n"
-                                       "time.sleep(20)",
-                                       history.string(), locked.string()},
+        onServer_ ? server_->Psql({"begin", "lock table historial in access exclusive mode",
+                                   "\\! touch " + locked.string(), "select pg_sleep(20)"})
+                  : test::SqliteLockCommand(history.string(), locked.string()),
         {});
-    for (int i = 0; i < 200 && !fs::exists(locked); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    ASSERT_TRUE(fs::exists(locked)) << "the lock was not taken";
+    ASSERT_TRUE(test::WaitForFile(locked)) << "the lock was not taken";
 
     ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
                                           std::chrono::seconds(1), std::chrono::seconds(10)});
@@ -343,6 +322,50 @@ TEST_F(PostgresBrokerTest, AFrozenServerIsGivenUpOnAtTheDeadline) {
 TEST(OdbcTextTest, PasswordsAreMaskedInConnectionStrings) {
     EXPECT_EQ(odbc::MaskPasswords("password = {a;b}}c} ;Port=1"), "password =***;Port=1");
     EXPECT_EQ(odbc::MaskPasswords("Database=pwd;Pwd=x"), "Database=pwd;Pwd=***");
+}
+
+TEST(BrokerConfigTest, SectionsIgnoreCaseAndValuesKeepEverythingAfterTheFirstEquals) {
+    const std::string text =
+        "\xEF\xBB\xBF; comentario\r\n# otro\r\nConnectionString=fuera\r\n[ Historial ]\r\n"
+        "  connectionstring =  DSN=h;Opt=a=b  \r\nConnectionString=no\r\n[INTERNOS]\nOtra=1\n"
+        "[internos]\nCONNECTIONSTRING=DSN=Aduana\xF1o\n[VACIA]\nConnectionString=\n";
+    const auto config = BrokerConfig::Parse("/etc/q.ini", text);
+    EXPECT_EQ(config.ConnectionString("HISTORIAL"), "DSN=h;Opt=a=b");
+    EXPECT_EQ(config.ConnectionString("Internos"), "DSN=Aduanaño");
+    for (const std::string entity : {"VACIA", "NINGUNA"})
+        ExpectFailure([&] { config.ConnectionString(entity); }, broker_failure::kUnknownEntity,
+                      {"/etc/q.ini", entity});
+}
+
+TEST(QuillonBrokerTest, ReadsTheFileInTheProgramFolderUnlessAnotherIsSet) {
+    test::TolvaneHome home;  // its program folder's QuillonConfig.ini has INTERNOS, HISTORIAL
+    auto broker = home.factory().Create<Broker>(kBroker);
+    ExpectFailure([&] { broker->getDataConnectionByEntity("HISTORIAL"); },
+                  broker_failure::kNoParameters, {"HISTORIAL"});
+    broker->LoadParameters();
+    // A missing SQLite file is said to be missing, not made empty.
+    const auto database = home.Program() / "historial.db";
+    ExpectFailure([&] { broker->getDataConnectionByEntity("historial"); },
+                  broker_failure::kNotAvailable, {"No existe", database.string()});
+    EXPECT_FALSE(std::filesystem::exists(database));
+    test::WriteFile(database, "");  // an empty file is an empty database
+    broker->getDataConnectionByEntity("historial");
+
+    const std::string defaultFile = (home.Program() / "QuillonConfig.ini").string();
+    std::filesystem::remove(defaultFile);
+    ExpectFailure([&] { broker->LoadParameters(); }, failure_number::kFileNotFound, {defaultFile});
+    std::filesystem::create_directory(defaultFile);  // there, but not a file that can be read
+    ExpectFailure([&] { broker->LoadParameters(); }, failure_number::kPathFileAccess,
+                  {defaultFile});
+
+    const std::string other = home.Folder("cfg") + "otro.ini";
+    test::WriteFile(other, "[OTRA]\nConnectionString=DSN=Otra\n");
+    broker->setParametersPath(other);
+    broker->LoadParameters();
+    ExpectFailure([&] { broker->getDataConnectionByEntity("OTRA"); }, broker_failure::kNotAvailable,
+                  {"OTRA"});
+    ExpectFailure([&] { broker->getDataConnectionByEntity("INTERNOS"); },
+                  broker_failure::kUnknownEntity, {other, "INTERNOS"});
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Failure.h"
+#include "support/Expect.h"
 #include "support/TempDir.h"
 
 namespace tolvane::components {
@@ -14,18 +14,11 @@ class TextFileTest : public ::testing::Test {
         file.setUbicacion_Archivo(path), file.Abrir_Archivo(mode);
     }
     void Create(const std::string& path) { file.setUbicacion_Archivo(path), file.Crear_Archivo(); }
-    // Runs `action`, which must fail with `number`, naming `named`; the file is closed after.
-    template <class Action>
-    void ExpectFailure(Action&& action, std::int32_t number, const std::string& named) {
-        try {
-            action();
-            ADD_FAILURE() << "no failure, expected " << number << " naming " << named;
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.number(), number) << failure.description();
-            EXPECT_EQ(failure.source(), "Pellam.TextFile");
-            EXPECT_NE(failure.description().find(named), std::string::npos)
-                << failure.description();
-        }
+    // The file is closed after each failure, to show that it stays usable.
+    void ExpectFailure(const std::function<void()>& action, std::int32_t number,
+                       const std::string& named,
+                       std::source_location at = std::source_location::current()) {
+        test::ExpectFailure(action, number, "Pellam.TextFile", {named}, at);
         file.Cerrar_Archivo();
     }
 

@@ -4,10 +4,13 @@
 
 #include "common/Context.h"
 #include "common/Failure.h"
+#include "support/Expect.h"
 #include "support/TolvaneHome.h"
 
 namespace tolvane::config {
 namespace {
+
+constexpr std::int32_t kLeerINI = -2146102393;
 
 class LeerINITest : public ::testing::Test {
   protected:
@@ -43,31 +46,24 @@ TEST_F(LeerINITest, ReadsEveryKeyAndMirrorsUploadSettingsInTheUserStore) {
     LeerINI(context);
 
     const Settings& s = context.settings;
-    EXPECT_EQ(s.SERVIDOR, "ftp.oficina.local");
-    EXPECT_EQ(s.USUARIO, "despachos");
-    EXPECT_EQ(s.PASSWORD, "clave=con=iguales");
-    EXPECT_EQ(s.DIRECTORIO, "");
-    EXPECT_EQ(s.RUTA1, "/bck/uno/");
-    EXPECT_EQ(s.RUTA2, "/bck/dos");  // taken as it is: no separator added
-    EXPECT_EQ(s.MILISEGUNDOS, "60000");
-    EXPECT_EQ(s.ESPERA, "2500");
-    // RUTA is never read back: the watched folder comes from the kit or its default.
-    EXPECT_EQ(s.RutaKitOut, home.ProgramFiles().string() + "/KitMaria/out/");
-
-    EXPECT_EQ(Stored("SERVIDOR"), "ftp.oficina.local");
-    EXPECT_EQ(Stored("USUARIO"), "despachos");
-    EXPECT_EQ(Stored("PASSWORD"), "clave=con=iguales");
-    EXPECT_EQ(Stored("DIRECTORIO"), "");
+    // RUTA2 is taken as it is, no separator added. RUTA is never read back: the watched folder
+    // comes from the kit or its default.
+    EXPECT_EQ(test::Joined({s.SERVIDOR, s.USUARIO, s.PASSWORD, s.DIRECTORIO, s.RUTA1, s.RUTA2,
+                            s.MILISEGUNDOS, s.ESPERA, s.RutaKitOut}),
+              "ftp.oficina.local|despachos|clave=con=iguales||/bck/uno/|/bck/dos|60000|2500|" +
+                  home.ProgramFiles().string() + "/KitMaria/out/");
+    EXPECT_EQ(test::Joined({Stored("SERVIDOR"), Stored("USUARIO"), Stored("PASSWORD"),
+                            Stored("DIRECTORIO")}),
+              "ftp.oficina.local|despachos|clave=con=iguales|");
 }
 
 TEST_F(LeerINITest, MissingFileEmptiesEverySettingAndTheStoredCopies) {
     home.os().SaveSetting("HISTORIAL", "FTP", "USUARIO", "anterior");
     context.settings.RUTA1 = "/viejo/";
     LeerINI(context);
-    EXPECT_EQ(context.settings.RUTA1, "");
-    EXPECT_EQ(context.settings.MILISEGUNDOS, "");
-    EXPECT_EQ(Stored("USUARIO"), "");
-    EXPECT_EQ(Stored("SERVIDOR"), "");
+    EXPECT_EQ(test::Joined({context.settings.RUTA1, context.settings.MILISEGUNDOS,
+                            Stored("USUARIO"), Stored("SERVIDOR")}),
+              "|||");
 }
 
 TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
@@ -86,14 +82,8 @@ TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
     }
     // "|" joins the two files of an upload: such a folder would never have its files sent.
     WriteKitOut("\"KITOUT\"=\"/kit/a|b/\"");
-    try {
-        LeerINI(context);
-        FAIL() << "a kit folder holding '|' was accepted";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), -2146102393);
-        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Tolvane");
-        EXPECT_NE(failure.description().find("\"/kit/a|b/\""), std::string::npos);
-    }
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI, "LeerINI.mod_Main.Tolvane (0)Tolvane",
+                        {"\"/kit/a|b/\""});
 }
 
 TEST(LeerINIDefaultFolder, ExactlyOneSeparatorBeforeKitMaria) {
@@ -115,21 +105,11 @@ TEST(LeerINIDefaultFolder, ExactlyOneSeparatorBeforeKitMaria) {
 // number and its own source behind the loader's.
 TEST_F(LeerINITest, ComponentFailuresAreWrapped) {
     std::filesystem::remove(home.Program() / "QuillonConfig.ini");
-    try {
-        LeerINI(context);
-        FAIL() << "LeerINI must fail without the broker's configuration";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), -2146102393);
-        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Quillon.Broker");
-        EXPECT_NE(failure.description().find("QuillonConfig.ini"), std::string::npos);
-    }
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
+                        "LeerINI.mod_Main.Tolvane (0)Quillon.Broker", {"QuillonConfig.ini"});
     home.factory().Unregister("Pellam.Disk");
-    try {
-        LeerINI(context);
-        FAIL() << "LeerINI must fail without Pellam.Disk";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
-    }
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
+                        "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
 }
 
 // A disk whose program-files question fails, to stop the load at its last step.
@@ -149,13 +129,10 @@ TEST_F(LeerINITest, SettingsReadBeforeAFailingStepKeepTheirNewValues) {
                             [] { return std::make_unique<DiskWithoutProgramFiles>(); });
     home.WriteConfigIni("[Opciones]\nUSUARIO=nuevo\nRUTA1=/r1/\n");
     context.settings.RutaKitOut = "/anterior/";
-    try {
-        LeerINI(context);
-        FAIL() << "LeerINI must fail";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.source(), "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
-        EXPECT_EQ(failure.description(), "sin carpeta de programas");
-    }
+    EXPECT_EQ(test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
+                                  "LeerINI.mod_Main.Tolvane (0)Pellam.Disk")
+                  .description(),
+              "sin carpeta de programas");
     EXPECT_EQ(context.settings.USUARIO, "nuevo");
     EXPECT_EQ(context.settings.RUTA1, "/r1/");
     // The registry read gave nothing, so the watched folder was already emptied.

@@ -8,6 +8,7 @@
 #include "common/Text.h"
 #include "dispatch/Utilities.h"
 #include "support/DispatchHome.h"
+#include "support/Expect.h"
 #include "support/Process.h"
 
 namespace tolvane::dispatch {
@@ -19,17 +20,6 @@ class ArchivarXMLTest : public ::testing::Test {
   protected:
     Context& context() { return home.context(); }
     const std::string& kit() { return home.kit(); }
-
-    // Rewrites a fixture dispatch and expects a failure from it.
-    Failure FailureOf(const std::string& name) {
-        try {
-            ArchivarXML(context(), kit(), name);
-        } catch (const Failure& failure) {
-            return failure;
-        }
-        ADD_FAILURE() << name << " did not fail";
-        return Failure(0, "", "");
-    }
 
     test::DispatchHome home;
 };
@@ -136,14 +126,13 @@ TEST_F(ArchivarXMLTest, CompletedValuesLeaveTheCoverSheetWellFormed) {
 }
 
 TEST_F(ArchivarXMLTest, LapiDispatchLeavesNothingBehind) {
-    home.AddKitFile("C10073LAPI000055D.RET");
-    home.AddKitFile("I10073LAPI000055D.RET");
+    home.AddKitDispatch("10073LAPI000055D");
     context().RutaXMLCaratula = "stale";
     ArchivarXML(context(), kit(), "C10073LAPI000055D.RET");
     EXPECT_TRUE(context().EsLAPI);
     EXPECT_EQ(context().RutaXMLCaratula, "");
     EXPECT_EQ(context().RutaXMLItems, "");
-    EXPECT_EQ(std::distance(fs::directory_iterator(kit()), fs::directory_iterator()), 2);
+    EXPECT_EQ(test::CountEntries(kit()), 2);
     EXPECT_TRUE(home.HistoryRows().empty());
 
     // Only the exact upper-case word counts.
@@ -154,41 +143,45 @@ TEST_F(ArchivarXMLTest, LapiDispatchLeavesNothingBehind) {
     EXPECT_TRUE(fs::exists(kit() + "C9.xml"));
 }
 
-TEST_F(ArchivarXMLTest, MalformedCoverSheetFailsAtStep80AndWritesNothing) {
-    home.AddKitFile("C10073IC04000666E.RET");
-    home.AddKitFile("I10073IC04000666E.RET");
-    context().EsLAPI = true;
-    const Failure failure = FailureOf("C10073IC04000666E.RET");
-    EXPECT_EQ(failure.number(), 1119111);
-    EXPECT_EQ(failure.source(), "ArchivarXML.frmLista.Tolvane LoaDXML");
-    EXPECT_EQ(failure.description(), "No se puedo leer p_ARCHIVO " + kit() +
-                                         "C10073IC04000666E.RET " + kit() + " linea 80");
-    EXPECT_TRUE(context().EsLAPI) << "the caller's flag is kept when nothing could be read";
-    EXPECT_EQ(std::distance(fs::directory_iterator(kit()), fs::directory_iterator()), 2);
-}
-
-TEST_F(ArchivarXMLTest, MissingItemsFileFailsAtStep290BeforeAnyOutput) {
-    home.AddKitFile("C10073IC04004521A.RET");
-    const Failure failure = FailureOf("C10073IC04004521A.RET");
-    EXPECT_EQ(failure.number(), 1119111);
-    EXPECT_EQ(failure.source(), "ArchivarXML.frmLista.Tolvane Pellam.TextFile");
-    EXPECT_TRUE(text::EndsWith(failure.description(), " " + kit() + " linea 290"))
-        << failure.description();
-    EXPECT_FALSE(fs::exists(kit() + "C4521.xml"));
-    EXPECT_EQ(context().RutaXMLCaratula, "");
-    EXPECT_TRUE(home.HistoryRows().empty());
-}
-
-TEST_F(ArchivarXMLTest, HistoryFailureLeavesBothOutputsWritten) {
-    home.Sql("historial", "drop table HISTORIAL;");
-    home.AddKitFile("C10073IC04004521A.RET");
-    home.AddKitFile("I10073IC04004521A.RET");
-    const Failure failure = FailureOf("C10073IC04004521A.RET");
-    EXPECT_EQ(failure.source(), "ArchivarXML.frmLista.Tolvane Quillon.Broker");
-    EXPECT_TRUE(text::EndsWith(failure.description(), " linea 590")) << failure.description();
-    EXPECT_EQ(context().RutaXMLCaratula, kit() + "C4521.xml");
+// A failure names its step and the part that failed; what was written before it stays, and
+// nothing is recorded.
+TEST_F(ArchivarXMLTest, FailuresNameTheirStepAndKeepOnlyWhatCameBefore) {
+    const struct {
+        std::string cover;
+        bool lapiKept;
+        bool withItems;
+        std::string setUp, source, ending;
+        bool outputs;
+    } cases[] = {
+        // A malformed cover sheet: nothing could be read, the caller's LAPI flag is kept.
+        {"C10073IC04000666E.RET", true, true, "", "LoaDXML",
+         "No se puedo leer p_ARCHIVO " + kit() + "C10073IC04000666E.RET " + kit() + " linea 80",
+         false},
+        {"C10073IC04004521A.RET", false, false, "", "Pellam.TextFile", " " + kit() + " linea 290",
+         false},
+        {"C10073IC04004521A.RET", false, true, "drop table HISTORIAL;", "Quillon.Broker",
+         " linea 590", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        for (const auto& entry : fs::directory_iterator(kit()))
+            fs::remove(entry.path());
+        home.AddKitFile(c.cover);
+        if (c.withItems)
+            home.AddKitFile("I" + c.cover.substr(1));
+        if (!c.setUp.empty())
+            home.Sql("historial", c.setUp);
+        context().EsLAPI = true;
+        const Failure failure =
+            test::ExpectFailure([&] { ArchivarXML(context(), kit(), c.cover); }, 1119111,
+                                "ArchivarXML.frmLista.Tolvane " + c.source);
+        EXPECT_TRUE(text::EndsWith(failure.description(), c.ending)) << failure.description();
+        EXPECT_EQ(context().EsLAPI, c.lapiKept);
+        EXPECT_EQ(context().RutaXMLCaratula, c.outputs ? kit() + "C4521.xml" : "");
+        EXPECT_EQ(test::CountEntries(kit()), (c.withItems ? 2 : 1) + (c.outputs ? 2 : 0));
+        EXPECT_TRUE(c.outputs || home.HistoryRows().empty());  // the last one has no table
+    }
     EXPECT_EQ(context().RutaXMLItems, kit() + "I4521.xml");
-    EXPECT_TRUE(fs::exists(kit() + "I4521.xml"));
 }
 
 }  // namespace

@@ -6,12 +6,14 @@
 #include "common/Failure.h"
 #include "common/Text.h"
 #include "components/Disk.h"
+#include "support/Expect.h"
 #include "support/TolvaneHome.h"
 
 namespace tolvane::distribution {
 namespace {
 
 namespace fs = std::filesystem;
+constexpr std::int32_t kSubirArchivo = -2146102393;
 
 struct UploadRecord {
     std::string server, user, password, folder, joined;
@@ -86,10 +88,8 @@ TEST_F(DistributionTest, UploadGetsTheSettingsAndLocalFilesGoWhateverTheAnswer) 
         EXPECT_FALSE(fs::exists(items));
     }
     const auto& sent = ScriptedUploader::last;
-    EXPECT_EQ(sent.joined, caratula + "|" + items);
-    EXPECT_EQ(sent.server, "ftp.oficina");
-    EXPECT_EQ(sent.user, "u");
-    EXPECT_EQ(sent.password, "");
+    EXPECT_EQ(test::Joined({sent.joined, sent.server, sent.user, sent.password}),
+              caratula + "|" + items + "|ftp.oficina|u|");
     EXPECT_TRUE(sent.automatic);
 }
 
@@ -104,24 +104,17 @@ TEST_F(DistributionTest, FailedUploadKeepsTheFilesAndNamesStep100) {
     ScriptedUploader::answer = []() -> bool {
         throw Failure(-2147220991, "Sorvik.Uploader", "530 Login incorrect.");
     };
-    try {
-        SubirArchivo(context, caratula, items);
-        FAIL();
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), -2146102393);
-        EXPECT_EQ(failure.source(), "SubirArchivo.frmLista.Tolvane (100) Sorvik.Uploader");
-        EXPECT_EQ(failure.description(), "530 Login incorrect.");
-    }
+    const auto upload = [&] { SubirArchivo(context, caratula, items); };
+    EXPECT_EQ(test::ExpectFailure(upload, kSubirArchivo,
+                                  "SubirArchivo.frmLista.Tolvane (100) Sorvik.Uploader")
+                  .description(),
+              "530 Login incorrect.");
     EXPECT_TRUE(fs::exists(caratula));
     EXPECT_TRUE(fs::exists(items));
 
     home.factory().Unregister("Sorvik.Uploader");
-    try {
-        SubirArchivo(context, caratula, items);
-        FAIL();
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.source(), "SubirArchivo.frmLista.Tolvane (40) Sorvik.Uploader");
-    }
+    test::ExpectFailure(upload, kSubirArchivo,
+                        "SubirArchivo.frmLista.Tolvane (40) Sorvik.Uploader");
 }
 
 TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
@@ -197,18 +190,17 @@ TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinisha
         FaultyDisk::copies = FaultyDisk::removals = 0;
         FaultyDisk::failCopy = c.failCopy;
         FaultyDisk::failRemoval = c.failRemoval;
-        try {
-            MoverDespacho(context, "C7.RET", "I7.RET", [&] {
-                if (c.changed)
-                    throw Failure(75, "Tolvane", "cambió");
-            });
-            ADD_FAILURE() << "no failure";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.number(), -2147218070);
-            EXPECT_EQ(failure.source(), "MoverArchivo.frmLista.Tolvane " + c.step +
-                                            ":: " + (c.changed ? "Tolvane" : "Pellam.Disk"));
-            EXPECT_EQ(failure.description().substr(0, c.head.size() + 2), c.head + "\r\n");
-        }
+        const Failure failure = test::ExpectFailure(
+            [&] {
+                MoverDespacho(context, "C7.RET", "I7.RET", [&] {
+                    if (c.changed)
+                        throw Failure(75, "Tolvane", "cambió");
+                });
+            },
+            -2147218070,
+            "MoverArchivo.frmLista.Tolvane " + c.step +
+                ":: " + (c.changed ? "Tolvane" : "Pellam.Disk"));
+        EXPECT_EQ(failure.description().substr(0, c.head.size() + 2), c.head + "\r\n");
         EXPECT_EQ(fs::exists(kit + "C7.RET"), c.coverStays);
         EXPECT_TRUE(fs::exists(kit + "I7.RET"));
         FaultyDisk::failCopy = FaultyDisk::failRemoval = 0;
@@ -225,23 +217,23 @@ TEST_F(DistributionTest, ARealWriteFailureOnTheItemsCopyRemovesNothing) {
     const std::string kit = context.settings.RutaKitOut;
     test::WriteFile(kit + "C8.RET", "cover");
     test::WriteFile(kit + "I8.RET", std::string(256 * 1024, 'x'));
-    try {
-        const test::FileSizeLimit limit(64 * 1024);
-        MoverDespacho(context, "C8.RET", "I8.RET", nullptr);
-        ADD_FAILURE() << "the copy went through";
-    } catch (const Failure& failure) {
-        // The system's reason, in the message's own language, with its number.
-        EXPECT_TRUE(text::EndsWith(failure.description(),
-                                   ": el archivo supera el tamaño que el sistema permite (código "
-                                   "del sistema " +
-                                       std::to_string(EFBIG) + ")"))
-            << failure.description();
-    }
+    const Failure failure = test::ExpectFailure(
+        [&] {
+            const test::FileSizeLimit limit(64 * 1024);
+            MoverDespacho(context, "C8.RET", "I8.RET", nullptr);
+        },
+        -2147218070);
+    // The system's reason, in the message's own language, with its number.
+    EXPECT_TRUE(text::EndsWith(failure.description(),
+                               ": el archivo supera el tamaño que el sistema permite (código del "
+                               "sistema " +
+                                   std::to_string(EFBIG) + ")"))
+        << failure.description();
     EXPECT_TRUE(fs::exists(kit + "C8.RET"));
     EXPECT_EQ(fs::file_size(kit + "I8.RET"), 256u * 1024);
     EXPECT_FALSE(fs::exists(b1 + "I8.RET"));
     // Nothing half-written is left in the backup folder either.
-    EXPECT_EQ(std::distance(fs::directory_iterator(b1), fs::directory_iterator()), 1);
+    EXPECT_EQ(test::CountEntries(b1), 1);
 }
 
 TEST_F(DistributionTest, ALoneItemsFileIsFinishedOnlyAgainstIdenticalCopies) {

@@ -65,7 +65,7 @@ TEST_F(ProfileFileTest, WriteReplacesInPlaceAndKeepsEveryOtherByte) {
               "; cabecera\r\n[Opciones]\r\nA=1\r\n; nota\r\nB=20\r\nD=4\r\n\r\n"
               "[Otra]\r\nC=3\r\nE=5\r\n[Nueva]\r\nF=6\r\n");
     // No temporary file is left beside it.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(test::CountEntries(dir.path()), 1);
 }
 
 TEST_F(ProfileFileTest, WriteCreatesTheFileButNotItsFolderAndKeepsItsEncoding) {

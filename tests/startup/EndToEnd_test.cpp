@@ -52,16 +52,6 @@ class EndToEndTest : public ::testing::Test {
                        more);
     }
 
-    std::vector<std::string> Names(const fs::path& folder) {
-        std::vector<std::string> names;
-        if (!fs::exists(folder))
-            return names;
-        for (const auto& entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     static inline test::FtpServer* server = nullptr;
     static inline int run = 0;
     test::DispatchHome home;
@@ -77,27 +67,24 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
                     "DESPACHO=\"10073IC04001111H\" DESTINACION=\"IC04\" "
                     "CUIT_IMPO_EXPO=\"XXXXXXXXXXX\"><X/></DESPACHO_CARATULA></R>");
     test::WriteFile(home.kit() + "I10073IC04001111H.RET", "<ITEMS/>");
-    home.AddKitFile("C10073IC04004521A.RET");
-    home.AddKitFile("I10073IC04004521A.RET");
-    home.AddKitFile("C10073IC04000666E.RET", "C10073IC04005555E.RET");
-    home.AddKitFile("I10073IC04000666E.RET", "I10073IC04005555E.RET");
-    home.AddKitFile("C10073LAPI000055D.RET");
-    home.AddKitFile("I10073LAPI000055D.RET");
+    home.AddKitDispatch("10073IC04004521A");
+    home.AddKitDispatch("10073IC04000666E", "10073IC04005555E");
+    home.AddKitDispatch("10073LAPI000055D");
 
     program.Timer1_Timer();
 
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_NE(window.boxes[0].text.find("C10073IC04005555E.RET"), std::string::npos);
-    EXPECT_EQ(Names(server->root() / remote),
+    EXPECT_EQ(test::Names(server->root() / remote),
               (std::vector<std::string>{"C1111.xml", "C4521.xml", "I1111.xml", "I4521.xml"}));
     const std::string sent = test::ReadFile(server->root() / remote / "C4521.xml");
     EXPECT_EQ(sent, home.Golden("C4521.xml", sent));
     for (const auto& folder : {backup1, backup2}) {
-        EXPECT_EQ(Names(folder),
+        EXPECT_EQ(test::Names(folder),
                   (std::vector<std::string>{"C10073IC04001111H.RET", "C10073IC04004521A.RET",
                                             "I10073IC04001111H.RET", "I10073IC04004521A.RET"}));
     }
-    EXPECT_EQ(Names(home.kit()),
+    EXPECT_EQ(test::Names(home.kit()),
               (std::vector<std::string>{"C10073IC04005555E.RET", "C10073LAPI000055D.RET",
                                         "I10073IC04005555E.RET", "I10073LAPI000055D.RET"}));
     EXPECT_EQ(home.HistoryRows().size(), 2u);
@@ -119,12 +106,11 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
     EXPECT_EQ(window.boxes[2].text.substr(0, lone.size()), lone);
     EXPECT_EQ(window.labels[0], "");
     EXPECT_EQ(window.files, std::vector<std::string>{"C10073LAPI000055D.RET"});
-    EXPECT_EQ(Names(server->root() / remote).size(), 4u);
+    EXPECT_EQ(test::Names(server->root() / remote).size(), 4u);
 }
 
 TEST_F(EndToEndTest, DispatchWaitsForTheServerAndIsRecordedOnce) {
-    home.AddKitFile("C10073IC04004521A.RET");
-    home.AddKitFile("I10073IC04004521A.RET");
+    home.AddKitDispatch("10073IC04004521A");
     server->Stop();
     program.Timer1_Timer();
 
@@ -134,13 +120,14 @@ TEST_F(EndToEndTest, DispatchWaitsForTheServerAndIsRecordedOnce) {
               std::string::npos)
         << window.boxes[0].text;
     EXPECT_TRUE(fs::exists(home.kit() + "C10073IC04004521A.RET"));
-    EXPECT_TRUE(Names(backup1).empty());
+    EXPECT_TRUE(test::Names(backup1).empty());
 
     server->Start();
     program.Timer1_Timer();
     EXPECT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(Names(server->root() / remote), (std::vector<std::string>{"C4521.xml", "I4521.xml"}));
-    EXPECT_EQ(Names(home.kit()), std::vector<std::string>{});
+    EXPECT_EQ(test::Names(server->root() / remote),
+              (std::vector<std::string>{"C4521.xml", "I4521.xml"}));
+    EXPECT_EQ(test::Names(home.kit()), std::vector<std::string>{});
     EXPECT_EQ(home.HistoryRows().size(), 1u);
 }
 
@@ -176,17 +163,16 @@ TEST_F(EndToEndTest, ADispatchTheKitIsStillWritingIsTakenWholeOnceItIsStill) {
                 std::string(dispatch::kXmlDeclaration) + "\r\n" + items);
     for (const auto& folder : {backup1, backup2})
         EXPECT_TRUE(test::ReadFile(folder + "I10073IC04004521A.RET") == items) << folder;
-    EXPECT_TRUE(Names(home.kit()).empty());
+    EXPECT_TRUE(test::Names(home.kit()).empty());
 }
 
 // A dispatch dropped just before a tick is waited for within that pass.
 TEST_F(EndToEndTest, AFreshDispatchIsTakenInTheSamePass) {
     Configure("ESPERA=200\n");
-    home.AddKitFile("C10073IC04004521A.RET");
-    home.AddKitFile("I10073IC04004521A.RET");
+    home.AddKitDispatch("10073IC04004521A");
     program.Timer1_Timer();
     EXPECT_TRUE(window.boxes.empty());
-    EXPECT_TRUE(Names(home.kit()).empty());
+    EXPECT_TRUE(test::Names(home.kit()).empty());
 }
 
 TEST_F(EndToEndTest, OnlyRegularFilesOfTheKitAreTaken) {
@@ -208,7 +194,7 @@ TEST_F(EndToEndTest, OnlyRegularFilesOfTheKitAreTaken) {
         ASSERT_EQ(window.boxes.size(), 1u) << c.what;
         EXPECT_EQ(window.boxes[0].text.substr(0, 12 + items.size()), "El archivo " + items + " ");
         EXPECT_NE(window.boxes[0].text.find(c.what), std::string::npos) << window.boxes[0].text;
-        EXPECT_TRUE(Names(server->root() / remote).empty());
+        EXPECT_TRUE(test::Names(server->root() / remote).empty());
         EXPECT_TRUE(home.HistoryRows().empty());
         EXPECT_TRUE(fs::exists(home.kit() + "C10073IC04004521A.RET"));
         fs::remove(items);
@@ -239,7 +225,7 @@ TEST_F(EndToEndTest, TwoProgramsOnOneFolderSendEachDispatchOnce) {
 
     EXPECT_EQ(one.exitStatus, 0) << one.err;
     EXPECT_EQ(other.exitStatus, 0) << other.err;
-    EXPECT_TRUE(Names(home.kit()).empty());
+    EXPECT_TRUE(test::Names(home.kit()).empty());
     for (int i = 0; i < kDispatches; ++i) {
         const std::string file = remote + "/.CT" + std::to_string(i) + ".xml.part completed=1";
         EXPECT_EQ(server->CountInLog(file), 1) << file;
@@ -255,8 +241,8 @@ TEST_F(EndToEndTest, AnItemsFileLeftAloneIsFinishedWhenItsCopiesAreThere) {
         fs::copy_file(home.kit() + name, folder + name);
     program.Timer1_Timer();
     EXPECT_TRUE(window.boxes.empty());
-    EXPECT_TRUE(Names(home.kit()).empty());
-    EXPECT_EQ(Names(backup1), std::vector<std::string>{name});
+    EXPECT_TRUE(test::Names(home.kit()).empty());
+    EXPECT_EQ(test::Names(backup1), std::vector<std::string>{name});
 }
 
 }  // namespace

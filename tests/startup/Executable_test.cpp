@@ -74,10 +74,7 @@ TEST_F(ExecutableTest, SecondInstanceEndsSilentlyWhileTheFirstStaysResident) {
     test::ChildProcess first({TOLVANE_EXECUTABLE, "--headless"}, Environment());
     // The Run value is written right after the instance is claimed.
     const auto entry = home.Autostart() / "BRENMOOR_TOLVANE.desktop";
-    for (int i = 0; i < 500 && !std::filesystem::exists(entry); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_TRUE(std::filesystem::exists(entry));
+    ASSERT_TRUE(test::WaitForFile(entry));
     std::filesystem::remove(entry);
 
     const auto second = Run({"--headless", "--once"});
@@ -124,19 +121,12 @@ TEST_F(ExecutableTest, AStopEndsTheProgramPromptlyWhateverItWaitsFor) {
     // A pass waiting on a history database that another program holds locked.
     test::DispatchHome dispatches;
     dispatches.Configure("MILISEGUNDOS=1000\nRUTA1=" + bck1 + "\nESPERA=0\n");
-    dispatches.AddKitFile("C10073IC04004521A.RET");
-    dispatches.AddKitFile("I10073IC04004521A.RET");
+    dispatches.AddKitDispatch("10073IC04004521A");
     const auto locked = dispatches.dir().path() / "locked";
-    test::ChildProcess holder({"/usr/bin/python3", "-c",
-                               "import sqlite3, time, sys\n"
-                               "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
-                               "c.execute('begin exclusive')\n"
-                               "open(sys.argv[2], 'w').close()\n"
-                               "time.sleep(30)",
-                               (dispatches.Program() / "historial.db").string(), locked.string()},
-                              {});
-    for (int i = 0; i < 200 && !std::filesystem::exists(locked); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    test::ChildProcess holder(
+        test::SqliteLockCommand((dispatches.Program() / "historial.db").string(), locked.string()),
+        {});
+    ASSERT_TRUE(test::WaitForFile(locked));
     test::ChildProcess pass({TOLVANE_EXECUTABLE, "--headless", "--once"}, dispatches.Environment());
     const auto [took, result] = StopAfter(pass, std::chrono::milliseconds(1500), SIGTERM);
     EXPECT_LT(took, std::chrono::seconds(2));

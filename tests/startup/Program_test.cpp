@@ -4,6 +4,7 @@
 
 #include "common/Failure.h"
 #include "config/Registry.h"
+#include "support/Expect.h"
 #include "support/ScriptedWindow.h"
 #include "support/TolvaneHome.h"
 
@@ -52,14 +53,7 @@ TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {
     EXPECT_EQ(window.files, (std::vector<std::string>{"c0000.ret", "C0001.RET"}));
 
     ASSERT_TRUE(window.iconShown());
-    const ui::NotifyIconData& icon = window.lastIcon;
-    EXPECT_EQ(icon.cbSize, 88u);
-    EXPECT_EQ(icon.hWnd, 0x1234u);
-    EXPECT_EQ(icon.uID, 1u);
-    EXPECT_EQ(icon.uFlags, 7u);
-    EXPECT_EQ(icon.uCallbackMessage, 0x200u);
-    EXPECT_EQ(icon.hIcon, 0x5678u);
-    EXPECT_EQ(icon.ShownTip(),
+    EXPECT_EQ(window.lastIcon.ShownTip(),
               std::string("Tolvane version 1.8.40 Generado 28-06-2010 - " + bck1).substr(0, 63));
 
     // Registered to start at logon, as a desktop autostart entry running this executable.
@@ -95,9 +89,7 @@ TEST_F(StartupTest, TimerPeriod) {
             EXPECT_THROW(p.Main(), Failure) << c.text;
         } else if (c.interval == kIdle) {
             EXPECT_EQ(p.Main(), StartupOutcome::Idle) << c.text;
-            ASSERT_EQ(fresh.boxes.size(), 1u);
-            EXPECT_EQ(fresh.boxes[0].text, kFrecuencia);
-            EXPECT_EQ(fresh.boxes[0].style, 48);
+            EXPECT_EQ(fresh.Boxes(), "48:" + std::string(kFrecuencia) + ";");
             EXPECT_TRUE(fresh.iconShown());
         } else {
             EXPECT_EQ(p.Main(), StartupOutcome::Running) << c.text;
@@ -107,70 +99,56 @@ TEST_F(StartupTest, TimerPeriod) {
     }
 }
 
-TEST_F(StartupTest, EmptyFirstBackupFolderIsReportedAndStartUpGoesOn) {
-    Configure("1000", "", "");
-    EXPECT_EQ(program.Main(), StartupOutcome::Running);
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].text, "Debe configurar los directorio de copia");
-    EXPECT_EQ(window.boxes[0].style, 48);
-}
-
-TEST_F(StartupTest, YesRetriesTheFirstBackupFolderUntilItExists) {
-    const std::string missing = home.dir().prefix() + "bck-tarde/";
-    Configure("1000", missing, "");
-    window.answer = [&](const test::ScriptedWindow::Box&) {
-        if (window.boxes.size() == 3)
-            std::filesystem::create_directories(missing);
-        return ui::kIdYes;
+// The backup folders decide how start-up ends: the boxes shown, the timer, the icon.
+TEST_F(StartupTest, BackupFoldersDecideTheOutcome) {
+    const std::string late = home.dir().prefix() + "bck-tarde/";
+    const std::string none = home.dir().prefix() + "no-existe/";
+    const auto retry = [](const std::string& folder) {
+        return "52:No puede acceder a la ruta \"" + folder +
+               "\" VERIFIQUE SI PUEDE ACCEDER A ESA CARPETA \r\nrevise el archivo "
+               "config.ini\r\n\r\nDesea Reintenar acceder?;";
     };
-    EXPECT_EQ(program.Main(), StartupOutcome::Running);
-    ASSERT_EQ(window.boxes.size(), 3u);
-    EXPECT_EQ(window.boxes[0].style, 52);
-    EXPECT_EQ(window.boxes[0].text,
-              "No puede acceder a la ruta \"" + missing +
-                  "\" VERIFIQUE SI PUEDE ACCEDER A ESA CARPETA \r\nrevise el archivo "
-                  "config.ini\r\n\r\nDesea Reintenar acceder?");
-    EXPECT_TRUE(window.timerEnabled);
-}
-
-TEST_F(StartupTest, NoCancelsTheStartAndRemovesTheIcon) {
-    Configure("1000", home.dir().prefix() + "no-existe/", bck2);
-    EXPECT_EQ(program.Main(), StartupOutcome::Cancelled);
-    ASSERT_EQ(window.boxes.size(), 2u);
-    EXPECT_EQ(window.boxes[1].style, 16);
-    EXPECT_EQ(window.boxes[1].text,
-              "Se cancelo el inicio de Tolvane. Programa que levanta los despachos RET del "
-              "Sistema Maria. Vuelva a iniciarlo en INCIO --> PROGRAMAS --> INICIO --> TOLVANE");
-    EXPECT_EQ(window.iconMessages, (std::vector<std::uint32_t>{ui::kNimAdd, ui::kNimDelete}));
-    EXPECT_FALSE(window.timerEnabled);
-}
-
-TEST_F(StartupTest, SecondBackupFolderIsTestedOnlyWhenNotBlank) {
-    Configure("1000", bck1, "   ");
-    EXPECT_EQ(program.Main(), StartupOutcome::Running);
-    EXPECT_TRUE(window.boxes.empty());
-
-    test::ScriptedWindow fresh;
-    Program p(home.os(), home.factory(), fresh);
-    const std::string missing = home.dir().prefix() + "falta/";
-    Configure("1000", bck1, missing);
-    EXPECT_EQ(p.Main(), StartupOutcome::Idle);
-    ASSERT_EQ(fresh.boxes.size(), 1u);
-    EXPECT_EQ(fresh.boxes[0].text,
-              "No existe la ruta " + missing + "\r\nverifique el archivo config.ini");
-    EXPECT_TRUE(fresh.iconShown());
-    EXPECT_FALSE(fresh.timerEnabled);
+    const struct {
+        std::string ruta1, ruta2;
+        StartupOutcome outcome;
+        std::string boxes;
+        bool running;
+    } cases[] = {
+        {"", "", StartupOutcome::Running, "48:Debe configurar los directorio de copia;", true},
+        {late, "", StartupOutcome::Running, retry(late) + retry(late) + retry(late), true},
+        {none, bck2, StartupOutcome::Cancelled,
+         retry(none) + "16:Se cancelo el inicio de Tolvane. Programa que levanta los despachos "
+                       "RET del Sistema Maria. Vuelva a iniciarlo en INCIO --> PROGRAMAS --> "
+                       "INICIO --> TOLVANE;",
+         false},
+        {bck1, "   ", StartupOutcome::Running, "", true},  // a blank second folder is not tested
+        {bck1, none, StartupOutcome::Idle,
+         "48:No existe la ruta " + none + "\r\nverifique el archivo config.ini;", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ruta1 + "|" + c.ruta2);
+        test::ScriptedWindow fresh;
+        if (c.ruta1 == late)  // Yes to every question; the folder comes at the third
+            fresh.answer = [&](const test::ScriptedWindow::Box&) {
+                if (fresh.boxes.size() == 3)
+                    std::filesystem::create_directories(late);
+                return ui::kIdYes;
+            };
+        Program p(home.os(), home.factory(), fresh);
+        Configure("1000", c.ruta1, c.ruta2);
+        EXPECT_EQ(p.Main(), c.outcome);
+        EXPECT_EQ(fresh.Boxes(), c.boxes);
+        EXPECT_EQ(fresh.timerEnabled, c.running);
+        // Only a cancelled start takes its icon away.
+        const std::vector<std::uint32_t> shown{ui::kNimAdd}, removed{ui::kNimAdd, ui::kNimDelete};
+        EXPECT_EQ(fresh.iconMessages, c.outcome == StartupOutcome::Cancelled ? removed : shown);
+    }
 }
 
 TEST_F(StartupTest, MissingWatchedFolderFailsBeforeTheTimerRuns) {
     std::filesystem::remove_all(kit);
     Configure("1000", bck1, "");
-    try {
-        program.Main();
-        FAIL() << "a missing watched folder must fail";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), 76);
-    }
+    test::ExpectFailure([&] { program.Main(); }, 76);
     EXPECT_FALSE(window.timerEnabled);
 }
 

@@ -56,6 +56,11 @@ void DispatchHome::AddKitFile(const std::string& name, const std::string& as) co
                                std::filesystem::copy_options::overwrite_existing);
 }
 
+void DispatchHome::AddKitDispatch(const std::string& id, const std::string& as) const {
+    for (const char* file : {"C", "I"})
+        AddKitFile(file + id + ".RET", as.empty() ? "" : file + as + ".RET");
+}
+
 void DispatchHome::Configure(const std::string& optionsSection) const {
     SetKitFolder(kit_);
     WriteConfigIni("[Opciones]\n" + optionsSection);

@@ -21,6 +21,8 @@ class DispatchHome : public TolvaneHome {
     // Copies a fixture file of tests/data/kit into the kit folder, under another name if
     // given.
     void AddKitFile(const std::string& name, const std::string& as = "") const;
+    // Both files of a fixture dispatch, "C<id>.RET" and "I<id>.RET", under another id if given.
+    void AddKitDispatch(const std::string& id, const std::string& as = "") const;
     // Points the kit's registry value at the kit folder and writes Config.ini.
     void Configure(const std::string& optionsSection) const;
     // The text of a golden output, with the logon name put in for its placeholder. With

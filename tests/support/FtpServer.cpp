@@ -1,16 +1,13 @@
 #include "support/FtpServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdint>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#include "support/Network.h"
 
 namespace tolvane::test {
 namespace {
@@ -23,20 +20,6 @@ constexpr const char* kPython = "/usr/bin/python3";
 
 fs::path Script() {
     return fs::path(TOLVANE_SOURCE_DIR) / "tests/support/ftp_server.py";
-}
-
-bool Accepts(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected =
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
 }
 
 }  // namespace

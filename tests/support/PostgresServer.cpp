@@ -1,15 +1,13 @@
 #include "support/PostgresServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <stdexcept>
 #include <system_error>
 
+#include "support/Network.h"
 #include "support/Process.h"
 
 namespace tolvane::test {
@@ -17,22 +15,6 @@ namespace {
 
 constexpr const char* kServerUser = "postgres";
 constexpr int kCommandTimeoutMs = 120000;
-
-int FreeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        throw std::runtime_error("cannot open a socket to find a free port");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    ::close(fd);
-    if (!ok)
-        throw std::runtime_error("cannot find a free loopback port");
-    return ntohs(address.sin_port);
-}
 
 std::string Tail(const std::filesystem::path& file) {
     std::error_code ec;
@@ -87,7 +69,7 @@ PostgresServer::PostgresServer(const std::filesystem::path& binaries)
         << "shared_buffers = 16MB\nmax_connections = 40\n";
     WriteFile(data_ / "pg_hba.conf", "local all all trust\nhost all all 127.0.0.1/32 trust\n");
     for (int attempt = 0; !running_; ++attempt) {
-        port_ = FreeLoopbackPort();
+        port_ = FreePort();
         if (!TryStart() && attempt == 4)
             throw std::runtime_error("the PostgreSQL server does not start:\n" +
                                      Tail(dir_.path() / "server.log"));

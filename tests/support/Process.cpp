@@ -100,4 +100,20 @@ ProcessResult RunProcess(const std::vector<std::string>& args,
     return child.Wait(timeoutMs);
 }
 
+std::vector<std::string> SqliteLockCommand(const std::string& database, const std::string& marker) {
+    return {"/usr/bin/python3", "-c",
+            "import sqlite3, time, sys\n"
+            "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+            "c.execute('begin exclusive')\n"
+            "open(sys.argv[2], 'w').close()\n"
+            "time.sleep(30)",
+            database, marker};
+}
+
+bool WaitForFile(const std::string& path, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs && !std::filesystem::exists(path); waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return std::filesystem::exists(path);
+}
+
 }  // namespace tolvane::test

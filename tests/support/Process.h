@@ -36,4 +36,10 @@ ProcessResult RunProcess(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& environment,
                          int timeoutMs = 30000);
 
+// The command line of a program that holds the SQLite `database` in an exclusive transaction,
+// as another program on the office's computer might, creating `marker` once it does.
+std::vector<std::string> SqliteLockCommand(const std::string& database, const std::string& marker);
+// Waits, at most `timeoutMs`, for `path` to exist; whether it does.
+bool WaitForFile(const std::string& path, int timeoutMs = 5000);
+
 }  // namespace tolvane::test

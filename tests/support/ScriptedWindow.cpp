@@ -10,6 +10,13 @@ bool ScriptedWindow::iconShown() const {
     return !iconMessages.empty() && iconMessages.back() == ui::kNimAdd;
 }
 
+std::string ScriptedWindow::Boxes() const {
+    std::string shown;
+    for (const auto& box : boxes)
+        shown += std::to_string(box.style) + ":" + box.text + ";";
+    return shown;
+}
+
 void ScriptedWindow::NotifyIcon(std::uint32_t message, const ui::NotifyIconData& data) {
     iconMessages.push_back(message);
     lastIcon = data;

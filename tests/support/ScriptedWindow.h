@@ -33,6 +33,8 @@ class ScriptedWindow : public ui::Window {
     std::vector<std::string> failureReports;
 
     bool iconShown() const;
+    // Every box shown, as "<style>:<text>;".
+    std::string Boxes() const;
 
     std::uintptr_t WindowHandle() override { return 0x1234; }
     std::uintptr_t IconHandle() override { return 0x5678; }

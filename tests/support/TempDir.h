@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tolvane::test {
 
@@ -40,5 +41,8 @@ class FileSizeLimit {
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
+// How many entries a folder holds; its entries' names, sorted (none when it is missing).
+long CountEntries(const std::filesystem::path& folder);
+std::vector<std::string> Names(const std::filesystem::path& folder);
 
 }  // namespace tolvane::test

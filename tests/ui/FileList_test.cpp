@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Failure.h"
+#include "support/Expect.h"
 #include "support/ScriptedWindow.h"
 #include "support/TempDir.h"
 
@@ -39,13 +40,7 @@ TEST(FileList, ListsMatchingFilesWithoutRegardToCaseSortedByName) {
 TEST(FileList, MissingFolderIsPathNotFound) {
     test::ScriptedWindow window;
     FileList list(window);
-    try {
-        list.setPath("/no/existe/");
-        FAIL();
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), 76);
-        EXPECT_NE(failure.description().find("/no/existe/"), std::string::npos);
-    }
+    test::ExpectFailure([&] { list.setPath("/no/existe/"); }, 76, "", {"/no/existe/"});
 }
 
 TEST(Pattern, WildcardsMatchLikeFilePatterns) {

@@ -10,14 +10,6 @@
 namespace tolvane::ui {
 namespace {
 
-// Every box shown, as "<style>:<text>;".
-std::string Boxes(const test::ScriptedWindow& window) {
-    std::string shown;
-    for (const auto& box : window.boxes)
-        shown += std::to_string(box.style) + ":" + box.text + ";";
-    return shown;
-}
-
 // What Form_MouseMove shows: "menu" when it opens the menu, then its boxes.
 std::string Shown(double x, double twipsPerPixel, bool menuFails = false) {
     test::ScriptedWindow window;
@@ -27,7 +19,7 @@ std::string Shown(double x, double twipsPerPixel, bool menuFails = false) {
         if (menuFails)
             throw Failure(-2147418113, "mnu", "Falla del menú");
     });
-    return menu + Boxes(window);
+    return menu + window.Boxes();
 }
 
 TEST(FormMouseMove, OnlyTheLeftDoubleClickOpensTheMenuAndFailuresAreShown) {
@@ -77,10 +69,10 @@ TEST(FormTerminate, RemovesTheIconOnceAndTrapsItsFailure) {
 
         program.Form_Terminate();
         program.Form_Terminate();
-        EXPECT_EQ(Boxes(window), stuck ? "0:Error 5 (Llamada a procedimiento no válida) Function "
-                                         "Form_Terminate de Formulario frmLista\r\nOrigen: "
-                                         "Shell_NotifyIcon - Linea: 10;"
-                                       : "");
+        EXPECT_EQ(window.Boxes(), stuck ? "0:Error 5 (Llamada a procedimiento no válida) Function "
+                                          "Form_Terminate de Formulario frmLista\r\nOrigen: "
+                                          "Shell_NotifyIcon - Linea: 10;"
+                                        : "");
         const std::vector<std::uint32_t> removed = {kNimAdd, kNimDelete};
         EXPECT_EQ(window.iconMessages, stuck ? decltype(removed){kNimAdd} : removed);
     }

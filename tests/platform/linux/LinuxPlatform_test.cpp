@@ -2,14 +2,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "common/Failure.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "support/Expect.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace tolvane::platform {
@@ -37,13 +36,8 @@ TEST_F(LinuxPlatformTest, PerUserStoreRoundTripsInTheRegistryAndFailsNamingItsFi
               std::string::npos);
 
     LinuxPlatform broken(LinuxPaths{"/dev/null/registry", "", "", "", ""});
-    try {
-        broken.SaveSetting("HISTORIAL", "FTP", "USUARIO", "x");
-        ADD_FAILURE() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.number(), 5) << failure.description();
-        EXPECT_NE(failure.description().find("null/registry/HKEY_CURRENT_USER"), std::string::npos);
-    }
+    test::ExpectFailure([&] { broken.SaveSetting("HISTORIAL", "FTP", "USUARIO", "x"); }, 5, "",
+                        {"null/registry/HKEY_CURRENT_USER"});
 }
 
 // Whether a separate process sees a previous instance; its exit status carries the answer.
@@ -70,30 +64,25 @@ TEST_F(LinuxPlatformTest, PathsFromTheEnvironmentAndTheExecutable) {
 
     const char* const names[] = {"XDG_CONFIG_HOME", "HOME",   "TOLVANE_REGISTRY_DIR",
                                  "XDG_RUNTIME_DIR", "TMPDIR", "ProgramFiles"};
-    // Every variable set or unset (nullptr), in two environments.
+    // Every variable set or unset (nullptr), in two environments, and the paths they give.
     const char* const environments[2][6] = {
         {"/cfg", nullptr, nullptr, "relative/ignored", dir.path().c_str(), nullptr},
         {nullptr, "/home/clerk", "/reg", "/run/user/1000", dir.path().c_str(), "/programs"},
     };
-    std::optional<std::string> saved[6];
-    std::string found[2];
-    for (int i = 0; i < 6; ++i)
-        saved[i] = std::getenv(names[i]) ? std::optional<std::string>(std::getenv(names[i]))
-                                         : std::nullopt;
-    for (int e = 0; e < 2; ++e) {
-        for (int i = 0; i < 6; ++i)
-            environments[e][i] ? setenv(names[i], environments[e][i], 1) : unsetenv(names[i]);
-        const LinuxPaths p = LinuxPaths::FromEnvironment();
-        found[e] =
-            p.registryDir + " " + p.autostartDir + " " + p.runtimeDir + " " + p.programFilesFolder;
-    }
-    for (int i = 0; i < 6; ++i)
-        saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
-
     const std::string runtime = dir.path() / ("tolvane-" + std::to_string(geteuid()));
-    EXPECT_EQ(found[0], "/cfg/tolvane/registry /cfg/autostart " + runtime + " /opt");
+    const std::string expected[2] = {"/cfg/tolvane/registry /cfg/autostart " + runtime + " /opt",
+                                     "/reg /home/clerk/.config/autostart /run/user/1000 /programs"};
+    for (int e = 0; e < 2; ++e) {
+        std::vector<std::pair<std::string, const char*>> variables;
+        for (int i = 0; i < 6; ++i)
+            variables.emplace_back(names[i], environments[e][i]);
+        const test::ScopedEnv environment(variables);
+        const LinuxPaths p = LinuxPaths::FromEnvironment();
+        EXPECT_EQ(
+            p.registryDir + " " + p.autostartDir + " " + p.runtimeDir + " " + p.programFilesFolder,
+            expected[e]);
+    }
     EXPECT_TRUE(fs::is_directory(runtime));
-    EXPECT_EQ(found[1], "/reg /home/clerk/.config/autostart /run/user/1000 /programs");
 }
 
 }  // namespace

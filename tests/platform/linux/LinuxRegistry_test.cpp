@@ -120,7 +120,7 @@ TEST_F(LinuxRegistryTest, WriteKeepsEveryOtherKeyValueAndSpelling) {
               "\"KitOut\"=\"nuevo\"\n\"Bin\"=hex(2):41,00,00,00\n\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Otro]\n\"Nombre\"=\"queda\"\n\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Otro\\Nueva]\n\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(registryDir), fs::directory_iterator()), 1);
+    EXPECT_EQ(test::CountEntries(registryDir), 1);
     EXPECT_EQ(fs::status(machineFile).permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
 
