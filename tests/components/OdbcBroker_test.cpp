@@ -279,7 +279,8 @@ TEST_P(EveryBackendTest, WaitsOnALockedDatabaseAreBoundedAndAStopEndsThem) {
     ASSERT_TRUE(test::WaitForFile(locked)) << "the lock was not taken";
 
     ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
-                                          std::chrono::seconds(1), std::chrono::seconds(10)});
+                                          std::chrono::seconds(1), std::chrono::seconds(10),
+                                          std::chrono::seconds(1)});
     ConnectionPool::Shared().Clear();
     auto start = Clock::now();
     ExpectFailure([&] { Execute("HISTORIAL", "insert into HISTORIAL(DESPACHO) values ('D-9')"); },
@@ -287,7 +288,8 @@ TEST_P(EveryBackendTest, WaitsOnALockedDatabaseAreBoundedAndAStopEndsThem) {
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
 
     ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
-                                          std::chrono::seconds(15), std::chrono::seconds(20)});
+                                          std::chrono::seconds(15), std::chrono::seconds(20),
+                                          std::chrono::seconds(15)});
     ConnectionPool::Shared().Clear();
     start = Clock::now();
     SetStopCheck([&] { return Clock::now() - start > std::chrono::milliseconds(300); });

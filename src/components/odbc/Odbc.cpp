@@ -220,7 +220,7 @@ std::string WithBoundedWaits(const std::string& connectionString, const Timeouts
     };
     const std::string driver = ConnectionStringValue(connectionString, "Driver");
     if (text::StartsWithNoCase(driver, "SQLite3")) {
-        const auto busy = std::chrono::duration_cast<std::chrono::milliseconds>(timeouts.query);
+        const auto busy = std::chrono::duration_cast<std::chrono::milliseconds>(timeouts.busy);
         add("Timeout", std::to_string(busy.count()));
         add("NoCreat", "1");
     } else if (text::StartsWithNoCase(driver, "PostgreSQL")) {

@@ -108,6 +108,9 @@ struct Timeouts {
     // Everything one call takes, seen from the program: catches a server that still answers
     // on the network but never replies (a stopped process), which no driver timeout does.
     std::chrono::seconds answer{40};
+    // SQLite waiting for another program's lock on its file: a few seconds, so that a pass
+    // that meets a busy database moves on soon and tries again at the next tick.
+    std::chrono::seconds busy{5};
 };
 
 // The connection string with the options that bound the driver's own waits added, unless the

@@ -110,8 +110,11 @@ Failure OdbcConnection::Where(const std::string& what, const Error& error) const
 void OdbcConnection::Run(const Work& work) {
     const auto statementFailure = [this](const Error& error) {
         if (TimedOut(error)) {
+            const Timeouts limits = pool_.GetTimeouts();
+            const bool sqlite = text::StartsWithNoCase(
+                ConnectionStringValue(connectionString_, "Driver"), "SQLite3");
             return Where("no completó la sentencia en " +
-                             std::to_string(pool_.GetTimeouts().query.count()) +
+                             std::to_string((sqlite ? limits.busy : limits.query).count()) +
                              " s (otro programa la tiene ocupada o bloqueada)",
                          error);
         }
