@@ -1,6 +1,6 @@
 #include "config/ConfigWindow.h"
 
-#include "common/Context.h"
+#include "config/Context.h"
 #include "config/SettingsLoader.h"
 #include "platform/Platform.h"
 

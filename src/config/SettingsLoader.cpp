@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "common/Context.h"
 #include "common/Failure.h"
 #include "common/Stop.h"
 #include "common/Text.h"
 #include "components/ComponentFactory.h"
+#include "config/Context.h"
 #include "config/Registry.h"
 #include "platform/Platform.h"
 

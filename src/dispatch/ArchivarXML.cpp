@@ -8,11 +8,11 @@
 
 #include <pugixml.hpp>
 
-#include "common/Context.h"
 #include "common/Failure.h"
 #include "common/Stop.h"
 #include "common/Text.h"
 #include "components/ComponentFactory.h"
+#include "config/Context.h"
 #include "dispatch/History.h"
 #include "dispatch/Lookups.h"
 #include "dispatch/Utilities.h"

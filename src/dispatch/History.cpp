@@ -4,7 +4,7 @@
 #include <string_view>
 #include <utility>
 
-#include "common/Context.h"
+#include "config/Context.h"
 #include "dispatch/ArchivarXML.h"
 #include "dispatch/Utilities.h"
 

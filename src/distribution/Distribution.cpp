@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "common/Context.h"
 #include "common/Failure.h"
 #include "common/Stop.h"
 #include "components/ComponentFactory.h"
+#include "config/Context.h"
 
 namespace tolvane::distribution {
 namespace {

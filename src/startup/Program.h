@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/Context.h"
+#include "config/Context.h"
 #include "startup/KitWatch.h"
 #include "ui/FileList.h"
 #include "ui/Window.h"

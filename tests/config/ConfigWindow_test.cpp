@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Context.h"
 #include "common/Failure.h"
+#include "config/Context.h"
 #include "support/TolvaneHome.h"
 
 // What the settings window loads and saves; the Qt front-end's tests drive the same saving

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Context.h"
 #include "common/Failure.h"
+#include "config/Context.h"
 #include "support/Expect.h"
 #include "support/TolvaneHome.h"
 

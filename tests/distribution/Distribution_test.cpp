@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Context.h"
 #include "common/Failure.h"
 #include "common/Text.h"
 #include "components/Disk.h"
+#include "config/Context.h"
 #include "support/Expect.h"
 #include "support/TolvaneHome.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/Context.h"
+#include "config/Context.h"
 #include "support/TolvaneHome.h"
 
 namespace tolvane::test {

@@ -1,4 +1,4 @@
-#include "common/Context.h"
+#include "config/Context.h"
 
 #include "platform/Platform.h"
 
