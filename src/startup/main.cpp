@@ -1,12 +1,9 @@
-// Entry point: picks the front-end, runs start-up and keeps the program resident.
+// Entry point: reads the options, picks the front-end, runs start-up and keeps the program
+// resident.
 
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -16,14 +13,9 @@
 #include "common/Version.h"
 #include "components/ComponentFactory.h"
 #include "platform/Platform.h"
+#include "platform/StopSource.h"
 #include "startup/Program.h"
-#include "ui/headless/HeadlessWindow.h"
-
-#ifdef TOLVANE_WITH_QT
-#include <QApplication>
-
-#include "ui/qt/QtWindow.h"
-#endif
+#include "ui/FrontEnd.h"
 
 namespace {
 
@@ -33,33 +25,6 @@ constexpr int kExitPassFailed = 1;
 constexpr int kExitNotRunning = 2;
 constexpr int kExitUntrapped = 3;
 constexpr int kExitUsage = 64;
-
-int stopPipe[2] = {-1, -1};
-
-extern "C" void RequestStop(int) {
-    const char byte = 1;
-    // Nothing useful can be done if the pipe is full: a stop is already pending then.
-    [[maybe_unused]] const auto written = ::write(stopPipe[1], &byte, 1);
-}
-
-void InstallStopHandlers() {
-    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::perror("tolvane: pipe");
-        return;
-    }
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    // A closed terminal stops the program like a logout: never halfway through a dispatch.
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(signal, &action, nullptr);
-}
-
-// A stop was asked for; the request stays pending for the resident loop to see.
-bool StopPending() {
-    pollfd wake{stopPipe[0], POLLIN, 0};
-    return stopPipe[0] >= 0 && ::poll(&wake, 1, 0) > 0;
-}
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: tolvane [--headless] [--once]\n"
@@ -87,18 +52,6 @@ struct Options {
     bool once = false;
 };
 
-#ifdef TOLVANE_WITH_QT
-// The windowed front-end needs somewhere to show its windows.
-bool DisplayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0')
-            return true;
-    }
-    return false;
-}
-#endif
-
 // The ODBC driver list installed beside the program (its drivers' logs all off) unless the
 // environment names another one; it must be set before the first connection.
 void UseProgramOdbcDrivers(tolvane::platform::Platform& os) {
@@ -109,21 +62,20 @@ void UseProgramOdbcDrivers(tolvane::platform::Platform& os) {
         ::setenv("ODBCSYSINI", folder.c_str(), 1);
 }
 
-// Start-up, then the resident loop (or one tick with --once), with either front-end.
-// `attach` wires the front-end to the program before start-up runs.
-template <class FrontEnd>
-int RunProgram(FrontEnd& window, const Options& options,
-               const std::function<void(tolvane::startup::Program&)>& attach) {
+// Start-up, then the resident loop (or one tick with --once).
+int RunProgram(tolvane::ui::FrontEnd& frontEnd, const tolvane::platform::StopSource& stop,
+               const Options& options) {
+    tolvane::ui::Window& window = frontEnd.window();
     try {
         const auto os = tolvane::platform::CreatePlatform();
         UseProgramOdbcDrivers(*os);
         tolvane::components::ComponentFactory factory;
         tolvane::components::RegisterStandardComponents(factory, *os);
         tolvane::startup::Program program(*os, factory, window);
-        program.setStopRequested(StopPending);
-        tolvane::SetStopCheck(StopPending);
-        if (attach)
-            attach(program);
+        const auto stopRequested = [&stop] { return stop.Requested(); };
+        program.setStopRequested(stopRequested);
+        tolvane::SetStopCheck(stopRequested);
+        frontEnd.Attach(program);
 
         switch (program.Main()) {
             case tolvane::startup::StartupOutcome::PreviousInstance:
@@ -142,7 +94,7 @@ int RunProgram(FrontEnd& window, const Options& options,
                 }
                 break;
         }
-        window.RunLoop(stopPipe[0], [&program] { program.Timer1_Timer(); });
+        frontEnd.RunLoop([&program] { program.Timer1_Timer(); });
         program.Form_Terminate();
         return kExitOk;
     } catch (const tolvane::Interrupted&) {
@@ -180,21 +132,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    InstallStopHandlers();
-
-#ifdef TOLVANE_WITH_QT
-    if (!options.headless && DisplayAvailable()) {
-        QApplication application(argc, argv);
-        tolvane::ui::qt::QtWindow window;
-        return RunProgram(window, options, [&window](tolvane::startup::Program& program) {
-            window.WatchStop(stopPipe[0]);
-            window.setSettingsContext(program.context());
-            window.setTimerHandler([&program] { program.Timer1_Timer(); });
-        });
-    }
-#endif
-    tolvane::ui::HeadlessWindow window(std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1,
-                                       STDIN_FILENO);
-    window.setStopFd(stopPipe[0]);
-    return RunProgram(window, options, nullptr);
+    const auto stop = tolvane::platform::InstallStopSource();
+    const auto frontEnd = tolvane::ui::CreateFrontEnd(options.headless, argc, argv, *stop);
+    return RunProgram(*frontEnd, *stop, options);
 }

@@ -1,0 +1,87 @@
+// The front-ends this build has, and the choice between them.
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#include "platform/StopSource.h"
+#include "startup/Program.h"
+#include "ui/FrontEnd.h"
+#include "ui/headless/HeadlessWindow.h"
+
+#ifdef TOLVANE_WITH_QT
+#include <QApplication>
+
+#include "ui/qt/QtWindow.h"
+#endif
+
+namespace tolvane::ui {
+namespace {
+
+class HeadlessFrontEnd final : public FrontEnd {
+  public:
+    explicit HeadlessFrontEnd(platform::StopSource& stop)
+        : stop_(stop), window_(std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1, STDIN_FILENO) {
+        window_.setStopFd(stop.WaitDescriptor());
+    }
+    Window& window() override { return window_; }
+    void Attach(startup::Program&) override {}
+    void RunLoop(const std::function<void()>& onTick) override {
+        window_.RunLoop(stop_.WaitDescriptor(), onTick);
+    }
+
+  private:
+    platform::StopSource& stop_;
+    HeadlessWindow window_;
+};
+
+#ifdef TOLVANE_WITH_QT
+// The windowed front-end needs somewhere to show its windows.
+bool DisplayAvailable() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0')
+            return true;
+    }
+    return false;
+}
+
+class QtFrontEnd final : public FrontEnd {
+  public:
+    QtFrontEnd(int& argc, char** argv, platform::StopSource& stop)
+        : stop_(stop), application_(argc, argv) {}
+    Window& window() override { return window_; }
+    void Attach(startup::Program& program) override {
+        // From now on, start-up's boxes included, a stop closes whatever is open.
+        window_.WatchStop(stop_.WaitDescriptor());
+        window_.setSettingsContext(program.context());
+        window_.setTimerHandler([&program] { program.Timer1_Timer(); });
+    }
+    void RunLoop(const std::function<void()>& onTick) override {
+        window_.RunLoop(stop_.WaitDescriptor(), onTick);
+    }
+
+  private:
+    platform::StopSource& stop_;
+    QApplication application_;  // before any widget
+    qt::QtWindow window_;
+};
+#endif
+
+}  // namespace
+
+std::unique_ptr<FrontEnd> CreateFrontEnd(bool headless, int& argc, char** argv,
+                                         platform::StopSource& stop) {
+#ifdef TOLVANE_WITH_QT
+    if (!headless && DisplayAvailable())
+        return std::make_unique<QtFrontEnd>(argc, argv, stop);
+#else
+    static_cast<void>(headless);
+    static_cast<void>(argc);
+    static_cast<void>(argv);
+#endif
+    return std::make_unique<HeadlessFrontEnd>(stop);
+}
+
+}  // namespace tolvane::ui
