@@ -5,6 +5,7 @@
 #include "components/QuillonBroker.h"
 #include "components/TextFile.h"
 #include "components/uploader/CurlUploader.h"
+#include "platform/Platform.h"
 
 namespace tolvane::components {
 
@@ -14,7 +15,9 @@ void RegisterStandardComponents(ComponentFactory& factory, platform::Platform& o
     factory.Register(kDisk, [&os] { return std::make_unique<LocalDisk>(os); });
     factory.Register(kTextFile, [] { return std::make_unique<LocalTextFile>(); });
     factory.Register(kBroker, [&os] { return std::make_unique<QuillonBroker>(os); });
-    factory.Register(kUploader, [] { return std::make_unique<CurlUploader>(); });
+    factory.Register(kUploader, [&os] {
+        return std::make_unique<CurlUploader>(UploadTimeouts{}, os.KnownHostsFile());
+    });
 }
 
 }  // namespace tolvane::components

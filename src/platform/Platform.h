@@ -112,6 +112,8 @@ class Platform {
     virtual std::string ProgramFilesFolder() = 0;
 
     virtual char PathSeparator() const = 0;
+    // The user's list of trusted SSH host keys (OpenSSH's known_hosts in the user's home).
+    virtual std::string KnownHostsFile() = 0;
 
     // The file as it is now; a missing file or one that cannot be examined is Missing.
     virtual FileState Examine(const std::string& path) = 0;

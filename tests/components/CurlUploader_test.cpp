@@ -11,7 +11,6 @@
 #include "support/Expect.h"
 #include "support/FtpServer.h"
 #include "support/Network.h"
-#include "support/ScopedEnv.h"
 #include "support/SecureServers.h"
 
 namespace tolvane::components {
@@ -194,7 +193,7 @@ class SecureUploadTest : public ::testing::Test {
             GTEST_SKIP() << why;
     }
     bool Upload(const SecureServer& server, const std::string& certificates = "") const {
-        CurlUploader uploader(UploadTimeouts{5s, 5s, 5s, 20s});
+        CurlUploader uploader(UploadTimeouts{5s, 5s, 5s, 20s}, knownHosts.string());
         uploader.setSERVIDOR(server.Url());
         uploader.setUSUARIO(SecureServer::kUser);
         uploader.setPassword(SecureServer::kPassword);
@@ -205,6 +204,7 @@ class SecureUploadTest : public ::testing::Test {
 
     test::TempDir local;
     const Pair pair{local, "S"};
+    const fs::path knownHosts = local.path() / "known_hosts";
 };
 
 TEST_F(SecureUploadTest, TlsServersAreTrustedThroughTheOfficesAuthority) {
@@ -222,14 +222,11 @@ TEST_F(SecureUploadTest, TlsServersAreTrustedThroughTheOfficesAuthority) {
 
 TEST_F(SecureUploadTest, AnUnknownSshServerIsRefusedWithTheLineThatWouldTrustIt) {
     const SecureServer server(SecureServer::Kind::Sftp);
-    const fs::path home = local.path() / "home";
-    fs::create_directories(home / ".ssh");
-    const test::ScopedEnv homeVariable("HOME", home.c_str());
     ExpectUploadFailure([&] { Upload(server); },
-                        {server.Fingerprint(), server.KnownHostsLine(), "known_hosts"},
+                        {server.Fingerprint(), server.KnownHostsLine(), knownHosts.string()},
                         SecureServer::kPassword);
     // The line given, once in known_hosts, trusts the server.
-    test::WriteFile(home / ".ssh/known_hosts", server.KnownHostsLine() + "\n");
+    test::WriteFile(knownHosts, server.KnownHostsLine() + "\n");
     EXPECT_TRUE(Upload(server));
     pair.ExpectIn(server.root() / "despachos");
 }

@@ -126,6 +126,7 @@ struct Login {
     bool automatic;
     UploadTimeouts timeouts;
     std::string certificates;  // PEM file of authorities trusted besides the system's
+    std::string knownHosts;    // trusted SSH host keys
 };
 
 // A quoted text ending with exactly one full stop.
@@ -204,22 +205,17 @@ int OnHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch ma
     return CURLKHSTAT_REJECT;
 }
 
-std::string KnownHostsFile() {
-    const char* home = std::getenv("HOME");
-    return home != nullptr ? std::string(home) + "/.ssh/known_hosts" : "/dev/null";
-}
-
 std::string Explain(const Outcome& outcome, const Login& login, const ServerAddress& address) {
     if (!outcome.hostKey.empty()) {
         const std::string fingerprint = uploader::Sha256Fingerprint(outcome.hostKey);
         if (outcome.hostKeyChanged) {
             return "la clave del servidor SSH (huella " + fingerprint + ") no es la que guarda " +
-                   KnownHostsFile() +
+                   login.knownHosts +
                    ": puede ser otro equipo; confírmelo con quien administra el servidor antes "
                    "de cambiar ese archivo";
         }
         return "el servidor SSH no es conocido: su clave (huella " + fingerprint + ") no está en " +
-               KnownHostsFile() +
+               login.knownHosts +
                ". Si es el servidor de la oficina, agregue a ese archivo la línea: " +
                uploader::KnownHostsLine(address.host, address.port, outcome.hostKey);
     }
@@ -427,11 +423,8 @@ class NetworkUpload {
                 curl_easy_setopt(handle, CURLOPT_CAPATH, kSystemCertificates);
             }
         }
-        std::string knownHosts;
         if (IsSftp()) {
-            // Without a home folder no key is known, so none is trusted.
-            knownHosts = KnownHostsFile();
-            curl_easy_setopt(handle, CURLOPT_SSH_KNOWNHOSTS, knownHosts.c_str());
+            curl_easy_setopt(handle, CURLOPT_SSH_KNOWNHOSTS, login_.knownHosts.c_str());
             curl_easy_setopt(handle, CURLOPT_SSH_KEYFUNCTION, &OnHostKey);
             curl_easy_setopt(handle, CURLOPT_SSH_KEYDATA, &outcome);
         }
@@ -505,8 +498,9 @@ bool CurlUploader::SubirArchivo(const std::string& joinedPaths) {
         throw UploaderFailure("No existe el archivo de certificados \"" + certificates_ +
                               "\" (CERTIFICADOS del archivo Config.ini)");
     }
-    const NetworkUpload upload(address, std::move(folder),
-                               Login{user_, password_, automatic_, timeouts_, certificates_});
+    const NetworkUpload upload(
+        address, std::move(folder),
+        Login{user_, password_, automatic_, timeouts_, certificates_, knownHosts_});
     if (files->size() == 1) {
         upload.Send(files->front());
         return true;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "components/Contracts.h"
 
@@ -42,14 +43,16 @@ struct UploadTimeouts {
 // folders must exist. Transfers are always binary: ASCII mode would rewrite the line ends of
 // the files. An empty USUARIO logs in anonymously. TLS certificates must be signed by an
 // authority the system trusts or one of the file set with setCertificados; SFTP host keys
-// must be listed in ~/.ssh/known_hosts (an unknown one is refused, the message giving its
+// must be listed in the known_hosts file given (an unknown one is refused, the message giving its
 // fingerprint and the line that would trust it).
 //
 // Connections, name lookups and TLS sessions are shared by every uploader of the process,
 // so a series of uploads to one server logs in once.
 class CurlUploader final : public Uploader {
   public:
-    explicit CurlUploader(UploadTimeouts timeouts = {}) : timeouts_(timeouts) {}
+    // `knownHosts`: the file of trusted SSH host keys; with none, no SFTP server is trusted.
+    explicit CurlUploader(UploadTimeouts timeouts = {}, std::string knownHosts = "/dev/null")
+        : timeouts_(timeouts), knownHosts_(std::move(knownHosts)) {}
 
     void setSERVIDOR(const std::string& server) override { server_ = server; }
     void setUSUARIO(const std::string& user) override { user_ = user; }
@@ -61,6 +64,7 @@ class CurlUploader final : public Uploader {
 
   private:
     UploadTimeouts timeouts_;
+    std::string knownHosts_;
     std::string server_, user_, password_, folder_, certificates_;
     bool automatic_ = true;
 };

@@ -110,6 +110,7 @@ LinuxPaths LinuxPaths::FromEnvironment() {
     paths.programFilesFolder = Environment("ProgramFiles");
     if (paths.programFilesFolder.empty())
         paths.programFilesFolder = "/opt";
+    paths.homeFolder = home;
     return paths;
 }
 
@@ -267,6 +268,11 @@ void LinuxPlatform::ReturnFreeMemory() {
 #ifdef __GLIBC__
     ::malloc_trim(0);
 #endif
+}
+
+std::string LinuxPlatform::KnownHostsFile() {
+    // Without a home no key is known, so no SSH server is trusted.
+    return paths_.homeFolder.empty() ? "/dev/null" : paths_.homeFolder + "/.ssh/known_hosts";
 }
 
 std::unique_ptr<FolderClaim> LinuxPlatform::ClaimFolder(const std::string& folder) {

@@ -17,10 +17,12 @@ struct LinuxPaths {
     std::string runtimeDir;     // the single-instance lock
     std::string programFolder;  // empty: the executable's own folder
     std::string programFilesFolder;  // the system's folder for installed programs
+    std::string homeFolder{};        // the user's home
 
     // $TOLVANE_REGISTRY_DIR (default $XDG_CONFIG_HOME/tolvane/registry),
     // $XDG_CONFIG_HOME/autostart, $XDG_RUNTIME_DIR (else a per-user folder under the
-    // temporary folder), $TOLVANE_HOME, $ProgramFiles (default /opt).
+    // temporary folder), $TOLVANE_HOME, $ProgramFiles (default /opt), $HOME (else the home
+    // of the user's account).
     static LinuxPaths FromEnvironment();
 };
 
@@ -45,6 +47,7 @@ class LinuxPlatform final : public Platform {
     std::string ExecutableName() override;
     std::string ProgramFilesFolder() override;
     char PathSeparator() const override { return '/'; }
+    std::string KnownHostsFile() override;
     FileState Examine(const std::string& path) override;
     std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override;
     void ReturnFreeMemory() override;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,17 +71,21 @@ TEST_F(LinuxPlatformTest, PathsFromTheEnvironmentAndTheExecutable) {
         {nullptr, "/home/clerk", "/reg", "/run/user/1000", dir.path().c_str(), "/programs"},
     };
     const std::string runtime = dir.path() / ("tolvane-" + std::to_string(geteuid()));
-    const std::string expected[2] = {"/cfg/tolvane/registry /cfg/autostart " + runtime + " /opt",
-                                     "/reg /home/clerk/.config/autostart /run/user/1000 /programs"};
+    // Without HOME, the home of the user's account.
+    const std::string home = std::string(getpwuid(geteuid())->pw_dir);
+    const std::string expected[2] = {
+        "/cfg/tolvane/registry /cfg/autostart " + runtime + " /opt " + home + "/.ssh/known_hosts",
+        "/reg /home/clerk/.config/autostart /run/user/1000 /programs "
+        "/home/clerk/.ssh/known_hosts"};
     for (int e = 0; e < 2; ++e) {
         std::vector<std::pair<std::string, const char*>> variables;
         for (int i = 0; i < 6; ++i)
             variables.emplace_back(names[i], environments[e][i]);
         const test::ScopedEnv environment(variables);
         const LinuxPaths p = LinuxPaths::FromEnvironment();
-        EXPECT_EQ(
-            p.registryDir + " " + p.autostartDir + " " + p.runtimeDir + " " + p.programFilesFolder,
-            expected[e]);
+        EXPECT_EQ(p.registryDir + " " + p.autostartDir + " " + p.runtimeDir + " " +
+                      p.programFilesFolder + " " + LinuxPlatform(p).KnownHostsFile(),
+                  expected[e]);
     }
     EXPECT_TRUE(fs::is_directory(runtime));
 }
