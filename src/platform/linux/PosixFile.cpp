@@ -191,6 +191,10 @@ std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) {
             ::close(fd);
             return nullptr;
         }
+        // A file system without locks (a share mounted without them) guards nothing, but
+        // must not hold every dispatch back either: the pass goes on unguarded.
+        if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS)
+            return std::make_unique<LockFileClaim>(path, fd);
         if (error != 0) {
             ::close(fd);
             throw Failure(failure_number::kPathFileAccess, "Tolvane",
