@@ -12,8 +12,8 @@
 
 #include "common/Failure.h"
 #include "common/SystemError.h"
+#include "platform/DurableFile.h"
 #include "platform/Platform.h"
-#include "platform/linux/PosixFile.h"
 
 namespace tolvane::components {
 namespace {
@@ -76,7 +76,10 @@ int OpenFile(const std::string& path, int flags, mode_t mode = 0) {
     return fd;
 }
 
-int CopyContent(int from, int to) {
+// 0, or the error that stopped the copy.
+int CopyContent(int from, platform::DurableFile& to) {
+    if (to.error() != 0)
+        return to.error();
     std::array<char, 64 * 1024> buffer;
     for (;;) {
         const ssize_t got = ::read(from, buffer.data(), buffer.size());
@@ -87,10 +90,9 @@ int CopyContent(int from, int to) {
                 continue;
             return errno;
         }
-        if (const int error = platform::posix::WriteAll(
-                to, std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
+        if (const int error =
+                to.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got))))
             return error;
-        }
     }
 }
 
@@ -109,25 +111,6 @@ std::string TemporaryName(const std::string& name) {
         text += kDigits[(hash >> shift) & 0xF];
     return text;
 }
-
-// Removes the temporary file unless the copy got as far as renaming it.
-class TemporaryFile {
-  public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!committed_)
-            ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::string& path() const { return path_; }
-    void Committed() { committed_ = true; }
-
-  private:
-    std::string path_;
-    bool committed_ = false;
-};
 
 }  // namespace
 
@@ -164,46 +147,21 @@ void LocalDisk::CopiarArchivo(const std::string& source, const std::string& dest
         throw CopyFailure(source, destination, "no es un archivo");
 
     const auto slash = destination.find_last_of('/');
-    const std::string folderPrefix =
-        slash == std::string::npos ? std::string() : destination.substr(0, slash + 1);
-    const std::string folder = slash == std::string::npos ? std::string(".")
-                               : slash == 0               ? std::string("/")
-                                                          : destination.substr(0, slash);
     const std::string name =
         slash == std::string::npos ? destination : destination.substr(slash + 1);
-
     if (!overwrite && ::access(destination.c_str(), F_OK) == 0) {
         throw Failure(kFileAlreadyExists, kSource, "El archivo ya existe: " + destination);
     }
 
-    const std::string temporaryPath = folderPrefix + TemporaryName(name);
-    Descriptor out(
-        OpenFile(temporaryPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, info.st_mode & 0777));
-    if (!out.valid()) {
-        const int error = errno;
-        if (IsMissing(error)) {
-            throw Failure(failure_number::kPathNotFound, kSource,
-                          "No se encontró la ruta de acceso " + folder);
-        }
-        throw CopyFailure(source, destination, SystemErrorText(error));
+    platform::DurableFile out(destination, TemporaryName(name), info.st_mode & 0777);
+    if (IsMissing(out.error())) {
+        throw Failure(failure_number::kPathNotFound, kSource,
+                      "No se encontró la ruta de acceso " + platform::FolderOf(destination));
     }
-    TemporaryFile temporary(temporaryPath);
-
-    if (const int error = CopyContent(in.get(), out.get())) {
+    if (const int error = CopyContent(in.get(), out))
         throw CopyFailure(source, destination, SystemErrorText(error));
-    }
-    if (::fsync(out.get()) != 0)
-        throw CopyFailure(source, destination, SystemErrorText(errno));
-    if (const int error = out.Close())
+    if (const int error = out.Commit())
         throw CopyFailure(source, destination, SystemErrorText(error));
-
-    if (::rename(temporary.path().c_str(), destination.c_str()) != 0) {
-        throw CopyFailure(source, destination, SystemErrorText(errno));
-    }
-    temporary.Committed();
-    if (const int error = platform::posix::SyncFolder(folder)) {
-        throw CopyFailure(source, destination, SystemErrorText(error));
-    }
 }
 
 void LocalDisk::EliminarArchivo(const std::string& path, bool force) {

@@ -1,9 +1,5 @@
 #include "components/uploader/LocalFolder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <filesystem>
@@ -11,7 +7,7 @@
 
 #include "common/SystemError.h"
 #include "components/uploader/UploaderFailure.h"
-#include "platform/linux/PosixFile.h"
+#include "platform/DurableFile.h"
 
 namespace tolvane::components::uploader {
 namespace {
@@ -22,7 +18,9 @@ Failure CannotWrite(const SourceFile& file, const std::string& folder, const std
 }
 
 // 0, or the error that stopped the copy.
-int Copy(const SourceFile& file, int to, bool& readFailed) {
+int Copy(const SourceFile& file, platform::DurableFile& to, bool& readFailed) {
+    if (to.error() != 0)
+        return to.error();
     std::array<char, 64 * 1024> buffer;
     std::uint64_t offset = 0;
     for (;;) {
@@ -34,29 +32,20 @@ int Copy(const SourceFile& file, int to, bool& readFailed) {
             return errno;
         }
         offset += static_cast<std::uint64_t>(got);
-        if (const int error = platform::posix::WriteAll(
-                to, std::string_view(buffer.data(), static_cast<std::size_t>(got))))
+        if (const int error =
+                to.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got))))
             return error;
     }
 }
 
 void WriteOne(const std::string& folder, const SourceFile& file) {
-    const std::string temporary = folder + "/" + TemporaryName(file.name());
-    const std::string destination = folder + "/" + file.name();
-    const int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (out < 0)
-        throw CannotWrite(file, folder, SystemErrorText(errno));
-
+    // The temporary name a copy cut short by a death left is replaced, not kept.
+    platform::DurableFile out(folder + "/" + file.name(), TemporaryName(file.name()), 0666);
     bool readFailed = false;
     int error = Copy(file, out, readFailed);
-    if (error == 0 && ::fsync(out) != 0)
-        error = errno;
-    if (::close(out) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), destination.c_str()) != 0)
-        error = errno;
+    if (error == 0)
+        error = out.Commit(false);  // the folder is flushed once, after every file
     if (error != 0) {
-        ::unlink(temporary.c_str());
         if (readFailed) {
             throw CannotWrite(
                 file, folder,
@@ -84,7 +73,7 @@ void UploadToLocalFolder(const std::string& folder, bool createFolders,
         WriteOne(folder, file);
 
     // The new names reach the disk with the folder.
-    if (const int synced = platform::posix::SyncFolder(folder)) {
+    if (const int synced = platform::SyncFolder(folder)) {
         throw UploaderFailure("No se pudo asegurar en el disco la carpeta local " + folder + ": " +
                               SystemErrorText(synced));
     }

@@ -14,6 +14,7 @@
 
 #include "common/Failure.h"
 #include "common/SystemError.h"
+#include "platform/DurableFile.h"
 
 namespace tolvane::platform::posix {
 int WriteAll(int fd, std::string_view bytes) {
@@ -30,12 +31,7 @@ int WriteAll(int fd, std::string_view bytes) {
 }
 
 int SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-    ::close(fd);
-    return error;
+    return platform::SyncFolder(folder);
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
@@ -70,40 +66,21 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, F
     }
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
-
     const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : target.substr(0, slash);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
 
+    // A name of its own for every writer: readers in other processes see either the old or
+    // the new content.
     static std::atomic<unsigned> counter{0};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder + "/." + name + ".tmp" + std::to_string(::getpid()) + "-" +
-                    std::to_string(counter++);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    exists || policy == FileMode::Exactly ? S_IRUSR | S_IWUSR : mode);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-
+    DurableFile file(
+        target, "." + name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++),
+        exists || policy == FileMode::Exactly ? S_IRUSR | S_IWUSR : mode);
     const bool setMode = policy == FileMode::Exactly || exists;
     const mode_t finalMode = policy == FileMode::Exactly ? mode : existing.st_mode & 07777;
-    bool ok =
-        WriteAll(fd, bytes) == 0 && (!setMode || ::fchmod(fd, finalMode) == 0) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        errno = error;
+    if (file.Write(bytes) != 0 || (setMode && file.SetMode(finalMode) != 0) || file.Commit() != 0) {
+        errno = file.error();
         return false;
     }
-    SyncFolder(folder);
     return true;
 }
 
