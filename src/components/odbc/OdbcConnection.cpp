@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <mutex>
@@ -43,6 +44,51 @@ class FirstRow final : public RecordSet {
 
   private:
     std::optional<Row> row_;
+};
+
+// The threads that run the calls on the databases. A thread stays for the next call once its
+// call is done (a thread per call costs more than the calls themselves); a call that the
+// program gave up on keeps its thread until the server answers, and later calls get others.
+class Workers {
+  public:
+    // Never destroyed: a thread may still wait on a server that never answers when the
+    // program ends.
+    static Workers& Shared() {
+        static Workers* const workers = new Workers;
+        return *workers;
+    }
+
+    void Post(std::function<void()> task) {
+        std::unique_lock lock(mutex_);
+        tasks_.push_back(std::move(task));
+        if (idle_ >= tasks_.size()) {
+            ready_.notify_one();
+            return;
+        }
+        lock.unlock();
+        std::thread([this] { Run(); }).detach();
+    }
+
+  private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            ++idle_;
+            ready_.wait(lock, [this] { return !tasks_.empty(); });
+            --idle_;
+            std::function<void()> task = std::move(tasks_.front());
+            tasks_.pop_front();
+            lock.unlock();
+            task();
+            task = nullptr;  // what the task holds goes before the thread waits again
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::function<void()>> tasks_;
+    std::size_t idle_ = 0;
 };
 
 // A statement that ran out of time: the server's statement timeout, or SQLite's busy timeout
@@ -157,7 +203,7 @@ void OdbcConnection::Bounded(const Work& work) {
     };
     auto call = std::make_shared<Call>();
     call->lease = std::move(lease_);
-    std::thread([call, work] {
+    Workers::Shared().Post([call, work] {
         std::exception_ptr error;
         try {
             work(*call->lease);
@@ -170,7 +216,7 @@ void OdbcConnection::Bounded(const Work& work) {
         if (call->givenUp)
             call->lease.Discard();
         call->finished.notify_all();
-    }).detach();
+    });
 
     const auto limit = pool_.GetTimeouts().answer;
     const auto deadline = std::chrono::steady_clock::now() + limit;
