@@ -9,6 +9,7 @@
 #include "common/Failure.h"
 #include "common/SystemError.h"
 #include "common/Text.h"
+#include "platform/FileServices.h"
 
 namespace tolvane::components {
 namespace {
@@ -16,38 +17,23 @@ namespace {
 constexpr const char* kSource = "Quillon.Broker";
 constexpr std::string_view kConnectionStringKey = "connectionstring";
 
-std::string ReadWholeFile(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR) {
-            throw Failure(failure_number::kFileNotFound, kSource,
-                          "No se encontró el archivo de configuración " + path);
-        }
-        throw Failure(
-            failure_number::kPathFileAccess, kSource,
-            "No se pudo leer el archivo de configuración " + path + ": " + SystemErrorText(error));
+std::string ReadConfigFile(const std::string& path) {
+    if (auto content = platform::ReadWholeFile(path))
+        return std::move(*content);
+    const int error = errno;
+    if (error == ENOENT || error == ENOTDIR) {
+        throw Failure(failure_number::kFileNotFound, kSource,
+                      "No se encontró el archivo de configuración " + path);
     }
-    std::string content;
-    std::array<char, 16 * 1024> buffer;
-    std::size_t got;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
-        content.append(buffer.data(), got);
-    }
-    if (std::ferror(file.get())) {
-        const int error = errno;
-        throw Failure(
-            failure_number::kPathFileAccess, kSource,
-            "No se pudo leer el archivo de configuración " + path + ": " + SystemErrorText(error));
-    }
-    return content;
+    throw Failure(
+        failure_number::kPathFileAccess, kSource,
+        "No se pudo leer el archivo de configuración " + path + ": " + SystemErrorText(error));
 }
 
 }  // namespace
 
 BrokerConfig BrokerConfig::Load(const std::string& path) {
-    return Parse(path, ReadWholeFile(path));
+    return Parse(path, ReadConfigFile(path));
 }
 
 BrokerConfig BrokerConfig::Parse(const std::string& path, const std::string& content) {

@@ -12,7 +12,7 @@
 
 #include "common/Failure.h"
 #include "common/SystemError.h"
-#include "platform/DurableFile.h"
+#include "platform/FileServices.h"
 #include "platform/Platform.h"
 
 namespace tolvane::components {

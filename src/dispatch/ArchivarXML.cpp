@@ -1,8 +1,8 @@
 #include "dispatch/ArchivarXML.h"
 
-#include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -17,6 +17,7 @@
 #include "dispatch/Lookups.h"
 #include "dispatch/Utilities.h"
 #include "dispatch/XmlText.h"
+#include "platform/FileServices.h"
 #include "platform/Platform.h"
 
 namespace tolvane::dispatch {
@@ -35,22 +36,11 @@ struct CoverSheet {
 
 // Parses the cover sheet as its bytes declare; false when it cannot be read or is not XML.
 bool LoadCoverSheet(CoverSheet& cover, const std::string& path) {
-    std::string bytes;
-    {
-        std::ifstream in(path, std::ios::binary | std::ios::ate);
-        if (!in)
-            return false;
-        const std::streamoff size = in.tellg();
-        if (size < 0)
-            return false;
-        bytes.resize(static_cast<std::size_t>(size));
-        in.seekg(0);
-        in.read(bytes.data(), size);
-        if (in.gcount() != size)
-            return false;
-    }
-    cover.text = DecodeXmlBytes(bytes);
-    std::string().swap(bytes);
+    std::optional<std::string> bytes = platform::ReadWholeFile(path);
+    if (!bytes)
+        return false;
+    cover.text = DecodeXmlBytes(*bytes);
+    bytes.reset();
     // Whitespace-only text between elements is not kept, nor the file's own declaration.
     const pugi::xml_parse_result parsed = cover.document.load_buffer_inplace(
         cover.text.data(), cover.text.size(), pugi::parse_default, pugi::encoding_utf8);

@@ -7,7 +7,7 @@
 
 #include "common/SystemError.h"
 #include "components/uploader/UploaderFailure.h"
-#include "platform/DurableFile.h"
+#include "platform/FileServices.h"
 
 namespace tolvane::components::uploader {
 namespace {

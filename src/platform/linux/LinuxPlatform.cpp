@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/Failure.h"
+#include "platform/FileServices.h"
 #include "platform/ProfileFile.h"
 #include "platform/UserSettings.h"
 #include "platform/linux/LinuxRegistry.h"
@@ -186,13 +187,13 @@ std::string LinuxPlatform::GetPrivateProfileString(const std::string& section,
                                                    const std::string& key,
                                                    const std::string& defaultValue,
                                                    const std::string& file) {
-    const auto bytes = posix::ReadWholeFile(file);
+    const auto bytes = ReadWholeFile(file);
     return ProfileValue(bytes ? *bytes : std::string(), section, key, defaultValue);
 }
 
 bool LinuxPlatform::WritePrivateProfileString(const std::string& section, const std::string& key,
                                               const std::string& value, const std::string& file) {
-    const auto bytes = posix::ReadWholeFile(file);
+    const auto bytes = ReadWholeFile(file);
     // A file that exists but cannot be read must not be replaced by one holding only this key.
     if (!bytes && errno != ENOENT)
         return false;

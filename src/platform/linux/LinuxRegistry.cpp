@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/Text.h"
+#include "platform/FileServices.h"
 #include "platform/linux/PosixFile.h"
 
 namespace tolvane::platform {
@@ -187,7 +188,7 @@ bool WriteRootFile(const std::string& file, const std::string& content) {
     constexpr mode_t kPrivate = 0600;
     struct stat info {};
     if (::stat(file.c_str(), &info) == 0 && (info.st_mode & 07777) == kPrivate) {
-        const auto current = posix::ReadWholeFile(file);
+        const auto current = ReadWholeFile(file);
         if (current && *current == content)
             return true;
     }
@@ -210,7 +211,7 @@ RegistryKey LinuxRegistry::Register(OpenedKey opened) {
 }
 
 std::optional<RegDocument> LinuxRegistry::Load(RegistryRoot root) const {
-    const auto bytes = posix::ReadWholeFile(RootFile(root));
+    const auto bytes = ReadWholeFile(RootFile(root));
     if (bytes)
         return ParseRegFile(*bytes);
     if (errno == ENOENT || errno == ENOTDIR)
@@ -340,7 +341,7 @@ long LinuxRegistry::QueryAutostart(const std::string& name, std::uint32_t& type,
     const std::string file = FindDesktopFile(autostartDir_, name);
     if (file.empty())
         return kErrorFileNotFound;
-    const auto content = posix::ReadWholeFile(file);
+    const auto content = ReadWholeFile(file);
     if (!content)
         return kErrorAccessDenied;
     type = kRegSz;

@@ -14,7 +14,7 @@
 
 #include "common/Failure.h"
 #include "common/SystemError.h"
-#include "platform/DurableFile.h"
+#include "platform/FileServices.h"
 
 namespace tolvane::platform::posix {
 int WriteAll(int fd, std::string_view bytes) {
@@ -32,30 +32,6 @@ int WriteAll(int fd, std::string_view bytes) {
 
 int SyncFolder(const std::string& folder) {
     return platform::SyncFolder(folder);
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            ::close(fd);
-            errno = error;
-            return std::nullopt;
-        }
-        if (count == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
-    ::close(fd);
-    return bytes;
 }
 
 bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, FileMode policy) {

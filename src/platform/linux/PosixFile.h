@@ -18,9 +18,6 @@ int WriteAll(int fd, std::string_view bytes);
 // a file system that cannot sync folders (EINVAL) is no error, nothing more can be done there.
 int SyncFolder(const std::string& folder);
 
-// The whole file; nothing (errno telling why) when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
-
 // What the permissions of a replaced file become.
 enum class FileMode {
     KeepExisting,  // an existing file keeps its own; a new one gets the mode given, less the umask

@@ -1,10 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+// The file services the program's parts share, so that each kind of work on files is written
+// once per operating system. Files are always read and written as bytes.
+
 namespace tolvane::platform {
+
+// The whole of a regular file; nothing, errno telling why, when it cannot be read (a folder or
+// a pipe included, which are refused without waiting on them).
+std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // A file written so that nobody ever sees half of it and, once committed, it survives a crash:
 // the bytes go to a temporary name in the destination's folder, reach the disk, and only then

@@ -1,4 +1,4 @@
-#include "platform/DurableFile.h"
+#include "platform/FileServices.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +8,41 @@
 #include <utility>
 
 namespace tolvane::platform {
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return std::nullopt;
+    std::string bytes;
+    struct stat info {};
+    int error = ::fstat(fd, &info) != 0  ? errno
+                : S_ISDIR(info.st_mode)  ? EISDIR
+                : !S_ISREG(info.st_mode) ? EINVAL
+                                         : 0;
+    if (error == 0)
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[64 * 1024];
+    while (error == 0) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            error = errno;
+        else if (count == 0)
+            break;
+        else
+            bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    ::close(fd);
+    if (error != 0) {
+        errno = error;
+        return std::nullopt;
+    }
+    return bytes;
+}
 
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
