@@ -1,10 +1,8 @@
 #include "components/BrokerConfig.h"
 
-#include <array>
 #include <cerrno>
-#include <cstdio>
-#include <memory>
 #include <string_view>
+#include <utility>
 
 #include "common/Failure.h"
 #include "common/SystemError.h"
