@@ -190,7 +190,7 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
         // fails when it is opened.
         if (disk->ExisteArchivo(context.settings.RutaKitOut + p_Archivo)) {
             step = 280;
-            textFile->setUbicacion_Archivo(p_Path + "I" + p_Archivo.substr(1));
+            textFile->setUbicacion_Archivo(p_Path + ItemsName(p_Archivo));
             step = 290;
             textFile->Abrir_Archivo(1);
             step = 300;

@@ -1,5 +1,7 @@
 #include "dispatch/Utilities.h"
 
+#include <algorithm>
+
 #include <cstdio>
 
 #include "common/Failure.h"
@@ -54,6 +56,14 @@ std::string NormalizarNombreArchivo(std::string& nombre) {
         }
     }
     return nombre;
+}
+
+std::string ItemsName(const std::string& coverName) {
+    return "I" + coverName.substr(std::min<std::size_t>(1, coverName.size()));
+}
+
+std::string CoverSheetName(const std::string& itemsName) {
+    return "C" + itemsName.substr(std::min<std::size_t>(1, itemsName.size()));
 }
 
 std::string SqlText(std::string_view value) {

@@ -21,6 +21,11 @@ std::string UsuarioOrDesconocido(const std::optional<std::string>& logonName);
 // caller as number 1119111 with source "FormatFechaSQL.mod_Main.Tolvane " + the caught source.
 std::string FormatFechaSQL(platform::Platform& os, const std::string& fecha);
 
+// The kit's pair of files: the items file of a cover sheet is "I" followed by the cover sheet's
+// name without its first character, and the other way round with "C".
+std::string ItemsName(const std::string& coverName);
+std::string CoverSheetName(const std::string& itemsName);
+
 // Replaces the characters that file names cannot hold by "_", in place; gives the result too.
 std::string NormalizarNombreArchivo(std::string& nombre);
 

@@ -10,6 +10,7 @@
 #include "common/Stop.h"
 #include "components/ComponentFactory.h"
 #include "config/Context.h"
+#include "dispatch/Utilities.h"
 
 namespace tolvane::distribution {
 namespace {
@@ -38,52 +39,6 @@ std::string CopyText(const char* ordinal, const std::string& source,
     return std::string(ordinal) + " copia de " + kCrLf + source + kCrLf + " a " + kCrLf +
            destination + kCrLf + kCrLf;
 }
-
-}  // namespace
-
-bool SubirArchivo(Context& context, const std::string& p_Caratula, const std::string& p_Item) {
-    int step = 30;
-    try {
-        const auto disk = context.factory.Create<components::Disk>(components::kDisk);
-        step = 40;
-        const auto uploader = context.factory.Create<components::Uploader>(components::kUploader);
-        const config::Settings& s = context.settings;
-        step = 50;
-        uploader->setSERVIDOR(s.SERVIDOR);
-        step = 60;
-        uploader->setUSUARIO(s.USUARIO);
-        step = 70;
-        uploader->setPassword(s.PASSWORD);
-        step = 80;
-        uploader->setdirectorio(s.DIRECTORIO);
-        step = 90;
-        uploader->setautomatico(true);
-        uploader->setCertificados(s.CERTIFICADOS);
-        step = 100;
-        const bool uploaded = uploader->SubirArchivo(p_Caratula + "|" + p_Item);
-        // The local XML files go whatever the answer: a later pass writes them again.
-        if (disk->ExisteArchivo(p_Caratula)) {
-            step = 110;
-            disk->EliminarArchivo(p_Caratula, true);
-        }
-        step = 110;
-        if (disk->ExisteArchivo(p_Item)) {
-            step = 130;
-            disk->EliminarArchivo(p_Item, true);
-        }
-        return uploaded;
-    } catch (const Interrupted&) {
-        throw;
-    } catch (...) {
-        const Failure caught = CurrentFailure();
-        throw Failure(failure_number::kSubirArchivo,
-                      ProcedureSource("SubirArchivo", "frmLista") + " (" + std::to_string(step) +
-                          ") " + caught.source(),
-                      caught.description());
-    }
-}
-
-namespace {
 
 // The failure in flight, as MoverArchivo reports it.
 [[noreturn]] void RaiseMoverFailure(int step, const std::string& stepText) {
@@ -143,6 +98,48 @@ class KitFileMove {
 
 }  // namespace
 
+bool SubirArchivo(Context& context, const std::string& p_Caratula, const std::string& p_Item) {
+    int step = 30;
+    try {
+        const auto disk = context.factory.Create<components::Disk>(components::kDisk);
+        step = 40;
+        const auto uploader = context.factory.Create<components::Uploader>(components::kUploader);
+        const config::Settings& s = context.settings;
+        step = 50;
+        uploader->setSERVIDOR(s.SERVIDOR);
+        step = 60;
+        uploader->setUSUARIO(s.USUARIO);
+        step = 70;
+        uploader->setPassword(s.PASSWORD);
+        step = 80;
+        uploader->setdirectorio(s.DIRECTORIO);
+        step = 90;
+        uploader->setautomatico(true);
+        uploader->setCertificados(s.CERTIFICADOS);
+        step = 100;
+        const bool uploaded = uploader->SubirArchivo(p_Caratula + "|" + p_Item);
+        // The local XML files go whatever the answer: a later pass writes them again.
+        if (disk->ExisteArchivo(p_Caratula)) {
+            step = 110;
+            disk->EliminarArchivo(p_Caratula, true);
+        }
+        step = 110;
+        if (disk->ExisteArchivo(p_Item)) {
+            step = 130;
+            disk->EliminarArchivo(p_Item, true);
+        }
+        return uploaded;
+    } catch (const Interrupted&) {
+        throw;
+    } catch (...) {
+        const Failure caught = CurrentFailure();
+        throw Failure(failure_number::kSubirArchivo,
+                      ProcedureSource("SubirArchivo", "frmLista") + " (" + std::to_string(step) +
+                          ") " + caught.source(),
+                      caught.description());
+    }
+}
+
 void MoverDespacho(Context& context, const std::string& caratula, const std::string& items,
                    const std::function<void()>& confirmUnchanged) {
     std::unique_ptr<components::Disk> disk;
@@ -187,7 +184,7 @@ bool FinishLoneItems(Context& context, const std::string& itemsName) {
         return false;
     const std::string source = s.RutaKitOut + itemsName;
     const auto disk = context.factory.Create<components::Disk>(components::kDisk);
-    if (disk->ExisteArchivo(s.RutaKitOut + "C" + itemsName.substr(1)))
+    if (disk->ExisteArchivo(s.RutaKitOut + dispatch::CoverSheetName(itemsName)))
         return false;  // not alone: its dispatch is still to be sent
     for (const auto& folder : folders) {
         if (!SameContent(source, folder + itemsName))

@@ -7,6 +7,7 @@
 #include "common/Failure.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
+#include "dispatch/Utilities.h"
 
 namespace tolvane::startup {
 namespace {
@@ -43,10 +44,6 @@ void RequireOwnFile(const std::string& path, const platform::FileState& state) {
 
 }  // namespace
 
-std::string ItemsName(const std::string& coverName) {
-    return "I" + coverName.substr(std::min<std::size_t>(1, coverName.size()));
-}
-
 milliseconds QuietPeriod(const std::string& espera) {
     const std::string_view trimmed = text::TrimBlanks(espera);
     if (trimmed.empty() || std::isdigit(static_cast<unsigned char>(trimmed[0])) == 0)
@@ -59,11 +56,11 @@ milliseconds QuietPeriod(const std::string& espera) {
 void RequireOwnFiles(const std::string& folder, const std::string& coverName,
                      const KitPairState& state) {
     RequireOwnFile(folder + coverName, state.caratula);
-    RequireOwnFile(folder + ItemsName(coverName), state.items);
+    RequireOwnFile(folder + dispatch::ItemsName(coverName), state.items);
 }
 
 KitPairState KitWatch::Look(const std::string& folder, const std::string& coverName) {
-    return {os_.Examine(folder + coverName), os_.Examine(folder + ItemsName(coverName))};
+    return {os_.Examine(folder + coverName), os_.Examine(folder + dispatch::ItemsName(coverName))};
 }
 
 void KitWatch::Listed(const std::string& folder, const std::vector<std::string>& coverNames) {

@@ -18,9 +18,6 @@ struct KitPairState {
     bool operator==(const KitPairState&) const = default;
 };
 
-// The items file of a listed cover sheet: "I" followed by the name without its first character.
-std::string ItemsName(const std::string& coverName);
-
 // How long both files of a dispatch must stay the same before it is taken: the setting ESPERA
 // in milliseconds; 1 s when it is empty or holds no number; 0 takes dispatches at once.
 std::chrono::milliseconds QuietPeriod(const std::string& espera);

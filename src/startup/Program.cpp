@@ -13,6 +13,7 @@
 #include "config/Registry.h"
 #include "config/SettingsLoader.h"
 #include "dispatch/ArchivarXML.h"
+#include "dispatch/Utilities.h"
 #include "distribution/Distribution.h"
 #include "platform/Platform.h"
 #include "ui/FileList.h"
@@ -47,7 +48,8 @@ std::string MissingSecondFolderMessage(const std::string& folder) {
 
 std::string LoneItemsMessage(const std::string& folder, const std::string& itemsName) {
     return "El archivo de items " + folder + itemsName +
-           " está solo en la carpeta del kit: falta su carátula C" + itemsName.substr(1) +
+           " está solo en la carpeta del kit: falta su carátula " +
+           dispatch::CoverSheetName(itemsName) +
            " y las carpetas de respaldo no tienen una copia igual." + kCrLf +
            "Tolvane no lo envía ni lo mueve: revise ese despacho en el kit.";
 }
@@ -58,7 +60,7 @@ std::vector<std::string> LoneItems(const std::string& folder,
                                    const std::vector<std::string>& coverNames) {
     std::set<std::string> expected;
     for (const auto& name : coverNames)
-        expected.insert(ItemsName(name));
+        expected.insert(dispatch::ItemsName(name));
     std::vector<std::string> lone;
     for (auto& name : ui::ListFolder(folder, "I*.RET")) {
         if (name[0] == 'I' && expected.count(name) == 0)
@@ -67,14 +69,10 @@ std::vector<std::string> LoneItems(const std::string& folder,
     return lone;
 }
 
-std::string CoverNameOf(const std::string& itemsName) {
-    return "C" + itemsName.substr(1);
-}
-
 // Which file of the pair differs from what was read.
 std::string ChangedFile(const std::string& folder, const std::string& coverName,
                         const KitPairState& read, const KitPairState& now) {
-    return folder + (read.caratula != now.caratula ? coverName : ItemsName(coverName));
+    return folder + (read.caratula != now.caratula ? coverName : dispatch::ItemsName(coverName));
 }
 
 }  // namespace
@@ -226,7 +224,7 @@ void Program::Procesar() {
         const std::vector<std::string> lone = LoneItems(context_.settings.RutaKitOut, lst_.names());
         std::vector<std::string> watched = lst_.names();
         for (const auto& name : lone)
-            watched.push_back(CoverNameOf(name));
+            watched.push_back(dispatch::CoverSheetName(name));
         kitWatch_.Listed(context_.settings.RutaKitOut, watched);
         const bool goOn = HandleLoneItems(lone, quiet);
 
@@ -292,7 +290,7 @@ void Program::TakeDispatch(const std::string& name, const KitPairState& seen) {
         !distribution::SubirArchivo(context_, context_.RutaXMLCaratula, context_.RutaXMLItems)) {
         return;
     }
-    distribution::MoverDespacho(context_, name, ItemsName(name), [&] {
+    distribution::MoverDespacho(context_, name, dispatch::ItemsName(name), [&] {
         const KitPairState now = kitWatch_.Look(folder, name);
         if (now != seen) {
             throw Failure(failure_number::kPathFileAccess, "Tolvane",
@@ -316,7 +314,8 @@ bool Program::HandleLoneItems(const std::vector<std::string>& lone,
     const std::string folder = context_.settings.RutaKitOut;
     for (const auto& itemsName : lone) {
         const auto watch = kitWatch_.WaitUntilStill(
-            folder, CoverNameOf(itemsName), quiet, [this] { window_.DoEvents(); }, stopRequested_);
+            folder, dispatch::CoverSheetName(itemsName), quiet, [this] { window_.DoEvents(); },
+            stopRequested_);
         if (watch.verdict == KitWatch::Verdict::Stopped)
             return false;
         // Its cover sheet may be arriving: the kit can write the items file first.

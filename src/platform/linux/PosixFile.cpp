@@ -17,23 +17,6 @@
 #include "platform/FileServices.h"
 
 namespace tolvane::platform::posix {
-int WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
-int SyncFolder(const std::string& folder) {
-    return platform::SyncFolder(folder);
-}
-
 bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, FileMode policy) {
     std::string target = path;
     if (char* resolved = ::realpath(path.c_str(), nullptr)) {

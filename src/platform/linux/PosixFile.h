@@ -11,13 +11,6 @@
 
 namespace tolvane::platform::posix {
 
-// Writes every byte, going on after interruptions; 0, or the error that stopped it.
-int WriteAll(int fd, std::string_view bytes);
-
-// Flushes a folder's entries to disk: a rename inside it is durable only then. 0, or the error;
-// a file system that cannot sync folders (EINVAL) is no error, nothing more can be done there.
-int SyncFolder(const std::string& folder);
-
 // What the permissions of a replaced file become.
 enum class FileMode {
     KeepExisting,  // an existing file keeps its own; a new one gets the mode given, less the umask
