@@ -209,6 +209,10 @@ std::string ConnectionStringValue(const std::string& connectionString, const std
     return {};
 }
 
+bool IsSqlite(const std::string& connectionString) {
+    return text::StartsWithNoCase(ConnectionStringValue(connectionString, "Driver"), "SQLite3");
+}
+
 std::string WithBoundedWaits(const std::string& connectionString, const Timeouts& timeouts) {
     std::string bounded = connectionString;
     const auto add = [&bounded, &connectionString](const char* key, const std::string& value) {
@@ -218,12 +222,12 @@ std::string WithBoundedWaits(const std::string& connectionString, const Timeouts
             bounded += ';';
         bounded += std::string(key) + "=" + value;
     };
-    const std::string driver = ConnectionStringValue(connectionString, "Driver");
-    if (text::StartsWithNoCase(driver, "SQLite3")) {
+    if (IsSqlite(connectionString)) {
         const auto busy = std::chrono::duration_cast<std::chrono::milliseconds>(timeouts.busy);
         add("Timeout", std::to_string(busy.count()));
         add("NoCreat", "1");
-    } else if (text::StartsWithNoCase(driver, "PostgreSQL")) {
+    } else if (text::StartsWithNoCase(ConnectionStringValue(connectionString, "Driver"),
+                                      "PostgreSQL")) {
         const auto user = std::chrono::duration_cast<std::chrono::milliseconds>(timeouts.query);
         add("KeepaliveTime", "10");
         add("KeepaliveInterval", "5");

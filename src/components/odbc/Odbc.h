@@ -119,6 +119,9 @@ struct Timeouts {
 // from the network is noticed.
 std::string WithBoundedWaits(const std::string& connectionString, const Timeouts& timeouts);
 
+// Whether the connection string names the SQLite driver.
+bool IsSqlite(const std::string& connectionString);
+
 // A value of a connection string ("Driver", "Database"…), found without regard to case and
 // without its braces; empty when the key is not there.
 std::string ConnectionStringValue(const std::string& connectionString, const std::string& key);

@@ -115,8 +115,8 @@ OdbcConnection::OdbcConnection(std::string entity, std::string connectionString,
         // every statement would then fail for want of its tables): say so plainly.
         const std::string database = ConnectionStringValue(connectionString_, "Database");
         std::error_code ignored;
-        if (text::StartsWithNoCase(ConnectionStringValue(connectionString_, "Driver"), "SQLite3") &&
-            !database.empty() && !std::filesystem::exists(database, ignored)) {
+        if (IsSqlite(connectionString_) && !database.empty() &&
+            !std::filesystem::exists(database, ignored)) {
             throw Failure(broker_failure::kNotAvailable, kSource,
                           "No existe el archivo de la base de datos de la entidad " + entity_ +
                               ": " + database + " (revise QuillonConfig.ini)");
@@ -147,22 +147,26 @@ void OdbcConnection::Reconnect() {
     }
 }
 
+std::string OdbcConnection::Database() const {
+    return "La base de datos de la entidad " + entity_ + " (" + MaskPasswords(connectionString_) +
+           ")";
+}
+
 Failure OdbcConnection::Where(const std::string& what, const Error& error) const {
     return Failure(broker_failure::kDatabase, kSource,
-                   "La base de datos de la entidad " + entity_ + " (" +
-                       MaskPasswords(connectionString_) + ") " + what + ": " + error.Describe());
+                   Database() + " " + what + ": " + error.Describe());
 }
 
 void OdbcConnection::Run(const Work& work) {
     const auto statementFailure = [this](const Error& error) {
         if (TimedOut(error)) {
             const Timeouts limits = pool_.GetTimeouts();
-            const bool sqlite = text::StartsWithNoCase(
-                ConnectionStringValue(connectionString_, "Driver"), "SQLite3");
-            return Where("no completó la sentencia en " +
-                             std::to_string((sqlite ? limits.busy : limits.query).count()) +
-                             " s (otro programa la tiene ocupada o bloqueada)",
-                         error);
+            return Where(
+                "no completó la sentencia en " +
+                    std::to_string(
+                        (IsSqlite(connectionString_) ? limits.busy : limits.query).count()) +
+                    " s (otro programa la tiene ocupada o bloqueada)",
+                error);
         }
         return Where("rechazó la sentencia", error);
     };
@@ -229,9 +233,7 @@ void OdbcConnection::Bounded(const Work& work) {
             if (stop)
                 throw Interrupted();
             throw Failure(broker_failure::kDatabase, kSource,
-                          "La base de datos de la entidad " + entity_ + " (" +
-                              MaskPasswords(connectionString_) + ") no respondió en " +
-                              std::to_string(limit.count()) +
+                          Database() + " no respondió en " + std::to_string(limit.count()) +
                               " s: el servidor no contesta. Se volverá a intentar en la próxima "
                               "pasada.");
         }

@@ -39,6 +39,8 @@ class OdbcConnection final : public Connection {
     // keeps the connection, closed when the work returns at last; what the work touches must
     // therefore be its own (held by shared pointers).
     void Bounded(const Work& work);
+    // "La base de datos de la entidad X (connection string)", for messages.
+    std::string Database() const;
     Failure Where(const std::string& what, const Error& error) const;
     // The server dropped the connection: a connection-class SQLSTATE, or the driver says so.
     bool Dropped(const Error& error) const;
