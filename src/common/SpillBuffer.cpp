@@ -7,6 +7,7 @@
 
 #include "common/Failure.h"
 #include "common/SystemError.h"
+#include "common/Text.h"
 
 namespace tolvane {
 namespace {
@@ -20,22 +21,6 @@ constexpr std::size_t kPiece = 64 * 1024;
 }
 
 }  // namespace
-
-std::size_t WholeUtf8Prefix(std::string_view bytes) {
-    // Look back over at most three continuation bytes for the start of the last character.
-    for (std::size_t back = 1; back <= 4 && back <= bytes.size(); ++back) {
-        const auto c = static_cast<unsigned char>(bytes[bytes.size() - back]);
-        if ((c & 0xC0) == 0x80)
-            continue;
-        const std::size_t length = c < 0x80             ? 1
-                                   : (c & 0xE0) == 0xC0 ? 2
-                                   : (c & 0xF0) == 0xE0 ? 3
-                                   : (c & 0xF8) == 0xF0 ? 4
-                                                        : 1;
-        return length > back ? bytes.size() - back : bytes.size();
-    }
-    return bytes.size();
-}
 
 SpillBuffer::~SpillBuffer() {
     if (file_ != nullptr)
@@ -101,7 +86,7 @@ void SpillBuffer::ForEachPiece(const std::function<void(std::string_view)>& use)
         if (got == 0 && std::ferror(file_) != 0)
             TemporaryFileFailure(errno);
         const std::string_view read(buffer.data(), carried + got);
-        const std::size_t whole = got == 0 ? read.size() : WholeUtf8Prefix(read);
+        const std::size_t whole = got == 0 ? read.size() : text::WholeUtf8Prefix(read);
         if (whole > 0)
             use(read.substr(0, whole));
         carried = read.size() - whole;

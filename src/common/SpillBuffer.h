@@ -43,7 +43,4 @@ class SpillBuffer {
     std::uint64_t size_ = 0;
 };
 
-// The length of the longest prefix of `bytes` that does not end inside a UTF-8 character.
-std::size_t WholeUtf8Prefix(std::string_view bytes);
-
 }  // namespace tolvane

@@ -95,6 +95,22 @@ std::string Utf8ToLatin1(std::string_view utf8, char replacement) {
     return out;
 }
 
+std::size_t WholeUtf8Prefix(std::string_view bytes) {
+    // Look back over at most three continuation bytes for the start of the last character.
+    for (std::size_t back = 1; back <= 4 && back <= bytes.size(); ++back) {
+        const auto c = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((c & 0xC0) == 0x80)
+            continue;
+        const std::size_t length = c < 0x80             ? 1
+                                   : (c & 0xE0) == 0xC0 ? 2
+                                   : (c & 0xF0) == 0xE0 ? 3
+                                   : (c & 0xF8) == 0xF0 ? 4
+                                                        : 1;
+        return length > back ? bytes.size() - back : bytes.size();
+    }
+    return bytes.size();
+}
+
 bool IsValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
         std::uint32_t cp = 0;

@@ -17,6 +17,8 @@ std::string Latin1ToUtf8(std::string_view latin1);
 std::string Utf8ToLatin1(std::string_view utf8, char replacement = '?');
 
 bool IsValidUtf8(std::string_view bytes);
+// The length of the longest prefix of `bytes` that does not end inside a UTF-8 character.
+std::size_t WholeUtf8Prefix(std::string_view bytes);
 
 void AppendUtf8(std::string& out, std::uint32_t codePoint);
 // The UTF-8 sequence at `pos`: its length and code point, or 0 when it is not valid UTF-8

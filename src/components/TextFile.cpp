@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "common/Failure.h"
-#include "common/SpillBuffer.h"
 #include "common/SystemError.h"
 #include "common/Text.h"
 
@@ -137,7 +136,7 @@ void LocalTextFile::Escribir(const std::string& text) {
     for (std::size_t at = 0; at < all.size();) {
         std::size_t length = std::min(kPiece, all.size() - at);
         if (at + length < all.size())
-            length = std::max<std::size_t>(WholeUtf8Prefix(all.substr(at, length)), 1);
+            length = std::max<std::size_t>(text::WholeUtf8Prefix(all.substr(at, length)), 1);
         WriteBytes(text::Utf8ToLatin1(all.substr(at, length)));
         at += length;
     }

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <utility>
 
-#include "common/SpillBuffer.h"
 #include "common/Text.h"
 
 namespace tolvane::dispatch {
@@ -142,7 +141,7 @@ void StreamingReplace::Finish() {
 
 void StreamingLatin1Safe::Write(std::string_view piece) {
     pending_.append(piece);
-    const std::size_t whole = WholeUtf8Prefix(pending_);
+    const std::size_t whole = text::WholeUtf8Prefix(pending_);
     if (whole > 0)
         next_(Latin1SafeXml(std::string_view(pending_).substr(0, whole)));
     pending_.erase(0, whole);
