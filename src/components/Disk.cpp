@@ -1,10 +1,5 @@
 #include "components/Disk.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -40,56 +35,17 @@ Failure DeleteFailure(const std::string& path, const std::string& why) {
                    "No se pudo eliminar el archivo " + path + ": " + why);
 }
 
-class Descriptor {
-  public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    void reset(int fd) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = fd;
-    }
-    // 0, or the error of a close that failed (a write that never reached the disk).
-    int Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 ? 0 : errno;
-    }
-
-  private:
-    int fd_;
-};
-
-int OpenFile(const std::string& path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
 // 0, or the error that stopped the copy.
-int CopyContent(int from, platform::DurableFile& to) {
+int CopyContent(platform::InputFile& from, platform::DurableFile& to) {
     if (to.error() != 0)
         return to.error();
     std::array<char, 64 * 1024> buffer;
     for (;;) {
-        const ssize_t got = ::read(from, buffer.data(), buffer.size());
+        const std::int64_t got = from.Read(buffer.data(), buffer.size());
         if (got == 0)
             return 0;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
+        if (got < 0)
+            return from.error();
         if (const int error =
                 to.Write(std::string_view(buffer.data(), static_cast<std::size_t>(got))))
             return error;
@@ -115,73 +71,50 @@ std::string TemporaryName(const std::string& name) {
 }  // namespace
 
 bool LocalDisk::ExisteCarpeta(const std::string& folder) {
-    if (folder.empty())
-        return false;
-    // Reachable means listable: a folder that exists but cannot be read is of no use.
-    DIR* listing = ::opendir(folder.c_str());
-    if (listing == nullptr)
-        return false;
-    ::closedir(listing);
-    return true;
+    return platform::IsListableFolder(folder);
 }
 
 bool LocalDisk::ExisteArchivo(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return platform::IsRegularFile(path);
 }
 
 void LocalDisk::CopiarArchivo(const std::string& source, const std::string& destination,
                               bool overwrite) {
-    // Non-blocking so that a pipe given as the source cannot hang the program.
-    Descriptor in(OpenFile(source, O_RDONLY | O_NONBLOCK));
-    if (!in.valid()) {
-        const int error = errno;
+    platform::InputFile in(source);
+    if (const int error = in.error()) {
         if (IsMissing(error))
             throw FileNotFound(source);
+        if (error == EISDIR || error == EINVAL)
+            throw CopyFailure(source, destination, "no es un archivo");
         throw CopyFailure(source, destination, SystemErrorText(error));
     }
-    struct stat info {};
-    if (::fstat(in.get(), &info) != 0)
-        throw CopyFailure(source, destination, SystemErrorText(errno));
-    if (!S_ISREG(info.st_mode))
-        throw CopyFailure(source, destination, "no es un archivo");
-
-    const auto slash = destination.find_last_of('/');
-    const std::string name =
-        slash == std::string::npos ? destination : destination.substr(slash + 1);
-    if (!overwrite && ::access(destination.c_str(), F_OK) == 0) {
+    if (!overwrite && platform::PathExists(destination))
         throw Failure(kFileAlreadyExists, kSource, "El archivo ya existe: " + destination);
-    }
 
-    platform::DurableFile out(destination, TemporaryName(name), info.st_mode & 0777);
+    platform::DurableFile out(destination, TemporaryName(platform::NameOf(destination)),
+                              in.permissions());
     if (IsMissing(out.error())) {
         throw Failure(failure_number::kPathNotFound, kSource,
                       "No se encontró la ruta de acceso " + platform::FolderOf(destination));
     }
-    if (const int error = CopyContent(in.get(), out))
+    if (const int error = CopyContent(in, out))
         throw CopyFailure(source, destination, SystemErrorText(error));
     if (const int error = out.Commit())
         throw CopyFailure(source, destination, SystemErrorText(error));
 }
 
 void LocalDisk::EliminarArchivo(const std::string& path, bool force) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
-        const int error = errno;
-        if (IsMissing(error))
-            throw FileNotFound(path);
-        throw DeleteFailure(path, SystemErrorText(error));
-    }
-    if (S_ISDIR(info.st_mode))
-        throw DeleteFailure(path, "es una carpeta");
-    if (!force && !S_ISLNK(info.st_mode) && (info.st_mode & S_IWUSR) == 0) {
-        throw DeleteFailure(path, "es de solo lectura");
-    }
-    if (::unlink(path.c_str()) != 0) {
-        const int error = errno;
-        if (IsMissing(error))
-            throw FileNotFound(path);
-        throw DeleteFailure(path, SystemErrorText(error));
+    switch (const int error = platform::RemoveFile(path, force)) {
+        case 0:
+            return;
+        case EISDIR:
+            throw DeleteFailure(path, "es una carpeta");
+        case platform::kErrorReadOnly:
+            throw DeleteFailure(path, "es de solo lectura");
+        default:
+            if (IsMissing(error))
+                throw FileNotFound(path);
+            throw DeleteFailure(path, SystemErrorText(error));
     }
 }
 

@@ -1,9 +1,5 @@
 #include "components/TextFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -28,11 +24,6 @@ Failure AccessFailure(const std::string& what, const std::string& path, int erro
 
 }  // namespace
 
-LocalTextFile::~LocalTextFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
 void LocalTextFile::setUbicacion_Archivo(const std::string& path) {
     path_ = path;
 }
@@ -44,35 +35,31 @@ void LocalTextFile::Abrir_Archivo(int mode) {
                           std::to_string(mode) + " no sirve para abrir el archivo " + path_ +
                           " (solo el modo 1, lectura)");
     }
-    // Non-blocking so that a pipe cannot hang the program before it is refused below.
-    Open(O_RDONLY | O_NONBLOCK, Mode::Reading);
-    struct stat info {};
-    int error = ::fstat(fd_, &info) == 0 ? 0 : errno;
-    if (error == 0 && !S_ISREG(info.st_mode))
-        error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    if (error != 0) {
-        Cerrar_Archivo();
-        throw AccessFailure("abrir", path_, error);
-    }
+    Open(Mode::Reading);
 }
 
 void LocalTextFile::Crear_Archivo() {
-    Open(O_WRONLY | O_CREAT | O_TRUNC, Mode::Writing);
+    Open(Mode::Writing);
 }
 
-void LocalTextFile::Open(int flags, Mode mode) {
+void LocalTextFile::Open(Mode mode) {
     Cerrar_Archivo();
     if (path_.empty()) {
         throw Failure(kBadFileName, kSource,
                       "Nombre o número de archivo incorrecto: no se indicó la ubicación del "
                       "archivo");
     }
-    int fd;
-    do {
-        fd = ::open(path_.c_str(), flags | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        const int error = errno;
+    int error;
+    if (mode == Mode::Reading) {
+        input_ = std::make_unique<platform::InputFile>(path_);
+        error = input_->error();
+    } else {
+        output_ = std::make_unique<platform::OutputFile>(path_);
+        error = output_->error();
+    }
+    if (error != 0) {
+        input_.reset();
+        output_.reset();
         if (error == ENOENT || error == ENOTDIR) {
             if (mode == Mode::Reading) {
                 throw Failure(failure_number::kFileNotFound, kSource,
@@ -83,7 +70,6 @@ void LocalTextFile::Open(int flags, Mode mode) {
         }
         throw AccessFailure(mode == Mode::Reading ? "abrir" : "crear", path_, error);
     }
-    fd_ = fd;
     mode_ = mode;
     openPath_ = path_;
 }
@@ -108,20 +94,15 @@ std::string LocalTextFile::LeerTodo() {
     // Converted as it is read, a piece at a time: the file's bytes are never held beside the
     // text, which a large items file would double.
     std::string text;
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0 && info.st_size > 0)
-        text.reserve(static_cast<std::size_t>(info.st_size) +
-                     static_cast<std::size_t>(info.st_size) / 16);
+    const auto size = static_cast<std::size_t>(input_->size());
+    text.reserve(size + size / 16);
     std::array<char, 64 * 1024> buffer;
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer.data(), buffer.size());
+        const std::int64_t got = input_->Read(buffer.data(), buffer.size());
         if (got == 0)
             break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            throw AccessFailure("leer", openPath_, errno);
-        }
+        if (got < 0)
+            throw AccessFailure("leer", openPath_, input_->error());
         for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i)
             text::AppendUtf8(text, static_cast<unsigned char>(buffer[i]));
     }
@@ -143,27 +124,19 @@ void LocalTextFile::Escribir(const std::string& text) {
 }
 
 void LocalTextFile::WriteBytes(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            throw AccessFailure("escribir", openPath_, errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
+    if (const int error = output_->Write(bytes))
+        throw AccessFailure("escribir", openPath_, error);
 }
 
 void LocalTextFile::Cerrar_Archivo() {
     if (mode_ == Mode::Closed)
         return;
-    const int fd = fd_;
-    const Mode mode = mode_;
-    fd_ = -1;
     mode_ = Mode::Closed;
-    // Some file systems report a failed write only when the file is closed.
-    if (::close(fd) != 0 && mode == Mode::Writing && errno != EINTR) {
-        throw AccessFailure("escribir", openPath_, errno);
+    input_.reset();
+    const std::unique_ptr<platform::OutputFile> output = std::move(output_);
+    if (output != nullptr) {
+        if (const int error = output->Close())
+            throw AccessFailure("escribir", openPath_, error);
     }
 }
 

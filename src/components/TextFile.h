@@ -1,9 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "components/Contracts.h"
+#include "platform/FileServices.h"
 
 namespace tolvane::components {
 
@@ -13,7 +15,7 @@ namespace tolvane::components {
 class LocalTextFile final : public TextFile {
   public:
     LocalTextFile() = default;
-    ~LocalTextFile() override;
+    ~LocalTextFile() override = default;
     LocalTextFile(const LocalTextFile&) = delete;
     LocalTextFile& operator=(const LocalTextFile&) = delete;
 
@@ -34,13 +36,14 @@ class LocalTextFile final : public TextFile {
   private:
     enum class Mode { Closed, Reading, Writing };
 
-    void Open(int flags, Mode mode);
+    void Open(Mode mode);
     void RequireOpen(Mode mode) const;
     void WriteBytes(std::string_view bytes);
 
     std::string path_;      // the selected file
     std::string openPath_;  // the file open now, named in failures
-    int fd_ = -1;
+    std::unique_ptr<platform::InputFile> input_;
+    std::unique_ptr<platform::OutputFile> output_;
     Mode mode_ = Mode::Closed;
 };
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "common/SpillBuffer.h"
+#include "dispatch/SpillBuffer.h"
 
 namespace tolvane {
 struct Context;

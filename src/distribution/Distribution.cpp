@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "components/ComponentFactory.h"
 #include "config/Context.h"
 #include "dispatch/Utilities.h"
+#include "platform/FileServices.h"
 
 namespace tolvane::distribution {
 namespace {
@@ -19,18 +19,19 @@ constexpr const char* kCrLf = "\r\n";
 
 // True when both files can be read and hold the same bytes.
 bool SameContent(const std::string& a, const std::string& b) {
-    std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
-    if (!first || !second)
+    platform::InputFile first(a), second(b);
+    if (first.error() != 0 || second.error() != 0 || first.size() != second.size())
         return false;
     std::array<char, 64 * 1024> left{}, right{};
     for (;;) {
-        first.read(left.data(), left.size());
-        second.read(right.data(), right.size());
-        const std::streamsize got = first.gcount();
-        if (got != second.gcount() || !std::equal(left.begin(), left.begin() + got, right.begin()))
+        // Regular files give whole pieces until their end.
+        const std::int64_t got = first.Read(left.data(), left.size());
+        if (got < 0 || second.Read(right.data(), right.size()) != got)
             return false;
-        if (got == 0 || !first || !second)
-            return first.eof() && second.eof() && !first.bad() && !second.bad();
+        if (got == 0)
+            return true;
+        if (!std::equal(left.begin(), left.begin() + got, right.begin()))
+            return false;
     }
 }
 

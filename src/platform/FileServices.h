@@ -1,14 +1,91 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
 // The file services the program's parts share, so that each kind of work on files is written
-// once per operating system. Files are always read and written as bytes.
+// once per operating system. Files are always read and written as bytes; paths are UTF-8, and
+// failures are the system's error numbers (errno values, which the Windows backend maps its
+// own codes to), 0 for success.
 
 namespace tolvane::platform {
+
+// A UTF-8 path for the standard library, whose narrow strings are the ANSI code page on
+// Windows.
+inline std::filesystem::path NativePath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+inline std::string Utf8Path(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// The error of a file that is read-only and was not to be removed as such.
+inline constexpr int kErrorReadOnly = -1;
+
+// A regular file open for reading. Folders, pipes and devices are refused (EISDIR, EINVAL)
+// without waiting on them; a missing file is ENOENT or ENOTDIR.
+class InputFile {
+  public:
+    explicit InputFile(const std::string& path);
+    ~InputFile();
+    InputFile(InputFile&& other) noexcept;
+    InputFile& operator=(InputFile&&) = delete;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    int error() const { return error_; }
+    std::uint64_t size() const { return size_; }
+    // The permission bits (rwx of owner, group, others) a copy should get.
+    std::uint32_t permissions() const { return permissions_; }
+    // Up to `count` bytes from where the last read ended; 0 at the end, -1 on a failure,
+    // error() telling which.
+    std::int64_t Read(char* buffer, std::size_t count);
+    // Up to `count` bytes from `offset`, leaving the position of Read alone.
+    std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t count);
+
+  private:
+    std::intptr_t handle_ = -1;
+    int error_ = 0;
+    std::uint64_t size_ = 0;
+    std::uint32_t permissions_ = 0;
+};
+
+// A file created, or emptied when it exists, for writing.
+class OutputFile {
+  public:
+    explicit OutputFile(const std::string& path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    int error() const { return error_; }
+    int Write(std::string_view bytes);
+    // The error of closing alone (a failed Write reported its own): some file systems report
+    // a failed write only when the file is closed.
+    int Close();
+
+  private:
+    std::intptr_t handle_ = -1;
+    int error_ = 0;
+};
+
+bool IsRegularFile(const std::string& path);
+// A folder that exists and can be listed: one that cannot be read is of no use.
+bool IsListableFolder(const std::string& path);
+bool PathExists(const std::string& path);
+
+// Removes a file (a symbolic link itself, not its target). A folder is EISDIR; a read-only
+// file is kErrorReadOnly unless `evenReadOnly`.
+int RemoveFile(const std::string& path, bool evenReadOnly);
+
+// An anonymous temporary file for spilling data to disk, removed when closed; nothing when the
+// system has no room for one.
+std::FILE* OpenTemporaryFile();
 
 // The whole of a regular file; nothing, errno telling why, when it cannot be read (a folder or
 // a pipe included, which are refused without waiting on them).
@@ -50,5 +127,7 @@ int SyncFolder(const std::string& folder);
 
 // The folder part of a path ("." for a bare name, "/" for a file at the root).
 std::string FolderOf(const std::string& path);
+// The last component of a path.
+std::string NameOf(const std::string& path);
 
 }  // namespace tolvane::platform

@@ -6,6 +6,7 @@
 
 #include "common/Failure.h"
 #include "common/Text.h"
+#include "platform/FileServices.h"
 #include "ui/Window.h"
 
 namespace tolvane::ui {
@@ -54,7 +55,7 @@ void FileList::setPattern(const std::string& pattern) {
 
 void FileList::setPath(const std::string& folder) {
     std::error_code ec;
-    if (folder.empty() || !std::filesystem::is_directory(folder, ec)) {
+    if (folder.empty() || !std::filesystem::is_directory(platform::NativePath(folder), ec)) {
         throw Failure(failure_number::kPathNotFound, "lst",
                       "No se encontró la ruta de acceso: " + folder);
     }
@@ -78,7 +79,7 @@ const std::string& FileList::List(int index) const {
 std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern) {
     std::vector<std::string> names;
     std::error_code ec;
-    std::filesystem::directory_iterator it(folder, ec);
+    std::filesystem::directory_iterator it(platform::NativePath(folder), ec);
     if (ec) {
         throw Failure(failure_number::kPathNotFound, "lst",
                       "No se encontró la ruta de acceso: " + folder);
@@ -87,7 +88,7 @@ std::vector<std::string> ListFolder(const std::string& folder, const std::string
         std::error_code typeError;
         if (!entry.is_regular_file(typeError))
             continue;
-        std::string name = entry.path().filename().string();
+        std::string name = platform::Utf8Path(entry.path().filename());
         if (MatchesPattern(name, pattern))
             names.push_back(std::move(name));
     }

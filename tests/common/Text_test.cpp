@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Numbers.h"
-#include "common/SpillBuffer.h"
+#include "dispatch/SpillBuffer.h"
 
 namespace tolvane {
 namespace {

@@ -15,6 +15,7 @@
 #include "common/Stop.h"
 #include "common/Text.h"
 #include "components/BrokerConfig.h"
+#include "platform/FileServices.h"
 
 namespace tolvane::components::odbc {
 namespace {
@@ -114,9 +115,7 @@ OdbcConnection::OdbcConnection(std::string entity, std::string connectionString,
         // The SQLite driver is told not to make a missing database (it would be empty, and
         // every statement would then fail for want of its tables): say so plainly.
         const std::string database = ConnectionStringValue(connectionString_, "Database");
-        std::error_code ignored;
-        if (IsSqlite(connectionString_) && !database.empty() &&
-            !std::filesystem::exists(database, ignored)) {
+        if (IsSqlite(connectionString_) && !database.empty() && !platform::PathExists(database)) {
             throw Failure(broker_failure::kNotAvailable, kSource,
                           "No existe el archivo de la base de datos de la entidad " + entity_ +
                               ": " + database + " (revise QuillonConfig.ini)");

@@ -20,6 +20,7 @@
 #include "components/uploader/ServerAddress.h"
 #include "components/uploader/SourceFile.h"
 #include "components/uploader/UploaderFailure.h"
+#include "platform/FileServices.h"
 
 namespace tolvane::components {
 namespace {
@@ -494,7 +495,7 @@ bool CurlUploader::SubirArchivo(const std::string& joinedPaths) {
         uploader::UploadToLocalFolder(path.empty() ? "/" : path, automatic_, *files);
         return true;
     }
-    if (!certificates_.empty() && !std::filesystem::is_regular_file(certificates_)) {
+    if (!certificates_.empty() && !platform::IsRegularFile(certificates_)) {
         throw UploaderFailure("No existe el archivo de certificados \"" + certificates_ +
                               "\" (CERTIFICADOS del archivo Config.ini)");
     }

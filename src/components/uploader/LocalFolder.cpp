@@ -61,12 +61,12 @@ void UploadToLocalFolder(const std::string& folder, bool createFolders,
                          const std::vector<SourceFile>& files) {
     std::error_code error;
     if (createFolders) {
-        std::filesystem::create_directories(folder, error);
+        std::filesystem::create_directories(platform::NativePath(folder), error);
         if (error) {
             throw UploaderFailure("No se pudo crear la carpeta local " + folder + ": " +
                                   SystemErrorText(error.value()));
         }
-    } else if (!std::filesystem::is_directory(folder, error)) {
+    } else if (!std::filesystem::is_directory(platform::NativePath(folder), error)) {
         throw UploaderFailure("No existe la carpeta local " + folder);
     }
     for (const auto& file : files)

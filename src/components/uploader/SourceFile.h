@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileServices.h"
+
 namespace tolvane::components::uploader {
 
 // One local file to send, held open from the check that it exists to the end of its upload.
@@ -20,21 +22,21 @@ class SourceFile {
     SourceFile& operator=(SourceFile&&) = delete;
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
-    ~SourceFile();
+    ~SourceFile() = default;
 
     const std::string& path() const { return path_; }
     // The name the file takes on the server: the path's last component.
     const std::string& name() const { return name_; }
-    std::uint64_t size() const { return size_; }
+    std::uint64_t size() const { return file_.size(); }
     // Up to `count` bytes from `offset`; 0 at the end, -1 with errno set on a read error.
     std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t count) const;
 
   private:
-    SourceFile(std::string path, std::string name, int fd, std::uint64_t size);
+    SourceFile(std::string path, std::string name, platform::InputFile file);
 
     std::string path_, name_;
-    int fd_;
-    std::uint64_t size_;
+    // Reading at an offset leaves the file as it was: logically const.
+    mutable platform::InputFile file_;
 };
 
 // The name a file carries while it is being written.

@@ -1,5 +1,6 @@
 #include "platform/FileServices.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,45 +9,146 @@
 #include <utility>
 
 namespace tolvane::platform {
+namespace {
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        fd = ::open(path, flags | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return std::nullopt;
-    std::string bytes;
+    return fd;
+}
+
+}  // namespace
+
+InputFile::InputFile(const std::string& path) {
+    // Non-blocking so that a pipe cannot hang the program before it is refused below.
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        error_ = errno;
+        return;
+    }
+    handle_ = fd;
     struct stat info {};
-    int error = ::fstat(fd, &info) != 0  ? errno
-                : S_ISDIR(info.st_mode)  ? EISDIR
-                : !S_ISREG(info.st_mode) ? EINVAL
-                                         : 0;
-    if (error == 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[64 * 1024];
-    while (error == 0) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            error = errno;
-        else if (count == 0)
-            break;
-        else
-            bytes.append(buffer, static_cast<std::size_t>(count));
+    error_ = ::fstat(fd, &info) != 0  ? errno
+             : S_ISDIR(info.st_mode)  ? EISDIR
+             : !S_ISREG(info.st_mode) ? EINVAL
+                                      : 0;
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    permissions_ = info.st_mode & 0777;
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)),
+      error_(other.error_),
+      size_(other.size_),
+      permissions_(other.permissions_) {}
+
+InputFile::~InputFile() {
+    if (handle_ >= 0)
+        ::close(static_cast<int>(handle_));
+}
+
+std::int64_t InputFile::Read(char* buffer, std::size_t count) {
+    if (error_ != 0)
+        return -1;
+    for (;;) {
+        const ssize_t got = ::read(static_cast<int>(handle_), buffer, count);
+        if (got >= 0)
+            return got;
+        if (errno != EINTR) {
+            error_ = errno;
+            return -1;
+        }
     }
-    ::close(fd);
-    if (error != 0) {
-        errno = error;
-        return std::nullopt;
+}
+
+std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t count) {
+    if (error_ != 0)
+        return -1;
+    for (;;) {
+        const ssize_t got =
+            ::pread(static_cast<int>(handle_), buffer, count, static_cast<off_t>(offset));
+        if (got >= 0)
+            return got;
+        if (errno != EINTR) {
+            error_ = errno;
+            return -1;
+        }
     }
-    return bytes;
+}
+
+OutputFile::OutputFile(const std::string& path) {
+    handle_ = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (handle_ < 0)
+        error_ = errno;
+}
+
+OutputFile::~OutputFile() {
+    if (handle_ >= 0)
+        ::close(static_cast<int>(handle_));
+}
+
+int OutputFile::Write(std::string_view bytes) {
+    while (error_ == 0 && !bytes.empty()) {
+        const ssize_t written = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
+        if (written >= 0)
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        else if (errno != EINTR)
+            error_ = errno;
+    }
+    return error_;
+}
+
+int OutputFile::Close() {
+    if (handle_ < 0)
+        return 0;
+    const int fd = static_cast<int>(std::exchange(handle_, -1));
+    return ::close(fd) != 0 && errno != EINTR ? errno : 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsListableFolder(const std::string& path) {
+    if (path.empty())
+        return false;
+    DIR* listing = ::opendir(path.c_str());
+    if (listing == nullptr)
+        return false;
+    ::closedir(listing);
+    return true;
+}
+
+bool PathExists(const std::string& path) {
+    return ::access(path.c_str(), F_OK) == 0;
+}
+
+int RemoveFile(const std::string& path, bool evenReadOnly) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno;
+    if (S_ISDIR(info.st_mode))
+        return EISDIR;
+    if (!evenReadOnly && !S_ISLNK(info.st_mode) && (info.st_mode & S_IWUSR) == 0)
+        return kErrorReadOnly;
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+std::FILE* OpenTemporaryFile() {
+    return std::tmpfile();
 }
 
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 int SyncFolder(const std::string& folder) {

@@ -1,4 +1,4 @@
-#include "common/SpillBuffer.h"
+#include "dispatch/SpillBuffer.h"
 
 #include <algorithm>
 #include <array>
@@ -8,6 +8,7 @@
 #include "common/Failure.h"
 #include "common/SystemError.h"
 #include "common/Text.h"
+#include "platform/FileServices.h"
 
 namespace tolvane {
 namespace {
@@ -52,7 +53,7 @@ void SpillBuffer::Append(std::string_view bytes) {
     }
     if (file_ == nullptr) {
         // Anonymous: removed by the system when closed, also after a crash.
-        file_ = std::tmpfile();
+        file_ = platform::OpenTemporaryFile();
         if (file_ == nullptr)
             TemporaryFileFailure(errno);
         if (std::fwrite(memory_.data(), 1, memory_.size(), file_) != memory_.size())
