@@ -118,6 +118,11 @@ class Platform {
     // The file as it is now; a missing file or one that cannot be examined is Missing.
     virtual FileState Examine(const std::string& path) = 0;
 
+    // Points the ODBC driver manager at the driver list installed beside the program (its
+    // drivers' logs all off) unless the environment names another one; called before the first
+    // connection. Nothing where drivers are registered with the system itself.
+    virtual void UseProgramOdbcDrivers() = 0;
+
     // Gives memory that the program has freed back to the system: after a large dispatch the
     // allocator would otherwise keep it for the rest of the process.
     virtual void ReturnFreeMemory() = 0;

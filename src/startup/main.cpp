@@ -1,8 +1,6 @@
 // Entry point: reads the options, picks the front-end, runs start-up and keeps the program
 // resident.
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -52,23 +50,13 @@ struct Options {
     bool once = false;
 };
 
-// The ODBC driver list installed beside the program (its drivers' logs all off) unless the
-// environment names another one; it must be set before the first connection.
-void UseProgramOdbcDrivers(tolvane::platform::Platform& os) {
-    if (std::getenv("ODBCSYSINI") != nullptr)
-        return;
-    const std::string folder = os.ProgramFolder() + os.PathSeparator() + "odbc";
-    if (::access((folder + "/odbcinst.ini").c_str(), R_OK) == 0)
-        ::setenv("ODBCSYSINI", folder.c_str(), 1);
-}
-
 // Start-up, then the resident loop (or one tick with --once).
 int RunProgram(tolvane::ui::FrontEnd& frontEnd, const tolvane::platform::StopSource& stop,
                const Options& options) {
     tolvane::ui::Window& window = frontEnd.window();
     try {
         const auto os = tolvane::platform::CreatePlatform();
-        UseProgramOdbcDrivers(*os);
+        os->UseProgramOdbcDrivers();
         tolvane::components::ComponentFactory factory;
         tolvane::components::RegisterStandardComponents(factory, *os);
         tolvane::startup::Program program(*os, factory, window);

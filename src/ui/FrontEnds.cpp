@@ -1,7 +1,5 @@
 // The front-ends this build has, and the choice between them.
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <iostream>
 
@@ -22,13 +20,15 @@ namespace {
 class HeadlessFrontEnd final : public FrontEnd {
   public:
     explicit HeadlessFrontEnd(platform::StopSource& stop)
-        : stop_(stop), window_(std::cerr, std::cin, ::isatty(STDIN_FILENO) == 1, STDIN_FILENO) {
-        window_.setStopFd(stop.WaitDescriptor());
+        : stop_(stop),
+          window_(std::cerr, std::cin, platform::IsTerminal(platform::StandardInput()),
+                  platform::StandardInput()) {
+        window_.setStopFd(stop.Handle());
     }
     Window& window() override { return window_; }
     void Attach(startup::Program&) override {}
     void RunLoop(const std::function<void()>& onTick) override {
-        window_.RunLoop(stop_.WaitDescriptor(), onTick);
+        window_.RunLoop(stop_.Handle(), onTick);
     }
 
   private:
@@ -54,15 +54,18 @@ class QtFrontEnd final : public FrontEnd {
     Window& window() override { return window_; }
     void Attach(startup::Program& program) override {
         // From now on, start-up's boxes included, a stop closes whatever is open.
-        window_.WatchStop(stop_.WaitDescriptor());
+        window_.WatchStop(StopDescriptor());
         window_.setSettingsContext(program.context());
         window_.setTimerHandler([&program] { program.Timer1_Timer(); });
     }
     void RunLoop(const std::function<void()>& onTick) override {
-        window_.RunLoop(stop_.WaitDescriptor(), onTick);
+        window_.RunLoop(StopDescriptor(), onTick);
     }
 
   private:
+    // Qt's own loop watches the stop request as a descriptor (Qt builds are POSIX only).
+    int StopDescriptor() const { return static_cast<int>(stop_.Handle()); }
+
     platform::StopSource& stop_;
     QApplication application_;  // before any widget
     qt::QtWindow window_;

@@ -265,6 +265,14 @@ FileState LinuxPlatform::Examine(const std::string& path) {
     return posix::Examine(path);
 }
 
+void LinuxPlatform::UseProgramOdbcDrivers() {
+    if (std::getenv("ODBCSYSINI") != nullptr)
+        return;
+    const std::string folder = ProgramFolder() + "/odbc";
+    if (::access((folder + "/odbcinst.ini").c_str(), R_OK) == 0)
+        ::setenv("ODBCSYSINI", folder.c_str(), 1);
+}
+
 void LinuxPlatform::ReturnFreeMemory() {
 #ifdef __GLIBC__
     ::malloc_trim(0);

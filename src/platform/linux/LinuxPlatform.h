@@ -50,6 +50,7 @@ class LinuxPlatform final : public Platform {
     std::string KnownHostsFile() override;
     FileState Examine(const std::string& path) override;
     std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override;
+    void UseProgramOdbcDrivers() override;
     void ReturnFreeMemory() override;
     std::optional<DateTime> RecognizeDate(const std::string& text) override;
     std::string GeneralDate(const DateTime& value) override;

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -23,10 +22,9 @@ extern "C" void RequestStop(int) {
 class PipeStopSource final : public StopSource {
   public:
     bool Requested() const override {
-        pollfd wake{stopPipe[0], POLLIN, 0};
-        return stopPipe[0] >= 0 && ::poll(&wake, 1, 0) > 0;
+        return stopPipe[0] >= 0 && WaitForAny({stopPipe[0]}, 0) == 0;
     }
-    int WaitDescriptor() const override { return stopPipe[0]; }
+    WaitHandle Handle() const override { return stopPipe[0]; }
 };
 
 }  // namespace

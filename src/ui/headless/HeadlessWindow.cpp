@@ -1,8 +1,5 @@
 #include "ui/headless/HeadlessWindow.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <istream>
@@ -15,7 +12,7 @@
 namespace tolvane::ui {
 
 HeadlessWindow::HeadlessWindow(std::ostream& messages, std::istream& answers, bool interactive,
-                               int answersFd)
+                               platform::WaitHandle answersFd)
     : messages_(messages), answers_(answers), interactive_(interactive), answersFd_(answersFd) {}
 
 std::uintptr_t HeadlessWindow::WindowHandle() {
@@ -86,21 +83,16 @@ std::optional<std::string> HeadlessWindow::ReadAnswer() {
             typed_.erase(0, end + 1);
             return line;
         }
-        pollfd watched[] = {{answersFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
-        if (::poll(watched, 2, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            return std::nullopt;
-        }
-        if (watched[1].revents != 0) {
+        const int ready = platform::WaitForAny({answersFd_, stopFd_}, -1);
+        if (ready < 0)
+            continue;
+        if (ready == 1) {
             messages_ << "\n";
             messages_.flush();
             throw Interrupted();
         }
         char buffer[256];
-        const ssize_t got = ::read(answersFd_, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const std::int64_t got = platform::ReadReady(answersFd_, buffer, sizeof buffer);
         if (got <= 0)
             return std::nullopt;
         typed_.append(buffer, static_cast<std::size_t>(got));
@@ -112,7 +104,7 @@ void HeadlessWindow::ReportUntrappedFailure(const Failure& failure) {
                failure.description());
 }
 
-void HeadlessWindow::RunLoop(int wakeFd, const std::function<void()>& onTick) {
+void HeadlessWindow::RunLoop(platform::WaitHandle wake, const std::function<void()>& onTick) {
     for (;;) {
         int timeout = -1;
         if (enabled_ && interval_ > 0) {
@@ -120,11 +112,7 @@ void HeadlessWindow::RunLoop(int wakeFd, const std::function<void()>& onTick) {
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
             timeout = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
         }
-        pollfd wake{wakeFd, POLLIN, 0};
-        const int ready = ::poll(&wake, 1, timeout);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready > 0)
+        if (platform::WaitForAny({wake}, timeout) == 0)
             return;
         if (enabled_ && interval_ > 0 && Clock::now() >= deadline_) {
             // A periodic timer: the next period starts now unless the tick restarts it.

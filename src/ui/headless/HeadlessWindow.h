@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Wait.h"
 #include "ui/Window.h"
 
 namespace tolvane::ui {
@@ -19,11 +20,11 @@ class HeadlessWindow final : public Window {
     // `answers` is read for Yes/No questions only when `interactive`; `answersFd` is the file
     // it reads, watched together with the stop request while a question waits.
     HeadlessWindow(std::ostream& messages, std::istream& answers, bool interactive,
-                   int answersFd = 0);
+                   platform::WaitHandle answersFd = 0);
 
-    // The stop request (readable when a stop was asked for): a question waiting for its
-    // answer then gives up, throwing Interrupted.
-    void setStopFd(int fd) { stopFd_ = fd; }
+    // The stop request (ready when a stop was asked for): a question waiting for its answer
+    // then gives up, throwing Interrupted.
+    void setStopFd(platform::WaitHandle fd) { stopFd_ = fd; }
 
     std::uintptr_t WindowHandle() override;
     std::uintptr_t IconHandle() override { return 1; }
@@ -36,9 +37,9 @@ class HeadlessWindow final : public Window {
     int MessageBox(const std::string& text, int style) override;
     void ReportUntrappedFailure(const Failure& failure) override;
 
-    // Runs ticks while the timer is enabled until a byte arrives on `wakeFd` (the stop
-    // request). A tick in progress always finishes first.
-    void RunLoop(int wakeFd, const std::function<void()>& onTick);
+    // Runs ticks while the timer is enabled until `wake` (the stop request) is ready. A tick in
+    // progress always finishes first.
+    void RunLoop(platform::WaitHandle wake, const std::function<void()>& onTick);
 
     bool iconShown() const { return iconShown_; }
     const std::string& label(int index) const { return labels_[index == 0 ? 0 : 1]; }
@@ -58,8 +59,8 @@ class HeadlessWindow final : public Window {
     std::ostream& messages_;
     std::istream& answers_;
     bool interactive_;
-    int answersFd_;
-    int stopFd_ = -1;
+    platform::WaitHandle answersFd_;
+    platform::WaitHandle stopFd_ = platform::kNoWaitHandle;
     std::string typed_;  // read from answersFd_, not yet a whole line
     bool created_ = false;
     bool iconShown_ = false;
