@@ -28,6 +28,10 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, std::uint32_t& co
 // UTF-16 little-endian (without its byte-order mark) to UTF-8; unpaired surrogates become
 // U+FFFD.
 std::string Utf16LeToUtf8(std::string_view bytes);
+// UTF-16 code units and UTF-8 both ways; an unpaired surrogate, or an invalid UTF-8 byte,
+// becomes U+FFFD and nothing after it is lost.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // Text of unknown origin (a file edited by hand): UTF-8 when it is valid UTF-8, otherwise
 // ISO-8859-1.

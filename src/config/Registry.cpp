@@ -92,8 +92,9 @@ long AsignarValor(platform::Registry& registry, platform::RegistryKey key,
 RegValue LeerRegistro(platform::Registry& registry, platform::RegistryRoot root,
                       const std::string& subKey, const std::string& valueName) {
     platform::RegistryKey key = 0;
-    // A failed open leaves the handle 0, and the query on it then fails.
-    registry.OpenKey(root, subKey, platform::kKeyAllAccessButDelete, key);
+    // A failed open leaves the handle 0, and the query on it then fails. Read access alone:
+    // a standard user may read keys of the machine that it may not write.
+    registry.OpenKey(root, subKey, platform::kKeyRead, key);
     RegValue value;
     ConsultarValor(registry, key, valueName, value);
     registry.CloseKey(key);

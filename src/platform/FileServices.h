@@ -115,10 +115,11 @@ class DurableFile {
 
   private:
     std::string destination_, temporary_, folder_;
-    int descriptor_ = -1;
+    std::intptr_t handle_ = -1;
     int error_ = 0;
     bool created_ = false;
     bool committed_ = false;
+    bool readOnly_ = false;  // where files have an attribute for it rather than a mode
 };
 
 // Flushes a folder's entries to disk: a rename inside it is durable only then. 0, or the error;

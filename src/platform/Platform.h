@@ -24,6 +24,7 @@ using RegistryKey = std::uintptr_t;  // 0 stands for a key that could not be ope
 inline constexpr std::uint32_t kRegSz = 1;
 inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kKeyAllAccessButDelete = 0x3F;
+inline constexpr std::uint32_t kKeyRead = 0x20019;
 
 // Status codes, as the platform numbers them.
 inline constexpr long kSuccess = 0;

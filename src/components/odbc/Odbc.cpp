@@ -16,9 +16,31 @@ SQLPOINTER IntegerAttribute(std::uintptr_t value) {
     return reinterpret_cast<SQLPOINTER>(value);
 }
 
+// Text at the driver manager's boundary: UTF-8 through the narrow entry points, or UTF-16
+// through the wide ones where the build uses those (Windows, whose narrow text is the ANSI
+// code page).
+constexpr bool kWide = sizeof(SQLTCHAR) > 1;
+using SqlString = std::basic_string<SQLTCHAR>;
+
+SqlString ToSql(std::string_view utf8) {
+    if constexpr (kWide) {
+        const std::u16string wide = text::Utf8ToUtf16(utf8);
+        return SqlString(wide.begin(), wide.end());
+    } else {
+        return SqlString(utf8.begin(), utf8.end());
+    }
+}
+
+std::string FromSql(const SQLTCHAR* text, std::size_t length) {
+    if constexpr (kWide)
+        return text::Utf16ToUtf8(std::u16string(text, text + length));
+    else
+        return std::string(reinterpret_cast<const char*>(text), length);
+}
+
 // ODBC takes input text through non-const pointers that it does not write through.
-SQLCHAR* InputText(const std::string& text) {
-    return reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.data()));
+SQLTCHAR* InputText(const SqlString& text) {
+    return const_cast<SQLTCHAR*>(text.data());
 }
 
 // "[unixODBC][Driver Manager]Data source ..." → "Data source ...", every run of blanks and
@@ -99,9 +121,9 @@ std::vector<Diagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle
     std::vector<Diagnostic> records;
     if (handle == SQL_NULL_HANDLE)
         return records;
-    std::vector<SQLCHAR> message(1024);
+    std::vector<SQLTCHAR> message(1024);
     for (SQLSMALLINT number = 1;; ++number) {
-        std::array<SQLCHAR, 6> state{};
+        std::array<SQLTCHAR, 6> state{};
         SQLINTEGER nativeError = 0;
         SQLSMALLINT length = 0;
         SQLRETURN result =
@@ -117,8 +139,8 @@ std::vector<Diagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle
             break;
         const auto size = std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
                                    message.size() - 1);
-        records.push_back({std::string(reinterpret_cast<const char*>(state.data()), 5), nativeError,
-                           CleanMessage({reinterpret_cast<const char*>(message.data()), size})});
+        records.push_back(
+            {FromSql(state.data(), 5), nativeError, CleanMessage(FromSql(message.data(), size))});
     }
     return records;
 }
@@ -248,9 +270,10 @@ DbConnection::DbConnection(std::shared_ptr<Environment> environment,
     if (bounded.size() > static_cast<std::size_t>(std::numeric_limits<SQLSMALLINT>::max()))
         throw Error("SQLDriverConnect", {{"HY090", 0, "la cadena de conexión es demasiado larga"}});
     SQLSMALLINT completedLength = 0;
-    Check(SQLDriverConnect(handle_, nullptr, InputText(bounded),
-                           static_cast<SQLSMALLINT>(bounded.size()), nullptr, 0, &completedLength,
-                           SQL_DRIVER_NOPROMPT),
+    const SqlString connectText = ToSql(bounded);
+    Check(SQLDriverConnect(handle_, nullptr, InputText(connectText),
+                           static_cast<SQLSMALLINT>(connectText.size()), nullptr, 0,
+                           &completedLength, SQL_DRIVER_NOPROMPT),
           "SQLDriverConnect", SQL_HANDLE_DBC, handle_);
     try {
         // Not every driver knows it (psqlODBC refuses it); those that do give up on a request
@@ -283,15 +306,15 @@ bool DbConnection::IsDead() const {
 }
 
 std::string DbConnection::DbmsName() const {
-    std::array<SQLCHAR, 256> name{};
-    SQLSMALLINT length = 0;
+    std::array<SQLTCHAR, 256> name{};
+    SQLSMALLINT length = 0;  // in bytes
     if (!SQL_SUCCEEDED(SQLGetInfo(handle_, SQL_DBMS_NAME, name.data(),
-                                  static_cast<SQLSMALLINT>(name.size()), &length))) {
+                                  static_cast<SQLSMALLINT>(sizeof name), &length))) {
         return {};
     }
-    return std::string(
-        reinterpret_cast<const char*>(name.data()),
-        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), name.size() - 1));
+    const auto units =
+        static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLTCHAR);
+    return FromSql(name.data(), std::min(units, name.size() - 1));
 }
 
 Statement::Statement(DbConnection& connection) {
@@ -317,21 +340,30 @@ void Statement::ExecDirect(const std::string& sql,
     if (sql.size() > kLongest)
         throw Error("SQLExecDirect", {{"HY090", 0, "la sentencia es demasiado larga"}});
     std::vector<SQLLEN> lengths(parameters.size());  // read by the driver at execution
+    // The values as the wide entry points take them; narrow ones are bound where they are.
+    std::vector<SqlString> converted(kWide ? parameters.size() : 0);
     for (std::size_t i = 0; i < parameters.size(); ++i) {
         if (parameters[i].size() > kLongest)
             throw Error("SQLBindParameter", {{"HY090", 0, "el valor es demasiado largo"}});
-        lengths[i] = static_cast<SQLLEN>(parameters[i].size());
         // The driver only reads the value; the API has no const pointer for it.
-        auto* value = const_cast<char*>(parameters[i].data());
-        if (!SQL_SUCCEEDED(SQLBindParameter(handle_, static_cast<SQLUSMALLINT>(i + 1),
-                                            SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR,
-                                            std::max<SQLULEN>(1, parameters[i].size()), 0, value,
-                                            lengths[i], &lengths[i]))) {
+        void* value = const_cast<char*>(parameters[i].data());
+        std::size_t characters = parameters[i].size();
+        if constexpr (kWide) {
+            converted[i] = ToSql(parameters[i]);
+            value = converted[i].data();
+            characters = converted[i].size();
+        }
+        lengths[i] = static_cast<SQLLEN>(characters * sizeof(SQLTCHAR));
+        if (!SQL_SUCCEEDED(SQLBindParameter(
+                handle_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_TCHAR,
+                kWide ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR, std::max<SQLULEN>(1, characters), 0,
+                value, lengths[i], &lengths[i]))) {
             Fail("SQLBindParameter");
         }
     }
+    const SqlString statement = ToSql(sql);
     const SQLRETURN result =
-        SQLExecDirect(handle_, InputText(sql), static_cast<SQLINTEGER>(sql.size()));
+        SQLExecDirect(handle_, InputText(statement), static_cast<SQLINTEGER>(statement.size()));
     if (result != SQL_NO_DATA && !SQL_SUCCEEDED(result))
         Fail("SQLExecDirect");
 }
@@ -390,7 +422,7 @@ std::vector<Column> Statement::Columns() {
     if (!SQL_SUCCEEDED(SQLNumResultCols(handle_, &count)))
         Fail("SQLNumResultCols");
     std::vector<Column> columns;
-    std::vector<SQLCHAR> name(256);
+    std::vector<SQLTCHAR> name(256);
     for (SQLUSMALLINT number = 1; number <= static_cast<SQLUSMALLINT>(count); ++number) {
         Column column;
         SQLSMALLINT length = 0;
@@ -409,8 +441,8 @@ std::vector<Column> Statement::Columns() {
             name.resize(static_cast<std::size_t>(length) + 1);
             describe();
         }
-        column.name.assign(reinterpret_cast<const char*>(name.data()),
-                           static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)));
+        column.name =
+            FromSql(name.data(), static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)));
         columns.push_back(std::move(column));
     }
     return columns;
@@ -426,12 +458,14 @@ bool Statement::Fetch() {
 }
 
 std::string Statement::Text(SQLUSMALLINT column, bool& isNull) {
-    std::string text;
-    std::array<char, 8192> chunk;
+    // Gathered whole before the conversion: a piece may end inside a character.
+    SqlString text;
+    std::array<SQLTCHAR, 8192> chunk;
+    constexpr auto kChunkBytes = static_cast<SQLLEN>(sizeof chunk);
     for (;;) {
-        SQLLEN indicator = 0;
-        const SQLRETURN result = SQLGetData(handle_, column, SQL_C_CHAR, chunk.data(),
-                                            static_cast<SQLLEN>(chunk.size()), &indicator);
+        SQLLEN indicator = 0;  // in bytes
+        const SQLRETURN result =
+            SQLGetData(handle_, column, SQL_C_TCHAR, chunk.data(), kChunkBytes, &indicator);
         if (result == SQL_NO_DATA)
             break;
         if (!SQL_SUCCEEDED(result))
@@ -440,18 +474,18 @@ std::string Statement::Text(SQLUSMALLINT column, bool& isNull) {
             isNull = true;
             return {};
         }
-        const bool truncated =
-            result == SQL_SUCCESS_WITH_INFO &&
-            (indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(chunk.size()));
+        const bool truncated = result == SQL_SUCCESS_WITH_INFO &&
+                               (indicator == SQL_NO_TOTAL || indicator >= kChunkBytes);
         if (!truncated) {
-            text.append(chunk.data(), static_cast<std::size_t>(indicator));
+            text.append(chunk.data(), static_cast<std::size_t>(indicator) / sizeof(SQLTCHAR));
             break;
         }
         // Some drivers stop short of a multibyte character that would not fit.
-        text.append(chunk.data(), strnlen(chunk.data(), chunk.size() - 1));
+        const auto end = std::find(chunk.begin(), chunk.end() - 1, SQLTCHAR{0});
+        text.append(chunk.begin(), end);
     }
     isNull = false;
-    return text;
+    return FromSql(text.data(), text.size());
 }
 
 DbValue Statement::Value(SQLUSMALLINT column, SQLSMALLINT sqlType) {

@@ -10,7 +10,7 @@
 // Windows narrow text means the ANSI code page: a Windows build needs the wide entry points.)
 
 #ifdef _WIN32
-#include <windows.h>  // the ODBC headers need its types
+#include "platform/win32/WindowsHeaders.h"  // the ODBC headers need its types
 #endif
 #include <sql.h>
 #include <sqlext.h>

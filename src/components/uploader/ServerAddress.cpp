@@ -1,9 +1,8 @@
 #include "components/uploader/ServerAddress.h"
 
-#include <openssl/sha.h>
-
 #include "common/Text.h"
 #include "components/uploader/UploaderFailure.h"
+#include "platform/Digest.h"
 
 namespace tolvane::components::uploader {
 namespace {
@@ -276,10 +275,7 @@ std::string Base64Decode(std::string_view text) {
 }
 
 std::string Sha256Fingerprint(std::string_view key) {
-    unsigned char digest[SHA256_DIGEST_LENGTH];
-    SHA256(reinterpret_cast<const unsigned char*>(key.data()), key.size(), digest);
-    std::string text =
-        Base64Encode(std::string_view(reinterpret_cast<const char*>(digest), sizeof digest));
+    std::string text = Base64Encode(platform::Sha256(key));
     while (!text.empty() && text.back() == '=')
         text.pop_back();
     return "SHA256:" + text;

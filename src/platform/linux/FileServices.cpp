@@ -164,19 +164,16 @@ DurableFile::DurableFile(std::string destination, const std::string& temporaryNa
                          std::uint32_t mode)
     : destination_(std::move(destination)), folder_(FolderOf(destination_)) {
     temporary_ = (folder_ == "/" ? "" : folder_) + "/" + temporaryName;
-    do {
-        descriptor_ =
-            ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
-                   static_cast<mode_t>(mode));
-    } while (descriptor_ < 0 && errno == EINTR);
-    if (descriptor_ < 0)
+    handle_ = OpenRetrying(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW,
+                           static_cast<mode_t>(mode));
+    if (handle_ < 0)
         error_ = errno;
-    created_ = descriptor_ >= 0;
+    created_ = handle_ >= 0;
 }
 
 DurableFile::~DurableFile() {
-    if (descriptor_ >= 0)
-        ::close(descriptor_);
+    if (handle_ >= 0)
+        ::close(static_cast<int>(handle_));
     if (created_ && !committed_)
         ::unlink(temporary_.c_str());
 }
@@ -185,7 +182,7 @@ int DurableFile::Write(std::string_view bytes) {
     if (error_ != 0)
         return error_;
     while (!bytes.empty()) {
-        const ssize_t written = ::write(descriptor_, bytes.data(), bytes.size());
+        const ssize_t written = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -197,7 +194,7 @@ int DurableFile::Write(std::string_view bytes) {
 }
 
 int DurableFile::SetMode(std::uint32_t mode) {
-    if (error_ == 0 && ::fchmod(descriptor_, static_cast<mode_t>(mode)) != 0)
+    if (error_ == 0 && ::fchmod(static_cast<int>(handle_), static_cast<mode_t>(mode)) != 0)
         error_ = errno;
     return error_;
 }
@@ -205,9 +202,9 @@ int DurableFile::SetMode(std::uint32_t mode) {
 int DurableFile::Commit(bool folderToo) {
     if (error_ != 0)
         return error_;
-    if (::fsync(descriptor_) != 0)
+    if (::fsync(static_cast<int>(handle_)) != 0)
         return error_ = errno;
-    const int fd = std::exchange(descriptor_, -1);
+    const int fd = static_cast<int>(std::exchange(handle_, -1));
     // Some file systems report a failed write only when the file is closed.
     if (::close(fd) != 0 && errno != EINTR)
         return error_ = errno;
