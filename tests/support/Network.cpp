@@ -5,8 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
+#include <thread>
 
 namespace tolvane::test {
 namespace {
@@ -55,6 +57,31 @@ SilentServer::SilentServer() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC,
 
 SilentServer::~SilentServer() {
     ::close(fd_);
+}
+
+void LoopbackServer::Start() {
+    for (int attempt = 1; !process_; ++attempt) {
+        process_ = std::make_unique<ChildProcess>(Command(), std::map<std::string, std::string>{});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (process_->Running() && !Ready() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (process_->Running() && Ready())
+            break;
+        const std::string err = process_->Wait(1000).err;
+        process_.reset();
+        if (started_ || attempt == 3)  // after a first start, clients know the port
+            throw std::runtime_error(Command()[0] + " does not start:\n" + err);
+        port_ = FreePort();
+    }
+    started_ = true;
+}
+
+void LoopbackServer::Stop() {
+    if (process_) {
+        process_->Signal(stopSignal_);
+        process_->Wait(10000);
+        process_.reset();
+    }
 }
 
 }  // namespace tolvane::test
