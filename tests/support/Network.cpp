@@ -21,23 +21,10 @@ sockaddr_in Loopback(int port) {
     return address;
 }
 
-// Binds `fd` to a free loopback port and gives the port.
-int BindFree(int fd) {
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("cannot find a free loopback port");
-    return ntohs(address.sin_port);
-}
-
 }  // namespace
 
 int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int port = BindFree(fd);
-    ::close(fd);
-    return port;
+    return SilentServer().port();  // bound, listening, and let go
 }
 
 bool Accepts(int port) {
@@ -50,9 +37,13 @@ bool Accepts(int port) {
 }
 
 SilentServer::SilentServer() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    port_ = BindFree(fd_);
-    if (::listen(fd_, 8) != 0)
-        throw std::runtime_error("cannot listen on a loopback port");
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::listen(fd_, 8) != 0)
+        throw std::runtime_error("cannot listen on a free loopback port");
+    port_ = ntohs(address.sin_port);
 }
 
 SilentServer::~SilentServer() {

@@ -18,11 +18,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args,
                            const std::map<std::string, std::string>& environment) {
     // Everything the child needs is made before the fork, which only copies this thread.
     std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (environment.count(entry.substr(0, entry.find('='))) == 0)
+    for (char** e = environ; *e != nullptr; ++e)
+        if (const std::string entry = *e; !environment.contains(entry.substr(0, entry.find('='))))
             env.push_back(entry);
-    }
     for (const auto& [name, value] : environment)
         env.push_back(name + "=" + value);
     std::vector<char*> argv, envp;

@@ -66,10 +66,6 @@ std::string ReadFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-long CountEntries(const std::filesystem::path& folder) {
-    return static_cast<long>(Names(folder).size());
-}
-
 std::vector<std::string> Names(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     if (std::filesystem::exists(folder))
