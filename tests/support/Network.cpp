@@ -56,11 +56,14 @@ void LoopbackServer::Start() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (process_->Running() && !Ready() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (process_->Running() && Ready())
+        const bool running = process_->Running();
+        if (running && Ready())
             break;
         const std::string err = process_->Wait(1000).err;
         process_.reset();
-        if (started_ || attempt == 3)  // after a first start, clients know the port
+        // A server that ended at once may have found its port taken since it was chosen; once
+        // started, clients know the port.
+        if (running || started_ || attempt == 3)
             throw std::runtime_error(Command()[0] + " does not start:\n" + err);
         port_ = FreePort();
     }
