@@ -59,12 +59,12 @@ void LoopbackServer::Start() {
         const bool running = process_->Running();
         if (running && Ready())
             break;
-        const std::string err = process_->Wait(1000).err;
+        const ProcessResult result = process_->Wait(1000);
         process_.reset();
         // A server that ended at once may have found its port taken since it was chosen; once
         // started, clients know the port.
         if (running || started_ || attempt == 3)
-            throw std::runtime_error(Command()[0] + " does not start:\n" + err);
+            throw std::runtime_error(Command()[0] + " does not start:\n" + result.err + result.out);
         port_ = FreePort();
     }
     started_ = true;

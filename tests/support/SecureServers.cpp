@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <sstream>
+
 namespace tolvane::test {
 
 std::string SecureServer::Unavailable() {
@@ -26,55 +28,51 @@ SecureServer::SecureServer(Kind kind) : kind_(kind), d_(dir_.path()), root_(dir_
         RunChecked({"/usr/bin/ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", d_ + "/hostkey"});
         std::filesystem::create_directories("/run/sshd");  // its privilege separation folder
     } else {
-        const std::string authority = "/CN=Autoridad de la oficina";
-        RunChecked({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout",
-                    d_ + "/ca.key", "-out", d_ + "/ca.pem", "-days", "2", "-subj", authority});
-        RunChecked({"/usr/bin/openssl",
-                    "req",
-                    "-x509",
-                    "-newkey",
-                    "rsa:2048",
-                    "-nodes",
-                    "-keyout",
-                    d_ + "/server.key",
-                    "-out",
-                    d_ + "/server.pem",
-                    "-days",
-                    "2",
-                    "-subj",
-                    "/CN=127.0.0.1",
-                    "-addext",
-                    "subjectAltName=IP:127.0.0.1",
-                    "-CA",
-                    d_ + "/ca.pem",
-                    "-CAkey",
-                    d_ + "/ca.key"});
+        // The office's authority, and the server's certificate signed by it.
+        const auto certificate = [&](const std::string& name, std::vector<std::string> details) {
+            const std::string file = d_ + "/" + name;
+            details.insert(details.begin(),
+                           {"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes",
+                            "-days", "2", "-keyout", file + ".key", "-out", file + ".pem"});
+            RunChecked(details);
+        };
+        certificate("ca", {"-subj", "/CN=Autoridad de la oficina"});
+        certificate("server", {"-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                               "-CA", d_ + "/ca.pem", "-CAkey", d_ + "/ca.key"});
         std::filesystem::create_directories("/var/run/vsftpd/empty");
-        WriteFile(dir_.path() / "vsftpd.conf",
-                  "listen=YES\nlisten_address=127.0.0.1\nbackground=NO\nanonymous_enable=NO\n"
-                  "local_enable=YES\nwrite_enable=YES\nlocal_umask=022\nlocal_root=" +
-                      root_.string() +
-                      "\npam_service_name=vsftpd\nseccomp_sandbox=NO\n"
-                      "secure_chroot_dir=/var/run/vsftpd/empty\nssl_enable=YES\nrsa_cert_file=" +
-                      d_ + "/server.pem\nrsa_private_key_file=" + d_ +
-                      "/server.key\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\n"
-                      "require_ssl_reuse=NO\nimplicit_ssl=" +
-                      (kind == Kind::ImplicitTls ? "YES" : "NO") + "\nvsftpd_log_file=" + d_ +
-                      "/vsftpd.log\n");
+        WriteFile(d_ + "/vsftpd.conf", "");  // named, so that the system's settings are not read
     }
     Start();
 }
 
+// Every setting on the command line, which both daemons take with "-o".
 std::vector<std::string> SecureServer::Command() const {
-    if (kind_ != Kind::Sftp)
-        return {"/usr/sbin/vsftpd", d_ + "/vsftpd.conf", "-olisten_port=" + std::to_string(port())};
-    std::vector<std::string> command{"/usr/sbin/sshd",      "-D", "-e", "-f", "/dev/null", "-p",
-                                     std::to_string(port())};
-    for (const std::string& option : std::initializer_list<std::string>{
-             "ListenAddress=127.0.0.1", "HostKey=" + d_ + "/hostkey", "PidFile=" + d_ + "/sshd.pid",
-             "PasswordAuthentication=yes", "KbdInteractiveAuthentication=no", "UsePAM=no",
-             "StrictModes=no", std::string("AllowUsers=") + kUser, "Subsystem=sftp internal-sftp"})
-        command.insert(command.end(), {"-o", option});
+    const std::string port = std::to_string(this->port());
+    std::vector<std::string> command;
+    std::string settings;
+    if (kind_ == Kind::Sftp) {
+        command = {"/usr/sbin/sshd", "-D", "-e", "-f", "/dev/null", "-p", port};
+        settings = "ListenAddress=127.0.0.1\nHostKey=" + d_ + "/hostkey\nPidFile=" + d_ +
+                   "/sshd.pid\nPasswordAuthentication=yes\nKbdInteractiveAuthentication=no\n"
+                   "UsePAM=no\nStrictModes=no\nAllowUsers=" +
+                   kUser + "\nSubsystem=sftp internal-sftp";
+    } else {
+        command = {"/usr/sbin/vsftpd", d_ + "/vsftpd.conf"};
+        settings = "listen=YES\nlisten_address=127.0.0.1\nlisten_port=" + port +
+                   "\nbackground=NO\nanonymous_enable=NO\nlocal_enable=YES\nwrite_enable=YES\n"
+                   "local_umask=022\nlocal_root=" +
+                   root_.string() +
+                   "\npam_service_name=vsftpd\nseccomp_sandbox=NO\n"
+                   "secure_chroot_dir=/var/run/vsftpd/empty\nssl_enable=YES\nrsa_cert_file=" +
+                   d_ + "/server.pem\nrsa_private_key_file=" + d_ +
+                   "/server.key\nforce_local_logins_ssl=YES\nforce_local_data_ssl=YES\n"
+                   "require_ssl_reuse=NO\nimplicit_ssl=" +
+                   (kind_ == Kind::ImplicitTls ? "YES" : "NO") + "\nvsftpd_log_file=" + d_ +
+                   "/vsftpd.log";
+    }
+    std::istringstream lines(settings);
+    for (std::string line; std::getline(lines, line);)
+        command.push_back("-o" + line);
     return command;
 }
 
