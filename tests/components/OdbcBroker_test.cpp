@@ -1,13 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <thread>
-
 #include <chrono>
-#include <cstdlib>
+#include <csignal>
 #include <filesystem>
-#include <functional>
 
 #include "common/Stop.h"
 #include "common/Text.h"
@@ -18,13 +14,13 @@
 #include "support/Expect.h"
 #include "support/Network.h"
 #include "support/PostgresServer.h"
-#include "support/Process.h"
 #include "support/ScopedEnv.h"
 
 namespace tolvane::components {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using odbc::ConnectionPool;
 
@@ -54,6 +50,16 @@ class BrokerTest : public ::testing::Test {
         }
         Execute("INTERNOS", "delete from caratula");
         Execute("HISTORIAL", "delete from HISTORIAL");
+    }
+    void TearDown() override {
+        SetStopCheck(nullptr);
+        Bound({});
+    }
+
+    // Bounds every wait on the databases from the next connection on.
+    static void Bound(const odbc::Timeouts& timeouts) {
+        ConnectionPool::Shared().SetTimeouts(timeouts);
+        ConnectionPool::Shared().Clear();
     }
 
     void UseConnectionString(const std::string& connectionString) const {
@@ -244,13 +250,13 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
     ExpectFailure([&] { Session(*broker); }, broker_failure::kDatabase, {"HISTORIAL", "[08001]"});
     ExpectFailure([&] { NewBroker()->getDataConnectionByEntity("INTERNOS"); },
                   broker_failure::kNotAvailable, {"INTERNOS", "[08001]"});
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    EXPECT_LT(Clock::now() - start, 5s);
     server_->Start();
     EXPECT_NO_THROW(Session(*broker));
 
     // A server that accepts and never answers runs into the login timeout.
     const test::SilentServer silent;
-    ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(1), std::chrono::seconds(1)});
+    Bound({.login = 1s, .connection = 1s});
     const std::string port = "Port=" + std::to_string(silent.port());
     UseConnectionString("Driver={PostgreSQL Unicode};Server=127.0.0.1;" + port +
                         ";Database=x;UID=postgres;PWD=s3cr3to");
@@ -258,55 +264,43 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
     const Failure failure =
         ExpectFailure([&] { NewBroker()->getDataConnectionByEntity("INTERNOS"); },
                       broker_failure::kNotAvailable, {"INTERNOS", "[08001]", port});
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+    EXPECT_LT(Clock::now() - start, 4s);
     EXPECT_EQ(failure.description().find("s3cr3to"), std::string::npos);
-    ConnectionPool::Shared().SetTimeouts({});
 }
 
 // Every wait on a database ends: a table locked by another program makes the statement fail
 // within the query timeout, naming the entity and its database; a stop request cuts the wait
 // short at once.
 TEST_P(EveryBackendTest, WaitsOnALockedDatabaseAreBoundedAndAStopEndsThem) {
-    const auto history = home_.Program() / "historial.db";
-    const test::TempDir dir;
-    const auto locked = dir.path() / "locked";
+    const auto locked = home_.dir().path() / "locked";
     // Another program holds the table: an open transaction with an exclusive lock.
-    test::ChildProcess holder(
-        onServer_ ? server_->Psql({"begin", "lock table historial in access exclusive mode",
-                                   "\\! touch " + locked.string(), "select pg_sleep(20)"})
-                  : test::SqliteLockCommand(history.string(), locked.string()),
+    const test::ChildProcess holder(
+        onServer_
+            ? server_->Psql({"begin", "lock table historial in access exclusive mode",
+                             "\\! touch " + locked.string(), "select pg_sleep(20)"})
+            : test::SqliteLockCommand((home_.Program() / "historial.db").string(), locked.string()),
         {});
     ASSERT_TRUE(test::WaitForFile(locked)) << "the lock was not taken";
+    const auto insert = [&] {
+        Execute("HISTORIAL", "insert into HISTORIAL(DESPACHO) values ('D-9')");
+    };
 
-    ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
-                                          std::chrono::seconds(1), std::chrono::seconds(10),
-                                          std::chrono::seconds(1)});
-    ConnectionPool::Shared().Clear();
+    Bound({.query = 1s, .answer = 10s, .busy = 1s});
     auto start = Clock::now();
-    ExpectFailure([&] { Execute("HISTORIAL", "insert into HISTORIAL(DESPACHO) values ('D-9')"); },
-                  broker_failure::kDatabase, {"entidad HISTORIAL", "en 1 s"});
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+    ExpectFailure(insert, broker_failure::kDatabase, {"entidad HISTORIAL", "en 1 s"});
+    EXPECT_LT(Clock::now() - start, 4s);
 
-    ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
-                                          std::chrono::seconds(15), std::chrono::seconds(20),
-                                          std::chrono::seconds(15)});
-    ConnectionPool::Shared().Clear();
+    Bound({.query = 15s, .answer = 20s, .busy = 15s});
     start = Clock::now();
-    SetStopCheck([&] { return Clock::now() - start > std::chrono::milliseconds(300); });
-    EXPECT_THROW(Execute("HISTORIAL", "insert into HISTORIAL(DESPACHO) values ('D-9')"),
-                 Interrupted);
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
-    SetStopCheck(nullptr);
-    holder.Signal(SIGKILL);
-    ConnectionPool::Shared().SetTimeouts({});
-    ConnectionPool::Shared().Clear();
+    SetStopCheck([&] { return Clock::now() - start > 300ms; });
+    EXPECT_THROW(insert(), Interrupted);
+    EXPECT_LT(Clock::now() - start, 2s);
 }
 
 // A server that still answers on the network but never replies (its process stopped) is given
 // up on by the program's own deadline.
 TEST_F(PostgresBrokerTest, AFrozenServerIsGivenUpOnAtTheDeadline) {
-    ConnectionPool::Shared().SetTimeouts({std::chrono::seconds(5), std::chrono::seconds(5),
-                                          std::chrono::seconds(30), std::chrono::seconds(2)});
+    Bound({.query = 30s, .answer = 2s});
     auto broker = NewBroker();
     const DbValue session = Session(*broker);
     const auto pid = std::get<std::int64_t>(session);
@@ -314,11 +308,10 @@ TEST_F(PostgresBrokerTest, AFrozenServerIsGivenUpOnAtTheDeadline) {
     const auto start = Clock::now();
     ExpectFailure([&] { Row(*broker, "select 1 as uno"); }, broker_failure::kDatabase,
                   {"entidad HISTORIAL", "no respondió en 2 s"});
-    EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
+    EXPECT_LT(Clock::now() - start, 4s);
     ::kill(static_cast<pid_t>(pid), SIGCONT);
     // The next statement goes over a new connection.
     EXPECT_NE(Session(*broker), session);
-    ConnectionPool::Shared().SetTimeouts({});
 }
 
 TEST(OdbcTextTest, PasswordsAreMaskedInConnectionStrings) {

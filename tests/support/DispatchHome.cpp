@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <sstream>
-#include <stdexcept>
 
 #include "common/Text.h"
 #include "dispatch/Utilities.h"
@@ -27,24 +26,17 @@ DispatchHome::DispatchHome() : kit_(Folder("kit/out")), context_(os(), factory()
 }
 
 void DispatchHome::Sql(const std::string& database, const std::string& statements) const {
-    const auto result = RunProcess(
-        {"/usr/bin/sqlite3", "-bail", (Program() / (database + ".db")).string(), statements}, {});
-    if (result.exitStatus != 0)
-        throw std::runtime_error("sqlite3: " + result.err);
+    RunChecked(
+        {"/usr/bin/sqlite3", "-bail", (Program() / (database + ".db")).string(), statements});
 }
 
 std::vector<std::string> DispatchHome::HistoryRows() const {
-    const auto result =
-        RunProcess({"/usr/bin/sqlite3", "-separator", " | ", (Program() / "historial.db").string(),
-                    "select IDENTIFICADOR_PROPIO, DESPACHO, DESTINACION, "
-                    "COD_ADUANA, CUIT_DESPACHANTE, CUIT_IMPO_EXPO, "
-                    "NOMBRE_IMPO_EXPO, coalesce(FECHA_OFICIALIZACION, 'NULL'), "
-                    "Usuario, TRANFERIDO from historial order by DESPACHO"},
-                   {});
-    if (result.exitStatus != 0)
-        throw std::runtime_error("sqlite3: " + result.err);
+    std::istringstream lines(RunChecked(
+        {"/usr/bin/sqlite3", "-separator", " | ", (Program() / "historial.db").string(),
+         "select IDENTIFICADOR_PROPIO, DESPACHO, DESTINACION, COD_ADUANA, CUIT_DESPACHANTE, "
+         "CUIT_IMPO_EXPO, NOMBRE_IMPO_EXPO, coalesce(FECHA_OFICIALIZACION, 'NULL'), Usuario, "
+         "TRANFERIDO from historial order by DESPACHO"}));
     std::vector<std::string> rows;
-    std::istringstream lines(result.out);
     for (std::string line; std::getline(lines, line);)
         rows.push_back(line);
     return rows;

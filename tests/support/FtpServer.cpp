@@ -1,13 +1,6 @@
 #include "support/FtpServer.h"
 
-#include <signal.h>
-
-#include <chrono>
 #include <sstream>
-#include <stdexcept>
-#include <thread>
-
-#include "support/Network.h"
 
 namespace tolvane::test {
 namespace {
@@ -18,23 +11,11 @@ namespace fs = std::filesystem;
 // PATH may be another installation without it.
 constexpr const char* kPython = "/usr/bin/python3";
 
-fs::path Script() {
-    return fs::path(TOLVANE_SOURCE_DIR) / "tests/support/ftp_server.py";
-}
-
 }  // namespace
 
 std::string FtpServer::Unavailable() {
-    static const std::string reason = []() -> std::string {
-        if (!fs::exists(kPython))
-            return std::string(kPython) + " is not installed";
-        if (!fs::exists(Script()))
-            return Script().string() + " is missing";
-        if (RunProcess({kPython, "-c", "import pyftpdlib"}, {}, 20000).exitStatus != 0)
-            return std::string(kPython) + " cannot import pyftpdlib (package python3-pyftpdlib)";
-        return {};
-    }();
-    return reason;
+    static const bool usable = RunProcess({kPython, "-c", "import pyftpdlib"}, {}).exitStatus == 0;
+    return usable ? "" : std::string(kPython) + " cannot import pyftpdlib (python3-pyftpdlib)";
 }
 
 FtpServer::FtpServer(Options options) : options_(std::move(options)), root_(dir_.Sub("root")) {
@@ -42,50 +23,19 @@ FtpServer::FtpServer(Options options) : options_(std::move(options)), root_(dir_
     Start();
 }
 
-FtpServer::~FtpServer() {
-    Stop();
-}
-
-void FtpServer::Start() {
-    if (process_)
-        return;
-    const fs::path portFile = dir_.path() / "port";
-    fs::remove(portFile);
+std::vector<std::string> FtpServer::Command() const {
     std::vector<std::string> args = {
-        kPython,       Script().string(), "--port", std::to_string(port_),
-        "--root",      root_.string(),    "--log",  (dir_.path() / "server.log").string(),
-        "--port-file", portFile.string(), "--user", kUser,
-        "--password",  kPassword};
-    for (const auto& folder : options_.readOnlyFolders) {
-        args.push_back("--read-only");
-        args.push_back(folder);
-    }
+        kPython,      std::string(TOLVANE_SOURCE_DIR) + "/tests/support/ftp_server.py",
+        "--port",     std::to_string(port()),
+        "--root",     root_.string(),
+        "--log",      (dir_.path() / "server.log").string(),
+        "--user",     kUser,
+        "--password", kPassword};
+    for (const auto& folder : options_.readOnlyFolders)
+        args.insert(args.end(), {"--read-only", folder});
     if (options_.refuseRename)
         args.push_back("--no-rename");
-    process_ = std::make_unique<ChildProcess>(args, std::map<std::string, std::string>{});
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (!fs::exists(portFile) || !Accepts(std::stoi(ReadFile(portFile)))) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            const ProcessResult result = process_->Wait(1000);
-            process_.reset();
-            throw std::runtime_error("the FTP server did not start: " + result.err);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    port_ = std::stoi(ReadFile(portFile));
-}
-
-void FtpServer::Stop() {
-    if (!process_)
-        return;
-    process_->Signal(SIGTERM);
-    process_->Wait(5000);
-    process_.reset();
-}
-
-std::string FtpServer::Url() const {
-    return "ftp://127.0.0.1:" + std::to_string(port_);
+    return args;
 }
 
 std::string FtpServer::Log() const {
@@ -96,10 +46,8 @@ std::string FtpServer::Log() const {
 int FtpServer::CountInLog(const std::string& needle) const {
     std::istringstream lines(Log());
     int count = 0;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find(needle) != std::string::npos)
-            ++count;
-    }
+    for (std::string line; std::getline(lines, line);)
+        count += line.find(needle) != std::string::npos;
     return count;
 }
 

@@ -1,19 +1,17 @@
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "support/Process.h"
-#include "support/TempDir.h"
+#include "support/Network.h"
 
 namespace tolvane::test {
 
 // A real FTP server on the loopback interface (pyftpdlib run by the system's Python), serving
 // a fresh temporary folder to one user. Its log records every login ("USER '...' logged in."),
 // every transfer ("STOR <path> completed=1 ...") and every refused command.
-class FtpServer {
+class FtpServer final : public LoopbackServer {
   public:
     struct Options {
         // Folders under the root where the user may only list and read.
@@ -31,28 +29,19 @@ class FtpServer {
     // Starts the server on a free port.
     explicit FtpServer(Options options);
     FtpServer() : FtpServer(Options{}) {}
-    ~FtpServer();
-    FtpServer(const FtpServer&) = delete;
-    FtpServer& operator=(const FtpServer&) = delete;
 
-    // Start again after Stop, on the same port; returns once the port accepts connections.
-    void Start();
-    void Stop();
-
-    int port() const { return port_; }
     // "ftp://127.0.0.1:<port>"
-    std::string Url() const;
+    std::string Url() const { return "ftp://" + Address(); }
     const std::filesystem::path& root() const { return root_; }
     std::string Log() const;
     // Lines of the log containing `needle`.
     int CountInLog(const std::string& needle) const;
 
   private:
-    Options options_;
-    TempDir dir_;
-    std::filesystem::path root_;
-    int port_ = 0;
-    std::unique_ptr<ChildProcess> process_;
+    std::vector<std::string> Command() const override;
+
+    const Options options_;
+    const std::filesystem::path root_;
 };
 
 }  // namespace tolvane::test

@@ -5,8 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
+#include <thread>
 
 namespace tolvane::test {
 namespace {
@@ -19,23 +21,10 @@ sockaddr_in Loopback(int port) {
     return address;
 }
 
-// Binds `fd` to a free loopback port and gives the port.
-int BindFree(int fd) {
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        throw std::runtime_error("cannot find a free loopback port");
-    return ntohs(address.sin_port);
-}
-
 }  // namespace
 
 int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int port = BindFree(fd);
-    ::close(fd);
-    return port;
+    return SilentServer().port();  // bound, listening, and let go
 }
 
 bool Accepts(int port) {
@@ -48,13 +37,45 @@ bool Accepts(int port) {
 }
 
 SilentServer::SilentServer() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    port_ = BindFree(fd_);
-    if (::listen(fd_, 8) != 0)
-        throw std::runtime_error("cannot listen on a loopback port");
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::listen(fd_, 8) != 0)
+        throw std::runtime_error("cannot listen on a free loopback port");
+    port_ = ntohs(address.sin_port);
 }
 
 SilentServer::~SilentServer() {
     ::close(fd_);
+}
+
+void LoopbackServer::Start() {
+    for (int attempt = 1; !process_; ++attempt) {
+        process_ = std::make_unique<ChildProcess>(Command(), std::map<std::string, std::string>{});
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (process_->Running() && !Ready() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const bool running = process_->Running();
+        if (running && Ready())
+            break;
+        const ProcessResult result = process_->Wait(1000);
+        process_.reset();
+        // A server that ended at once may have found its port taken since it was chosen; once
+        // started, clients know the port.
+        if (running || started_ || attempt == 3)
+            throw std::runtime_error(Command()[0] + " does not start:\n" + result.err + result.out);
+        port_ = FreePort();
+    }
+    started_ = true;
+}
+
+void LoopbackServer::Stop() {
+    if (process_) {
+        process_->Signal(stopSignal_);
+        process_->Wait(10000);
+        process_.reset();
+    }
 }
 
 }  // namespace tolvane::test

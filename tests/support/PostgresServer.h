@@ -5,28 +5,24 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
+#include "support/Network.h"
 
 namespace tolvane::test {
 
-// A throwaway PostgreSQL cluster in a temporary folder: loopback TCP on a free port with trust
-// authentication, its socket in the same folder, fsync off (commits survive a server stop,
-// not a machine crash), one empty UTF8 database. Stopped
-// (immediate mode) and removed when the object goes. As root the server programs run as the
-// user "postgres", since PostgreSQL refuses to run as root.
-class PostgresServer {
+// A throwaway PostgreSQL cluster in a temporary folder: loopback TCP with trust authentication,
+// its socket in the same folder, fsync off (commits survive a server stop, not a machine crash).
+// Stopped in immediate mode. As root the server runs as the user "postgres", since PostgreSQL
+// refuses to run as root.
+class PostgresServer final : public LoopbackServer {
   public:
-    // The folder of the newest installed server programs (initdb, pg_ctl, ...), if any.
+    // The folder of the newest installed server programs (initdb, postgres, psql), if any.
     static std::optional<std::filesystem::path> FindBinaries();
 
-    // Fails (std::runtime_error, with the server's log) when the cluster cannot be made.
+    // Fails (std::runtime_error, with the server's output) when the cluster cannot be made.
     explicit PostgresServer(const std::filesystem::path& binaries);
-    ~PostgresServer();
-    PostgresServer(const PostgresServer&) = delete;
-    PostgresServer& operator=(const PostgresServer&) = delete;
 
-    int port() const { return port_; }
-    static constexpr const char* kDatabase = "tolvane";
+    // The database initdb makes, empty.
+    static constexpr const char* kDatabase = "postgres";
     // For the "PostgreSQL Unicode" ODBC driver.
     std::string ConnectionString() const;
 
@@ -35,22 +31,14 @@ class PostgresServer {
     // The command line of psql running `commands` one after another in one session of the
     // database (SQL, or psql's own such as "\\! touch file"), for a child process.
     std::vector<std::string> Psql(const std::vector<std::string>& commands) const;
-    void Stop();
-    void Start();
     // An immediate stop and a start on the same port: every open connection is dropped.
-    void Restart();
+    void Restart() { Stop(), Start(); }
 
   private:
-    std::vector<std::string> AsServerUser(std::vector<std::string> command) const;
-    void Run(const std::vector<std::string>& command, const std::string& what) const;
-    bool TryStart();
-    void StopQuietly() noexcept;
+    std::vector<std::string> Command() const override;
+    bool Ready() const override;
 
-    std::filesystem::path binaries_;
-    TempDir dir_;
-    std::filesystem::path data_;
-    int port_ = 0;
-    bool running_ = false;
+    std::filesystem::path binaries_, data_;
 };
 
 }  // namespace tolvane::test

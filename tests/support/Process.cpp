@@ -6,12 +6,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
-
-#include "support/TempDir.h"
 
 extern char** environ;
 
@@ -19,39 +16,30 @@ namespace tolvane::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& args,
                            const std::map<std::string, std::string>& environment) {
-    static int counter = 0;
-    const auto base =
-        std::filesystem::temp_directory_path() /
-        ("tolvane-child-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-    outPath_ = base.string() + ".out";
-    errPath_ = base.string() + ".err";
-
+    // Everything the child needs is made before the fork, which only copies this thread.
     std::vector<std::string> env;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (environment.count(entry.substr(0, entry.find('='))) == 0)
+    for (char** e = environ; *e != nullptr; ++e)
+        if (const std::string entry = *e; !environment.contains(entry.substr(0, entry.find('='))))
             env.push_back(entry);
-    }
     for (const auto& [name, value] : environment)
         env.push_back(name + "=" + value);
+    std::vector<char*> argv, envp;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& e : env)
+        envp.push_back(const_cast<char*>(e.c_str()));
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    const std::string out = (output_.path() / "out").string(),
+                      err = (output_.path() / "err").string();
 
     pid_ = ::fork();
     if (pid_ < 0)
         throw std::runtime_error("fork failed");
     if (pid_ == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        std::vector<char*> argv, envp;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        for (const auto& e : env)
-            envp.push_back(const_cast<char*>(e.c_str()));
-        envp.push_back(nullptr);
+        ::dup2(::open("/dev/null", O_RDONLY), 0);
+        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
@@ -62,42 +50,43 @@ ChildProcess::~ChildProcess() {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    std::error_code ec;
-    std::filesystem::remove(outPath_, ec);
-    std::filesystem::remove(errPath_, ec);
 }
 
 void ChildProcess::Signal(int signal) const {
-    ::kill(pid_, signal);
+    if (pid_ > 0)
+        ::kill(pid_, signal);
+}
+
+bool ChildProcess::Running() {
+    if (pid_ > 0 && ::waitpid(pid_, &status_, WNOHANG) == pid_)
+        pid_ = -1;
+    return pid_ > 0;
 }
 
 ProcessResult ChildProcess::Wait(int timeoutMs) {
-    ProcessResult result;
-    int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-        if (done == pid_)
-            break;
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            break;
-        }
+    while (Running() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status_, 0);
+        pid_ = -1;
     }
-    pid_ = -1;
-    if (WIFEXITED(status))
-        result.exitStatus = WEXITSTATUS(status);
-    result.out = ReadFile(outPath_);
-    result.err = ReadFile(errPath_);
-    return result;
+    return {WIFEXITED(status_) ? WEXITSTATUS(status_) : -1, ReadFile(output_.path() / "out"),
+            ReadFile(output_.path() / "err")};
 }
 
 ProcessResult RunProcess(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& environment, int timeoutMs) {
-    ChildProcess child(args, environment);
-    return child.Wait(timeoutMs);
+    return ChildProcess(args, environment).Wait(timeoutMs);
+}
+
+std::string RunChecked(const std::vector<std::string>& args) {
+    const ProcessResult result = RunProcess(args, {}, 120000);
+    if (result.exitStatus != 0)
+        throw std::runtime_error(args[0] + " failed (" + std::to_string(result.exitStatus) +
+                                 "): " + result.err + result.out);
+    return result.out;
 }
 
 std::vector<std::string> SqliteLockCommand(const std::string& database, const std::string& marker) {

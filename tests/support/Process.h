@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TempDir.h"
+
 namespace tolvane::test {
 
 struct ProcessResult {
@@ -24,17 +26,22 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     void Signal(int signal) const;
+    bool Running();
     // Waits for the end, at most `timeoutMs` (then kills it), and collects its output.
     ProcessResult Wait(int timeoutMs = 30000);
 
   private:
+    TempDir output_;
     pid_t pid_ = -1;
-    std::string outPath_, errPath_;
+    int status_ = -1;
 };
 
 ProcessResult RunProcess(const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& environment,
                          int timeoutMs = 30000);
+// Runs a command that must succeed and gives its output; std::runtime_error with its error
+// output when it fails.
+std::string RunChecked(const std::vector<std::string>& args);
 
 // The command line of a program that holds the SQLite `database` in an exclusive transaction,
 // as another program on the office's computer might, creating `marker` once it does.

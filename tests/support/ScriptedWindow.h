@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Failure.h"
 #include "ui/Window.h"
 
 namespace tolvane::test {
@@ -32,20 +33,42 @@ class ScriptedWindow : public ui::Window {
     int yields = 0;
     std::vector<std::string> failureReports;
 
-    bool iconShown() const;
+    bool iconShown() const { return !iconMessages.empty() && iconMessages.back() == ui::kNimAdd; }
     // Every box shown, as "<style>:<text>;".
-    std::string Boxes() const;
+    std::string Boxes() const {
+        std::string shown;
+        for (const auto& box : boxes)
+            shown += std::to_string(box.style) + ":" + box.text + ";";
+        return shown;
+    }
 
     std::uintptr_t WindowHandle() override { return 0x1234; }
     std::uintptr_t IconHandle() override { return 0x5678; }
-    void NotifyIcon(std::uint32_t message, const ui::NotifyIconData& data) override;
+    void NotifyIcon(std::uint32_t message, const ui::NotifyIconData& data) override {
+        iconMessages.push_back(message);
+        lastIcon = data;
+    }
     void SetLabel(int index, const std::string& text) override { labels[index ? 1 : 0] = text; }
     void SetProgress(float value) override { progressValues.push_back(value); }
     void ShowFileList(const std::vector<std::string>& names) override { files = names; }
-    void SetTimer(unsigned intervalMs, bool enabled) override;
-    void DoEvents() override;
-    int MessageBox(const std::string& text, int style) override;
-    void ReportUntrappedFailure(const Failure& failure) override;
+    void SetTimer(unsigned intervalMs, bool enabled) override {
+        timerInterval = intervalMs;
+        timerEnabled = enabled;
+    }
+    void DoEvents() override {
+        ++yields;
+        if (onDoEvents)
+            onDoEvents();
+    }
+    int MessageBox(const std::string& text, int style) override {
+        boxes.push_back({text, style});
+        if (answer)
+            return answer(boxes.back());
+        return (style & 0x0F) == ui::kMbYesNo ? ui::kIdNo : ui::kIdOk;
+    }
+    void ReportUntrappedFailure(const Failure& failure) override {
+        failureReports.push_back(std::to_string(failure.number()) + " " + failure.description());
+    }
 };
 
 }  // namespace tolvane::test

@@ -1,11 +1,9 @@
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <string>
 
-#include "support/Process.h"
-#include "support/TempDir.h"
+#include "support/Network.h"
 
 namespace tolvane::test {
 
@@ -13,7 +11,7 @@ namespace tolvane::test {
 // system user made for the tests: vsftpd over explicit or implicit TLS with a certificate
 // signed by an authority of its own, and OpenSSH's sshd for SFTP with a host key of its own.
 // They need root (the user, the daemons); Unavailable() says why they cannot run here.
-class SecureServer {
+class SecureServer final : public LoopbackServer {
   public:
     enum class Kind { ExplicitTls, ImplicitTls, Sftp };
 
@@ -24,9 +22,6 @@ class SecureServer {
     static std::string Unavailable();
 
     explicit SecureServer(Kind kind);
-    ~SecureServer();
-    SecureServer(const SecureServer&) = delete;
-    SecureServer& operator=(const SecureServer&) = delete;
 
     // "ftpes://127.0.0.1:<port>", "ftps://…" or "sftp://…" followed by the served folder for SFTP.
     std::string Url() const;
@@ -40,11 +35,11 @@ class SecureServer {
     std::string Fingerprint() const;
 
   private:
-    Kind kind_;
-    TempDir dir_;
-    std::filesystem::path root_;
-    int port_ = 0;
-    std::unique_ptr<ChildProcess> process_;
+    std::vector<std::string> Command() const override;
+
+    const Kind kind_;
+    const std::string d_;  // the server's own folder
+    const std::filesystem::path root_;
 };
 
 }  // namespace tolvane::test

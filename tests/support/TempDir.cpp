@@ -1,29 +1,24 @@
 #include "support/TempDir.h"
 
+#include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 #include <system_error>
 
 namespace tolvane::test {
 
 TempDir::TempDir() {
-    std::random_device random;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("tolvane-test-" + std::to_string(random()));
-        std::error_code ec;
-        if (std::filesystem::create_directory(candidate, ec)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-test-XXXXXX").string();
+    // Open to every user as any new folder: servers running as their own user serve parts of it.
+    if (::mkdtemp(pattern.data()) == nullptr || ::chmod(pattern.c_str(), 0755) != 0)
+        throw std::runtime_error("cannot create a temporary folder");
+    path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -69,10 +64,6 @@ std::string ReadFile(const std::filesystem::path& path) {
     if (!in)
         throw std::runtime_error("cannot read " + path.string());
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-long CountEntries(const std::filesystem::path& folder) {
-    return static_cast<long>(Names(folder).size());
 }
 
 std::vector<std::string> Names(const std::filesystem::path& folder) {

@@ -41,8 +41,10 @@ class FileSizeLimit {
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
-// How many entries a folder holds; its entries' names, sorted (none when it is missing).
-long CountEntries(const std::filesystem::path& folder);
+// A folder's entries' names, sorted (none when it is missing); how many there are.
 std::vector<std::string> Names(const std::filesystem::path& folder);
+inline long CountEntries(const std::filesystem::path& folder) {
+    return static_cast<long>(Names(folder).size());
+}
 
 }  // namespace tolvane::test

@@ -1,9 +1,8 @@
 """A loopback FTP server for the upload tests and benchmark.
 
 One user with full rights over the root folder, except in the folders named with --read-only
-(listing and reading only) and, with --no-rename, the right to rename anywhere. The chosen port
-is written to --port-file once the server listens; every login, transfer and refused command
-goes to --log.
+(listing and reading only) and, with --no-rename, the right to rename anywhere. Every login,
+transfer and refused command goes to --log.
 """
 
 import argparse
@@ -20,10 +19,9 @@ READ_RIGHTS = "elr"
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--root", required=True)
     parser.add_argument("--log", required=True)
-    parser.add_argument("--port-file", required=True)
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--read-only", action="append", default=[])
@@ -52,11 +50,6 @@ def main():
     Handler.auth_failed_timeout = 0
 
     server = FTPServer(("127.0.0.1", args.port), Handler)
-    port = server.socket.getsockname()[1]
-    pending = args.port_file + ".tmp"
-    with open(pending, "w") as out:
-        out.write(str(port))
-    os.replace(pending, args.port_file)
     server.serve_forever(handle_exit=True)
 
 
