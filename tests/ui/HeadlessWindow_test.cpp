@@ -15,35 +15,27 @@
 namespace tolvane::ui {
 namespace {
 
-TEST(HeadlessWindow, MessageBoxesAreTolvaneBlocksWithTheirLineBreaks) {
-    std::ostringstream out;
-    std::istringstream in;
-    HeadlessWindow window(out, in, false);
-    EXPECT_EQ(window.MessageBox("uno\r\ndos", kMbOk | kMbIconExclamation), kIdOk);
-    window.ReportUntrappedFailure(Failure(-2146102393, "x", "sin datos"));
-    EXPECT_EQ(out.str(),
-              "Tolvane: uno\ndos\n"
-              "Tolvane: Error en tiempo de ejecución -2146102393:\nsin datos\n");
-}
-
-TEST(HeadlessWindow, QuestionsAreAskedOnATerminalAndAnsweredNoWithoutOne) {
-    const struct {
-        bool interactive;
-        std::string typed;
-        int answer;
-    } cases[] = {{false, "s\n", kIdNo},          {true, "s\n", kIdYes},
-                 {true, "  SI \n", kIdYes},      {true, "n\n", kIdNo},
-                 {true, "quizas\nsi\n", kIdYes}, {true, "", kIdNo}};  // end of input
-    for (const auto& c : cases) {
+// Boxes are "Tolvane: " blocks with their own line breaks; a question is asked on a terminal
+// and answered No without one or at the end of input.
+TEST(HeadlessWindow, BoxesAreTolvaneBlocksAndQuestionsAreAskedOnlyOnATerminal) {
+    const std::tuple<bool, std::string, int> cases[] = {{false, "s\n", kIdNo},
+                                                        {true, "  SI \n", kIdYes},
+                                                        {true, "quizas\nn\n", kIdNo},
+                                                        {true, "", kIdNo}};
+    for (const auto& [interactive, typed, answer] : cases) {
         std::ostringstream out;
-        std::istringstream in(c.typed);
-        HeadlessWindow window(out, in, c.interactive);
+        std::istringstream in(typed);
+        HeadlessWindow window(out, in, interactive);
         EXPECT_EQ(window.MessageBox("No llega.\r\n¿Reintentar?", kMbYesNo | kMbIconExclamation),
-                  c.answer)
-            << c.typed;
-        if (!c.interactive) {
-            EXPECT_EQ(out.str(), "Tolvane: No llega.\n¿Reintentar? [S/N] N (sin terminal)\n");
-        }
+                  answer)
+            << typed;
+        if (interactive)
+            continue;
+        EXPECT_EQ(window.MessageBox("uno\r\ndos", kMbOk | kMbIconExclamation), kIdOk);
+        window.ReportUntrappedFailure(Failure(-2146102393, "x", "sin datos"));
+        EXPECT_EQ(out.str(),
+                  "Tolvane: No llega.\n¿Reintentar? [S/N] N (sin terminal)\nTolvane: uno\ndos\n"
+                  "Tolvane: Error en tiempo de ejecución -2146102393:\nsin datos\n");
     }
 }
 
