@@ -62,30 +62,53 @@ class DistributionTest : public ::testing::Test {
     DistributionTest() : context(home.os(), home.factory()) {
         home.factory().Register("Sorvik.Uploader",
                                 [] { return std::make_unique<ScriptedUploader>(); });
-        context.settings.RutaKitOut = home.Folder("kit");
-        caratula = home.Folder("kit") + "C4521.xml";
-        items = home.Folder("kit") + "I4521.xml";
-        test::WriteFile(caratula, "<c/>");
-        test::WriteFile(items, "<i/>");
+        context.settings.RutaKitOut = kit;
+        context.settings.RUTA1 = b1;
+        context.settings.RUTA2 = b2;
     }
 
     test::TolvaneHome home;
     Context context;
-    std::string caratula, items;
+    std::string kit = home.Folder("kit"), b1 = home.Folder("b1"), b2 = home.Folder("b2");
 };
 
-TEST_F(DistributionTest, UploadGetsTheSettingsAndLocalFilesGoWhateverTheAnswer) {
+// The uploader gets the settings and both files; the local files go whatever its answer, and
+// stay whole when it fails (step 100) or is missing (step 40).
+TEST_F(DistributionTest, TheUploadsAnswerIsTheResultAndOnlyAFailureKeepsTheFiles) {
     context.settings.SERVIDOR = "ftp.oficina";
     context.settings.USUARIO = "u";
-    context.settings.PASSWORD = "";
-    context.settings.DIRECTORIO = "";
-    for (const bool answer : {true, false}) {
+    const std::string caratula = kit + "C4521.xml", items = kit + "I4521.xml";
+    const struct {
+        std::function<bool()> answer;
+        bool coverThere;
+        std::string failedStep, reason;
+    } cases[] = {
+        {[] { return true; }, true, "", ""},
+        {[] { return false; }, true, "", ""},
+        {[] { return true; }, false, "", ""},  // a file already gone is no error
+        {[]() -> bool { throw Failure(-2147220991, "Sorvik.Uploader", "530 Login incorrect."); },
+         true, "(100)", "530 Login incorrect."},
+        {nullptr, true, "(40)", "no está instalado"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failedStep);
         test::WriteFile(caratula, "<c/>");
         test::WriteFile(items, "<i/>");
-        ScriptedUploader::answer = [answer] { return answer; };
-        EXPECT_EQ(SubirArchivo(context, caratula, items), answer);
-        EXPECT_FALSE(fs::exists(caratula));
-        EXPECT_FALSE(fs::exists(items));
+        if (!c.coverThere)
+            fs::remove(caratula);
+        ScriptedUploader::answer = c.answer;
+        if (!c.answer)
+            home.factory().Unregister("Sorvik.Uploader");
+        const auto upload = [&] { return SubirArchivo(context, caratula, items); };
+        if (c.failedStep.empty()) {
+            EXPECT_EQ(upload(), c.answer());
+        } else {
+            test::ExpectFailure(
+                upload, kSubirArchivo,
+                "SubirArchivo.frmLista.Tolvane " + c.failedStep + " Sorvik.Uploader", {c.reason});
+        }
+        EXPECT_EQ(fs::exists(caratula), c.coverThere && !c.failedStep.empty());
+        EXPECT_EQ(fs::exists(items), !c.failedStep.empty());
     }
     const auto& sent = ScriptedUploader::last;
     EXPECT_EQ(test::Joined({sent.joined, sent.server, sent.user, sent.password}),
@@ -93,32 +116,8 @@ TEST_F(DistributionTest, UploadGetsTheSettingsAndLocalFilesGoWhateverTheAnswer) 
     EXPECT_TRUE(sent.automatic);
 }
 
-TEST_F(DistributionTest, AFileAlreadyGoneIsNoError) {
-    ScriptedUploader::answer = [] { return true; };
-    fs::remove(caratula);
-    EXPECT_TRUE(SubirArchivo(context, caratula, items));
-    EXPECT_FALSE(fs::exists(items));
-}
-
-TEST_F(DistributionTest, FailedUploadKeepsTheFilesAndNamesStep100) {
-    ScriptedUploader::answer = []() -> bool {
-        throw Failure(-2147220991, "Sorvik.Uploader", "530 Login incorrect.");
-    };
-    const auto upload = [&] { SubirArchivo(context, caratula, items); };
-    EXPECT_EQ(test::ExpectFailure(upload, kSubirArchivo,
-                                  "SubirArchivo.frmLista.Tolvane (100) Sorvik.Uploader")
-                  .description(),
-              "530 Login incorrect.");
-    EXPECT_TRUE(fs::exists(caratula));
-    EXPECT_TRUE(fs::exists(items));
-
-    home.factory().Unregister("Sorvik.Uploader");
-    test::ExpectFailure(upload, kSubirArchivo,
-                        "SubirArchivo.frmLista.Tolvane (40) Sorvik.Uploader");
-}
-
 TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
-    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2"), b1Upper = home.Folder("B1");
+    const std::string b1Upper = home.Folder("B1");
     const struct {
         std::string ruta1, ruta2;
         std::vector<std::string> copies;
@@ -126,7 +125,6 @@ TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
         {b1, b2, {b1, b2}},           {"", b2, {b2}}, {b1, b1, {b1}},
         {b1, b1Upper, {b1, b1Upper}}, {"", "", {}},
     };
-    const std::string kit = context.settings.RutaKitOut;
     for (const auto& c : cases) {
         for (const auto& folder : {b1, b2, b1Upper}) {
             fs::remove(folder + "C1.RET");
@@ -137,18 +135,15 @@ TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
         context.settings.RUTA1 = c.ruta1;
         context.settings.RUTA2 = c.ruta2;
         MoverDespacho(context, "C1.RET", "I1.RET", nullptr);
-        EXPECT_FALSE(fs::exists(kit + "C1.RET"));
-        EXPECT_FALSE(fs::exists(kit + "I1.RET"));
+        EXPECT_FALSE(fs::exists(kit + "C1.RET") || fs::exists(kit + "I1.RET"));
+        std::vector<std::string> copies;  // the folders holding both files, byte for byte
         for (const auto& folder : {b1, b2, b1Upper}) {
-            const bool expected =
-                std::find(c.copies.begin(), c.copies.end(), folder) != c.copies.end();
-            ASSERT_EQ(fs::exists(folder + "C1.RET"), expected)
-                << folder << " with RUTA1=" << c.ruta1 << " RUTA2=" << c.ruta2;
-            if (expected) {
-                EXPECT_EQ(test::ReadFile(folder + "C1.RET"), "kit bytes\r\n\xE9");
-                EXPECT_EQ(test::ReadFile(folder + "I1.RET"), "items");
-            }
+            if (fs::exists(folder + "C1.RET") &&
+                test::ReadFile(folder + "C1.RET") + test::ReadFile(folder + "I1.RET") ==
+                    "kit bytes\r\n\xE9items")
+                copies.push_back(folder);
         }
+        EXPECT_EQ(copies, c.copies) << c.ruta1 << " " << c.ruta2;
     }
     // A pair that is not there is no error.
     EXPECT_NO_THROW(MoverDespacho(context, "C2.RET", "I2.RET", nullptr));
@@ -160,10 +155,6 @@ TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
 TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinishable) {
     home.factory().Register("Pellam.Disk",
                             [this] { return std::make_unique<FaultyDisk>(home.os()); });
-    const std::string kit = context.settings.RutaKitOut;
-    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2");
-    context.settings.RUTA1 = b1;
-    context.settings.RUTA2 = b2;
     const auto copyText = [&](const char* ordinal, const std::string& folder,
                               const std::string& name) {
         return std::string(ordinal) + " copia de \r\n" + kit + name + "\r\n a \r\n" + folder +
@@ -211,10 +202,6 @@ TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinisha
 
 TEST_F(DistributionTest, ARealWriteFailureOnTheItemsCopyRemovesNothing) {
     // A file-size limit makes the backup disk refuse the large items file like a full disk.
-    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2");
-    context.settings.RUTA1 = b1;
-    context.settings.RUTA2 = b2;
-    const std::string kit = context.settings.RutaKitOut;
     test::WriteFile(kit + "C8.RET", "cover");
     test::WriteFile(kit + "I8.RET", std::string(256 * 1024, 'x'));
     const Failure failure = test::ExpectFailure(
@@ -237,8 +224,6 @@ TEST_F(DistributionTest, ARealWriteFailureOnTheItemsCopyRemovesNothing) {
 }
 
 TEST_F(DistributionTest, ALoneItemsFileIsFinishedOnlyAgainstIdenticalCopies) {
-    const std::string kit = context.settings.RutaKitOut;
-    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2");
     const struct {
         std::string ruta1, ruta2, copy1, copy2;
         bool finished;
