@@ -56,19 +56,15 @@ TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {
     EXPECT_EQ(window.lastIcon.ShownTip(),
               std::string("Tolvane version 1.8.40 Generado 28-06-2010 - " + bck1).substr(0, 63));
 
-    // Registered to start at logon, as a desktop autostart entry running this executable.
+    // Registered to start at logon, as a desktop autostart entry running this executable; a
+    // Run value already there is never rewritten.
     EXPECT_EQ(RunValue(), home.Program().string() + "/" + home.os().ExecutableName());
     EXPECT_TRUE(std::filesystem::exists(home.Autostart() / "BRENMOOR_TOLVANE.desktop"));
-}
-
-TEST_F(StartupTest, ExistingRunValueIsNeverRewritten) {
-    std::filesystem::create_directories(home.Autostart());
     ASSERT_TRUE(config::EscribirRegistro(home.os().registry(), platform::RegistryRoot::LocalMachine,
-                                         kRunKey, kRunValue, std::string("/otra/carpeta/tolvane"),
+                                         kRunKey, kRunValue, std::string("/otra/tolvane"),
                                          platform::kRegSz));
-    Configure("1000", bck1, "");
-    program.Main();
-    EXPECT_EQ(RunValue(), "/otra/carpeta/tolvane");
+    Program(home.os(), home.factory(), window).Main();
+    EXPECT_EQ(RunValue(), "/otra/tolvane");
 }
 
 // The period is read leniently and rounded half to even; none leaves the program idle with
@@ -163,16 +159,10 @@ TEST_F(StartupTest, TickReloadsTheSettings) {
     EXPECT_EQ(window.timerInterval, 1000u);
 }
 
-TEST(TrayTip, IsCutToTheRecordsSixtyFourCharacters) {
-    const std::string tip = TipText(std::string(80, 'r'));
-    const auto field = TipField(tip);
-    EXPECT_EQ(std::string(field.begin(), field.end()), tip.substr(0, 64));
-
-    const auto shortField = TipField(TipText("/b/"));
-    const std::string expected = "Tolvane version 1.8.40 Generado 28-06-2010 - /b/";
-    EXPECT_EQ(std::string(shortField.begin(), shortField.begin() + 48), expected);
-    EXPECT_EQ(shortField[48], '\0');
-    EXPECT_EQ(shortField[63], ' ');
+TEST(TrayTip, IsCutToTheRecordsSixtyFourCharactersOrFilledWithBlanks) {
+    const auto cut = TipField(std::string(80, 'r')), filled = TipField("/b/");
+    EXPECT_EQ(std::string(cut.begin(), cut.end()), std::string(64, 'r'));
+    EXPECT_EQ(std::string(filled.begin(), filled.end()), "/b/" + std::string(61, ' '));
 }
 
 }  // namespace
