@@ -34,12 +34,8 @@ class ExecutableTest : public ::testing::Test {
 // The options end the program at once; a single pass's status follows the start-up outcome.
 TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
     const std::vector<std::string> once{"--headless", "--once"};
-    const struct {
-        std::vector<std::string> args;
-        std::string ini;
-        int status;
-        std::string message;
-    } cases[] = {
+    // Arguments, Config.ini's options, exit status, what standard error holds ("": nothing).
+    const std::tuple<std::vector<std::string>, std::string, int, std::string> cases[] = {
         {{"--version"}, "", 0, ""},
         {{"--no-such-option"}, "", 64, "tolvane: unknown option '--no-such-option'"},
         {once, "MILISEGUNDOS=1000\nRUTA1=" + bck1, 0, ""},
@@ -48,14 +44,14 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
         {once, "MILISEGUNDOS=1000\nRUTA1=/no/existe/", 2, "Tolvane: Se cancelo el inicio"},
         {once, "MILISEGUNDOS=99999\nRUTA1=" + bck1, 3, "Tolvane: Error en tiempo de ejecución 380"},
     };
-    for (const auto& c : cases) {
-        home.WriteConfigIni("[Opciones]\n" + c.ini + "\n");
-        const auto result = Run(c.args);
-        EXPECT_EQ(result.exitStatus, c.status) << c.ini << "\n" << result.err;
-        if (c.message.empty())
-            EXPECT_EQ(result.err, "") << c.ini;
+    for (const auto& [args, ini, status, message] : cases) {
+        home.WriteConfigIni("[Opciones]\n" + ini + "\n");
+        const auto result = Run(args);
+        EXPECT_EQ(result.exitStatus, status) << ini << "\n" << result.err;
+        if (message.empty())
+            EXPECT_EQ(result.err, "") << ini;
         else
-            EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
     }
     EXPECT_TRUE(std::filesystem::exists(home.Autostart() / "BRENMOOR_TOLVANE.desktop"));
 }

@@ -125,11 +125,5 @@ TEST(QuietPeriod, ComesFromTheSettingWithOneSecondWhenItHoldsNoNumber) {
         EXPECT_EQ(QuietPeriod(espera).count(), milliseconds) << "'" << espera << "'";
 }
 
-TEST(DispatchShown, TakesSixteenOfTheLastTwentyCharacters) {
-    EXPECT_EQ(DispatchShown("C10073IC04004521A.RET"), "10073IC04004521A");
-    EXPECT_EQ(DispatchShown("C1.RET"), "C1.RET");
-    EXPECT_EQ(DispatchShown("C123456789012345678"), "C123456789012345");
-}
-
 }  // namespace
 }  // namespace tolvane::startup
