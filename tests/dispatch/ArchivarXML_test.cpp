@@ -132,11 +132,11 @@ TEST_F(ArchivarXMLTest, LapiDispatchLeavesNothingBehind) {
     EXPECT_TRUE(fs::exists(kit() + "C9.xml"));
 }
 
-// A failure names its step and the part that failed; what was written before it stays, and
+// A failure names its step and the component that failed; what was written before it stays, and
 // nothing is recorded.
 TEST_F(ArchivarXMLTest, FailuresNameTheirStepAndKeepOnlyWhatCameBefore) {
     // Cover sheet, whether the LAPI flag is kept, whether the items file is there, SQL run before,
-    // the failing part, the description's end, whether the outputs were written.
+    // the failing component, the description's end, whether the outputs were written.
     const std::tuple<std::string, bool, bool, std::string, std::string, std::string, bool> cases[] =
         {
             // A malformed cover sheet: nothing could be read, the caller's LAPI flag is kept.
