@@ -42,28 +42,30 @@ TEST(ReplaceAll, DoesNotRescanWhatItPutIn) {
 }
 
 TEST(LeadingNumber, ReadsTheNumberAtTheStartLeniently) {
-    const struct {
-        const char* text;
-        double value;
-    } cases[] = {{"", 0},       {"abc", 0},      {"60000", 60000}, {" 6 0 0 ", 600},
-                 {"12abc", 12}, {"-3.5x", -3.5}, {"1e3", 1000},    {"2D2", 200},
-                 {"&H1F", 31},  {"&O17", 15},    {".5", 0.5},      {"1.2.3", 1.2},
-                 {"+7", 7},     {"-", 0},        {".", 0},         {"1e", 1}};
-    for (const auto& c : cases)
-        EXPECT_DOUBLE_EQ(LeadingNumber(c.text), c.value) << c.text;
+    const std::pair<const char*, double> cases[] = {
+        {"", 0},       {"abc", 0},      {"60000", 60000}, {" 6 0 0 ", 600},
+        {"12abc", 12}, {"-3.5x", -3.5}, {"1e3", 1000},    {"2D2", 200},
+        {"&H1F", 31},  {"&O17", 15},    {".5", 0.5},      {"1.2.3", 1.2},
+        {"+7", 7},     {"-", 0},        {".", 0},         {"1e", 1}};
+    for (const auto& [text, value] : cases)
+        EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << text;
 }
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
-    EXPECT_EQ(RoundHalfEven(0.5), 0);
-    EXPECT_EQ(RoundHalfEven(1.5), 2);
-    EXPECT_EQ(RoundHalfEven(2.5), 2);
-    EXPECT_EQ(RoundHalfEven(2.6), 3);
-    EXPECT_EQ(RoundHalfEven(-1.5), -2);
+    for (const auto& [value, rounded] :
+         {std::pair{0.5, 0.0}, {1.5, 2.0}, {2.5, 2.0}, {2.6, 3.0}, {-1.5, -2.0}})
+        EXPECT_EQ(RoundHalfEven(value), rounded) << value;
 }
 
 // Large texts go to disk and come back whole, in pieces that never cut a character in two,
 // wherever the file's reads happen to fall.
 TEST(SpillBuffer, KeepsEveryByteAndNeverCutsACharacter) {
+    SpillBuffer small;  // small texts stay in memory
+    small.Append("<ITEMS/>");
+    EXPECT_FALSE(small.spilled());
+    EXPECT_EQ(small.str(), "<ITEMS/>");
+    small.Clear();
+    EXPECT_TRUE(small.empty());
     for (const std::size_t lead : {0u, 1u, 2u}) {
         std::string text(lead, 'a');
         while (text.size() < 200'000)
@@ -87,15 +89,6 @@ TEST(SpillBuffer, KeepsEveryByteAndNeverCutsACharacter) {
         buffer.Append("fin");
         EXPECT_EQ(buffer.str().substr(text.size()), "fin");
     }
-}
-
-TEST(SpillBuffer, SmallTextsStayInMemory) {
-    SpillBuffer buffer;
-    buffer.Append("<ITEMS/>");
-    EXPECT_FALSE(buffer.spilled());
-    EXPECT_EQ(buffer.str(), "<ITEMS/>");
-    buffer.Clear();
-    EXPECT_TRUE(buffer.empty());
 }
 
 }  // namespace

@@ -67,18 +67,15 @@ TEST_F(LeerINITest, MissingFileEmptiesEverySettingAndTheStoredCopies) {
 }
 
 TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
-    const struct {
-        std::string line;
-        std::string expected;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"\"KITOUT\"=\"/kit/salida\"", "/kit/salida"},
         {"\"KITOUT\"=\"/kit/salida/\"", "/kit/salida/"},
         {"\"KITOUT\"=dword:00000005", "5"},
     };
-    for (const auto& c : cases) {
-        WriteKitOut(c.line);
+    for (const auto& [line, expected] : cases) {
+        WriteKitOut(line);
         LeerINI(context);
-        EXPECT_EQ(context.settings.RutaKitOut, c.expected) << c.line;
+        EXPECT_EQ(context.settings.RutaKitOut, expected) << line;
     }
     // "|" joins the two files of an upload: such a folder would never have its files sent.
     WriteKitOut("\"KITOUT\"=\"/kit/a|b/\"");
@@ -86,30 +83,18 @@ TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
                         {"\"/kit/a|b/\""});
 }
 
-TEST(LeerINIDefaultFolder, ExactlyOneSeparatorBeforeKitMaria) {
-    for (const std::string suffix : {"", "/"}) {
-        test::TolvaneHome home;
-        auto paths = home.Paths();
-        paths.programFilesFolder += suffix;
-        platform::LinuxPlatform os(paths);
-        components::ComponentFactory factory;
-        components::RegisterStandardComponents(factory, os);
-        Context context(os, factory);
-        LeerINI(context);
-        EXPECT_EQ(context.settings.RutaKitOut, home.ProgramFiles().string() + "/KitMaria/out/")
-            << "program files folder '" << paths.programFilesFolder << "'";
-    }
-}
-
-// A component that fails stops the load; its failure reaches the caller with the loader's
-// number and its own source behind the loader's.
-TEST_F(LeerINITest, ComponentFailuresAreWrapped) {
-    std::filesystem::remove(home.Program() / "QuillonConfig.ini");
-    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
-                        "LeerINI.mod_Main.Tolvane (0)Quillon.Broker", {"QuillonConfig.ini"});
-    home.factory().Unregister("Pellam.Disk");
-    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
-                        "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
+// Without the kit's value the watched folder is under the program files folder, with exactly
+// one separator before KitMaria.
+TEST(LeerINIDefaultFolder, AProgramFilesFolderEndingInASeparatorGetsNoSecond) {
+    test::TolvaneHome home;
+    auto paths = home.Paths();
+    paths.programFilesFolder += "/";
+    platform::LinuxPlatform os(paths);
+    components::ComponentFactory factory;
+    components::RegisterStandardComponents(factory, os);
+    Context context(os, factory);
+    LeerINI(context);
+    EXPECT_EQ(context.settings.RutaKitOut, home.ProgramFiles().string() + "/KitMaria/out/");
 }
 
 // A disk whose program-files question fails, to stop the load at its last step.
@@ -124,19 +109,26 @@ class DiskWithoutProgramFiles : public components::Disk {
     }
 };
 
-TEST_F(LeerINITest, SettingsReadBeforeAFailingStepKeepTheirNewValues) {
+// A step that fails stops the load: its failure reaches the caller with the loader's number and
+// its own source behind the loader's, and the settings read before it keep their new values.
+TEST_F(LeerINITest, AFailingStepStopsTheLoadWithItsFailureWrapped) {
     home.factory().Register("Pellam.Disk",
                             [] { return std::make_unique<DiskWithoutProgramFiles>(); });
     home.WriteConfigIni("[Opciones]\nUSUARIO=nuevo\nRUTA1=/r1/\n");
     context.settings.RutaKitOut = "/anterior/";
-    EXPECT_EQ(test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
-                                  "LeerINI.mod_Main.Tolvane (0)Pellam.Disk")
-                  .description(),
-              "sin carpeta de programas");
-    EXPECT_EQ(context.settings.USUARIO, "nuevo");
-    EXPECT_EQ(context.settings.RUTA1, "/r1/");
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
+                        "LeerINI.mod_Main.Tolvane (0)Pellam.Disk", {"sin carpeta de programas"});
     // The registry read gave nothing, so the watched folder was already emptied.
-    EXPECT_EQ(context.settings.RutaKitOut, "");
+    EXPECT_EQ(test::Joined(
+                  {context.settings.USUARIO, context.settings.RUTA1, context.settings.RutaKitOut}),
+              "nuevo|/r1/|");
+
+    std::filesystem::remove(home.Program() / "QuillonConfig.ini");
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
+                        "LeerINI.mod_Main.Tolvane (0)Quillon.Broker", {"QuillonConfig.ini"});
+    home.factory().Unregister("Pellam.Disk");
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
+                        "LeerINI.mod_Main.Tolvane (0)Pellam.Disk");
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "common/Failure.h"
-#include "common/Text.h"
 #include "components/Disk.h"
 #include "config/Context.h"
 #include "support/Expect.h"
@@ -62,30 +61,50 @@ class DistributionTest : public ::testing::Test {
     DistributionTest() : context(home.os(), home.factory()) {
         home.factory().Register("Sorvik.Uploader",
                                 [] { return std::make_unique<ScriptedUploader>(); });
-        context.settings.RutaKitOut = home.Folder("kit");
-        caratula = home.Folder("kit") + "C4521.xml";
-        items = home.Folder("kit") + "I4521.xml";
-        test::WriteFile(caratula, "<c/>");
-        test::WriteFile(items, "<i/>");
+        context.settings.RutaKitOut = kit;
+        context.settings.RUTA1 = b1;
+        context.settings.RUTA2 = b2;
     }
 
     test::TolvaneHome home;
     Context context;
-    std::string caratula, items;
+    std::string kit = home.Folder("kit"), b1 = home.Folder("b1"), b2 = home.Folder("b2");
 };
 
-TEST_F(DistributionTest, UploadGetsTheSettingsAndLocalFilesGoWhateverTheAnswer) {
+// The uploader gets the settings and both files; the local files go whatever its answer, and
+// stay whole when it fails (step 100) or is missing (step 40).
+TEST_F(DistributionTest, TheUploadsAnswerIsTheResultAndOnlyAFailureKeepsTheFiles) {
     context.settings.SERVIDOR = "ftp.oficina";
     context.settings.USUARIO = "u";
-    context.settings.PASSWORD = "";
-    context.settings.DIRECTORIO = "";
-    for (const bool answer : {true, false}) {
+    const std::string caratula = kit + "C4521.xml", items = kit + "I4521.xml";
+    // The answer (none: no uploader), whether the cover sheet is there, the failed step, why.
+    const std::tuple<std::function<bool()>, bool, std::string, std::string> cases[] = {
+        {[] { return true; }, true, "", ""},
+        {[] { return false; }, true, "", ""},
+        {[] { return true; }, false, "", ""},  // a file already gone is no error
+        {[]() -> bool { throw Failure(-2147220991, "Sorvik.Uploader", "530 Login incorrect."); },
+         true, "(100)", "530 Login incorrect."},
+        {nullptr, true, "(40)", "no está instalado"},
+    };
+    for (const auto& [answer, coverThere, failedStep, reason] : cases) {
+        SCOPED_TRACE(failedStep);
         test::WriteFile(caratula, "<c/>");
         test::WriteFile(items, "<i/>");
-        ScriptedUploader::answer = [answer] { return answer; };
-        EXPECT_EQ(SubirArchivo(context, caratula, items), answer);
-        EXPECT_FALSE(fs::exists(caratula));
-        EXPECT_FALSE(fs::exists(items));
+        if (!coverThere)
+            fs::remove(caratula);
+        ScriptedUploader::answer = answer;
+        if (!answer)
+            home.factory().Unregister("Sorvik.Uploader");
+        const auto upload = [&] { return SubirArchivo(context, caratula, items); };
+        if (failedStep.empty()) {
+            EXPECT_EQ(upload(), answer());
+        } else {
+            test::ExpectFailure(upload, kSubirArchivo,
+                                "SubirArchivo.frmLista.Tolvane " + failedStep + " Sorvik.Uploader",
+                                {reason});
+        }
+        EXPECT_EQ(fs::exists(caratula), coverThere && !failedStep.empty());
+        EXPECT_EQ(fs::exists(items), !failedStep.empty());
     }
     const auto& sent = ScriptedUploader::last;
     EXPECT_EQ(test::Joined({sent.joined, sent.server, sent.user, sent.password}),
@@ -93,62 +112,31 @@ TEST_F(DistributionTest, UploadGetsTheSettingsAndLocalFilesGoWhateverTheAnswer) 
     EXPECT_TRUE(sent.automatic);
 }
 
-TEST_F(DistributionTest, AFileAlreadyGoneIsNoError) {
-    ScriptedUploader::answer = [] { return true; };
-    fs::remove(caratula);
-    EXPECT_TRUE(SubirArchivo(context, caratula, items));
-    EXPECT_FALSE(fs::exists(items));
-}
-
-TEST_F(DistributionTest, FailedUploadKeepsTheFilesAndNamesStep100) {
-    ScriptedUploader::answer = []() -> bool {
-        throw Failure(-2147220991, "Sorvik.Uploader", "530 Login incorrect.");
-    };
-    const auto upload = [&] { SubirArchivo(context, caratula, items); };
-    EXPECT_EQ(test::ExpectFailure(upload, kSubirArchivo,
-                                  "SubirArchivo.frmLista.Tolvane (100) Sorvik.Uploader")
-                  .description(),
-              "530 Login incorrect.");
-    EXPECT_TRUE(fs::exists(caratula));
-    EXPECT_TRUE(fs::exists(items));
-
-    home.factory().Unregister("Sorvik.Uploader");
-    test::ExpectFailure(upload, kSubirArchivo,
-                        "SubirArchivo.frmLista.Tolvane (40) Sorvik.Uploader");
-}
-
 TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
-    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2"), b1Upper = home.Folder("B1");
-    const struct {
-        std::string ruta1, ruta2;
-        std::vector<std::string> copies;
-    } cases[] = {
+    const std::string b1Upper = home.Folder("B1");
+    const std::tuple<std::string, std::string, std::vector<std::string>> cases[] = {
         {b1, b2, {b1, b2}},           {"", b2, {b2}}, {b1, b1, {b1}},
         {b1, b1Upper, {b1, b1Upper}}, {"", "", {}},
     };
-    const std::string kit = context.settings.RutaKitOut;
-    for (const auto& c : cases) {
+    for (const auto& [ruta1, ruta2, copies] : cases) {
         for (const auto& folder : {b1, b2, b1Upper}) {
             fs::remove(folder + "C1.RET");
             fs::remove(folder + "I1.RET");
         }
         test::WriteFile(kit + "C1.RET", "kit bytes\r\n\xE9");
         test::WriteFile(kit + "I1.RET", "items");
-        context.settings.RUTA1 = c.ruta1;
-        context.settings.RUTA2 = c.ruta2;
+        context.settings.RUTA1 = ruta1;
+        context.settings.RUTA2 = ruta2;
         MoverDespacho(context, "C1.RET", "I1.RET", nullptr);
-        EXPECT_FALSE(fs::exists(kit + "C1.RET"));
-        EXPECT_FALSE(fs::exists(kit + "I1.RET"));
+        EXPECT_FALSE(fs::exists(kit + "C1.RET") || fs::exists(kit + "I1.RET"));
+        std::vector<std::string> holding;  // the folders with both files, byte for byte
         for (const auto& folder : {b1, b2, b1Upper}) {
-            const bool expected =
-                std::find(c.copies.begin(), c.copies.end(), folder) != c.copies.end();
-            ASSERT_EQ(fs::exists(folder + "C1.RET"), expected)
-                << folder << " with RUTA1=" << c.ruta1 << " RUTA2=" << c.ruta2;
-            if (expected) {
-                EXPECT_EQ(test::ReadFile(folder + "C1.RET"), "kit bytes\r\n\xE9");
-                EXPECT_EQ(test::ReadFile(folder + "I1.RET"), "items");
-            }
+            if (fs::exists(folder + "C1.RET") &&
+                test::ReadFile(folder + "C1.RET") + test::ReadFile(folder + "I1.RET") ==
+                    "kit bytes\r\n\xE9items")
+                holding.push_back(folder);
         }
+        EXPECT_EQ(holding, copies) << ruta1 << " " << ruta2;
     }
     // A pair that is not there is no error.
     EXPECT_NO_THROW(MoverDespacho(context, "C2.RET", "I2.RET", nullptr));
@@ -160,21 +148,14 @@ TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
 TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinishable) {
     home.factory().Register("Pellam.Disk",
                             [this] { return std::make_unique<FaultyDisk>(home.os()); });
-    const std::string kit = context.settings.RutaKitOut;
-    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2");
-    context.settings.RUTA1 = b1;
-    context.settings.RUTA2 = b2;
     const auto copyText = [&](const char* ordinal, const std::string& folder,
                               const std::string& name) {
         return std::string(ordinal) + " copia de \r\n" + kit + name + "\r\n a \r\n" + folder +
                name + "\r\n\r\n";
     };
-    const struct {
-        int failCopy, failRemoval;
-        bool changed;
-        std::string step, head;
-        bool coverStays;
-    } cases[] = {
+    // Copy or removal that fails, whether the kit changed, the step, the message's head, and
+    // whether the cover sheet stays.
+    const std::tuple<int, int, bool, std::string, std::string, bool> cases[] = {
         {1, 0, false, "(80)", copyText("1", b1, "C7.RET"), true},
         {2, 0, false, "(120)", copyText("2", b2, "C7.RET"), true},
         {3, 0, false, "(80)", copyText("1", b1, "I7.RET"), true},
@@ -183,82 +164,69 @@ TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinisha
         {0, 1, false, "(150)", copyText("2", b2, "C7.RET"), true},
         {0, 2, false, "(150)", copyText("2", b2, "I7.RET"), false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.step + " " + c.head);
+    for (const auto& [failCopy, failRemoval, changed, step, head, coverStays] : cases) {
+        SCOPED_TRACE(step + " " + head);
         test::WriteFile(kit + "C7.RET", "cover");
         test::WriteFile(kit + "I7.RET", "items");
         FaultyDisk::copies = FaultyDisk::removals = 0;
-        FaultyDisk::failCopy = c.failCopy;
-        FaultyDisk::failRemoval = c.failRemoval;
+        FaultyDisk::failCopy = failCopy;
+        FaultyDisk::failRemoval = failRemoval;
         const Failure failure = test::ExpectFailure(
             [&] {
                 MoverDespacho(context, "C7.RET", "I7.RET", [&] {
-                    if (c.changed)
+                    if (changed)
                         throw Failure(75, "Tolvane", "cambió");
                 });
             },
             -2147218070,
-            "MoverArchivo.frmLista.Tolvane " + c.step +
-                ":: " + (c.changed ? "Tolvane" : "Pellam.Disk"));
-        EXPECT_EQ(failure.description().substr(0, c.head.size() + 2), c.head + "\r\n");
-        EXPECT_EQ(fs::exists(kit + "C7.RET"), c.coverStays);
+            "MoverArchivo.frmLista.Tolvane " + step +
+                ":: " + (changed ? "Tolvane" : "Pellam.Disk"));
+        EXPECT_EQ(failure.description().substr(0, head.size() + 2), head + "\r\n");
+        EXPECT_EQ(fs::exists(kit + "C7.RET"), coverStays);
         EXPECT_TRUE(fs::exists(kit + "I7.RET"));
         FaultyDisk::failCopy = FaultyDisk::failRemoval = 0;
-        EXPECT_EQ(FinishLoneItems(context, "I7.RET"), !c.coverStays);
-        EXPECT_EQ(fs::exists(kit + "I7.RET"), c.coverStays);
+        EXPECT_EQ(FinishLoneItems(context, "I7.RET"), !coverStays);
+        EXPECT_EQ(fs::exists(kit + "I7.RET"), coverStays);
     }
 }
 
 TEST_F(DistributionTest, ARealWriteFailureOnTheItemsCopyRemovesNothing) {
     // A file-size limit makes the backup disk refuse the large items file like a full disk.
-    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2");
-    context.settings.RUTA1 = b1;
-    context.settings.RUTA2 = b2;
-    const std::string kit = context.settings.RutaKitOut;
     test::WriteFile(kit + "C8.RET", "cover");
     test::WriteFile(kit + "I8.RET", std::string(256 * 1024, 'x'));
-    const Failure failure = test::ExpectFailure(
+    // The system's reason, in the message's own language, with its number.
+    test::ExpectFailure(
         [&] {
             const test::FileSizeLimit limit(64 * 1024);
             MoverDespacho(context, "C8.RET", "I8.RET", nullptr);
         },
-        -2147218070);
-    // The system's reason, in the message's own language, with its number.
-    EXPECT_TRUE(text::EndsWith(failure.description(),
-                               ": el archivo supera el tamaño que el sistema permite (código del "
-                               "sistema " +
-                                   std::to_string(EFBIG) + ")"))
-        << failure.description();
+        -2147218070, "",
+        {": el archivo supera el tamaño que el sistema permite (código del sistema " +
+         std::to_string(EFBIG) + ")"});
     EXPECT_TRUE(fs::exists(kit + "C8.RET"));
     EXPECT_EQ(fs::file_size(kit + "I8.RET"), 256u * 1024);
-    EXPECT_FALSE(fs::exists(b1 + "I8.RET"));
-    // Nothing half-written is left in the backup folder either.
-    EXPECT_EQ(test::CountEntries(b1), 1);
+    EXPECT_EQ(test::Names(b1), std::vector<std::string>{"C8.RET"});  // nothing half-written
 }
 
 TEST_F(DistributionTest, ALoneItemsFileIsFinishedOnlyAgainstIdenticalCopies) {
-    const std::string kit = context.settings.RutaKitOut;
-    const std::string b1 = home.Folder("b1"), b2 = home.Folder("b2");
-    const struct {
-        std::string ruta1, ruta2, copy1, copy2;
-        bool finished;
-    } cases[] = {
+    // Backup folders, what they hold, whether the items file is finished.
+    const std::tuple<std::string, std::string, std::string, std::string, bool> cases[] = {
         {b1, b2, "items", "items", true}, {b1, b1, "items", "", true},
         {b1, b2, "items", "", false},     {b1, b2, "items", "itemz", false},
         {"", "", "", "", false},  // no backup folder: nothing shows it was ever moved
     };
-    for (const auto& c : cases) {
+    for (const auto& [ruta1, ruta2, copy1, copy2, finished] : cases) {
         fs::remove(b1 + "I9.RET");
         fs::remove(b2 + "I9.RET");
         test::WriteFile(kit + "I9.RET", "items");
-        if (!c.copy1.empty())
-            test::WriteFile(b1 + "I9.RET", c.copy1);
-        if (!c.copy2.empty())
-            test::WriteFile(b2 + "I9.RET", c.copy2);
-        context.settings.RUTA1 = c.ruta1;
-        context.settings.RUTA2 = c.ruta2;
-        EXPECT_EQ(FinishLoneItems(context, "I9.RET"), c.finished) << c.ruta1 << " " << c.copy2;
-        EXPECT_EQ(fs::exists(kit + "I9.RET"), !c.finished);
+        if (!copy1.empty())
+            test::WriteFile(b1 + "I9.RET", copy1);
+        if (!copy2.empty())
+            test::WriteFile(b2 + "I9.RET", copy2);
+        context.settings.RUTA1 = ruta1;
+        context.settings.RUTA2 = ruta2;
+        EXPECT_EQ(FinishLoneItems(context, "I9.RET"), finished) << ruta1 << " " << copy2;
+        EXPECT_EQ(fs::exists(kit + "I9.RET"), !finished);
     }
 }
 

@@ -39,21 +39,12 @@ class PassTest : public ::testing::Test {
     std::function<void()> onYield;
 };
 
-TEST_F(PassTest, EmptyFolderClearsTheDisplayAndRestartsTheTimer) {
-    window.labels[0] = window.labels[1] = "...";
+// The timer is off for the whole pass, and the display is cleared at its end, an empty
+// folder's included.
+TEST_F(PassTest, ProgressAdvancesPerFileAndTheTimerIsOffThroughout) {
     program.Procesar();
-    EXPECT_EQ(window.labels[0], "");
-    EXPECT_EQ(window.labels[1], "");
-    EXPECT_EQ(window.progressValues, std::vector<float>{0});
-    EXPECT_TRUE(window.boxes.empty());
-    EXPECT_TRUE(window.timerEnabled);
-    EXPECT_FALSE(timerOnDuringPass);
-}
-
-TEST_F(PassTest, LapiDispatchesStayAndProgressAdvancesPerFile) {
-    const std::vector<std::string> names{"C10073LAPI000001A.RET", "C10073LAPI000002B.RET",
-                                         "C3.RET"};
-    for (const auto& name : names)
+    EXPECT_EQ(window.labels[0] + "|" + window.labels[1], "|");
+    for (const char* name : {"C10073LAPI000001A.RET", "C10073LAPI000002B.RET", "C3.RET"})
         test::WriteFile(kit + name, LapiCoverSheet(name));
     std::vector<std::string> labelsSeen;
     onYield = [&] {
@@ -64,16 +55,15 @@ TEST_F(PassTest, LapiDispatchesStayAndProgressAdvancesPerFile) {
 
     EXPECT_TRUE(window.boxes.empty());
     EXPECT_EQ(window.progressValues,
-              (std::vector<float>{100.0f / 3, static_cast<float>(100.0 / 3 * 2), 100.0f, 0.0f}));
-    EXPECT_EQ(labelsSeen, (std::vector<std::string>{"...", "Procesando Archivo C-10073LAPI000001A",
+              (std::vector<float>{0, 100.0f / 3, static_cast<float>(100.0 / 3 * 2), 100, 0}));
+    EXPECT_EQ(labelsSeen, (std::vector<std::string>{"", "Procesando Archivo C-10073LAPI000001A",
                                                     "Procesando Archivo C-10073LAPI000002B",
                                                     "Procesando Archivo C-C3.RET", ""}));
-    for (const auto& name : names)
-        EXPECT_TRUE(fs::exists(kit + name)) << name;
-    EXPECT_TRUE(program.context().EsLAPI);
-    EXPECT_EQ(window.files, names);
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_FALSE(timerOnDuringPass);
 }
 
+// The first failure ends the pass with one message, every pass, and leaves the display as it was.
 TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
     test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "<R><DESPACHO_CARATULA");
@@ -87,11 +77,18 @@ TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
                                         " linea 80\r\n\r\n1119111 - "
                                         "seccion[Procesar.frmLista.Tolvane](0) - "
                                         "ArchivarXML.frmLista.Tolvane LoaDXML");
-    // The display keeps what it showed when the failure came.
     EXPECT_EQ(window.labels[0], "Procesando Archivo C-C2.RET");
     EXPECT_FLOAT_EQ(window.progressValues.back(), 50.0f);
     EXPECT_TRUE(window.timerEnabled);
-    EXPECT_EQ(program.failuresReported(), 1);
+
+    fs::remove_all(kit);  // a missing folder is told at every pass
+    program.Procesar();
+    program.Procesar();
+    ASSERT_EQ(window.boxes.size(), 3u);
+    EXPECT_NE(window.boxes[2].text.find("\r\n\r\n76 - seccion[Procesar.frmLista.Tolvane](0) - "),
+              std::string::npos);
+    EXPECT_EQ(program.failuresReported(), 3);
+    EXPECT_TRUE(window.timerEnabled);
 }
 
 TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
@@ -106,16 +103,6 @@ TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
     EXPECT_TRUE(window.boxes.empty());
     EXPECT_EQ(program.context().RutaXMLCaratula, "");
     EXPECT_EQ(window.files, std::vector<std::string>{"C1.RET"});
-}
-
-TEST_F(PassTest, MissingWatchedFolderIsReportedEveryPass) {
-    fs::remove_all(kit);
-    program.Procesar();
-    program.Procesar();
-    ASSERT_EQ(window.boxes.size(), 2u);
-    EXPECT_NE(window.boxes[1].text.find("\r\n\r\n76 - seccion[Procesar.frmLista.Tolvane](0) - "),
-              std::string::npos);
-    EXPECT_TRUE(window.timerEnabled);
 }
 
 TEST_F(PassTest, StopRequestEndsThePassBetweenDispatches) {
@@ -136,12 +123,6 @@ TEST(QuietPeriod, ComesFromTheSettingWithOneSecondWhenItHoldsNoNumber) {
     };
     for (const auto& [espera, milliseconds] : cases)
         EXPECT_EQ(QuietPeriod(espera).count(), milliseconds) << "'" << espera << "'";
-}
-
-TEST(DispatchShown, TakesSixteenOfTheLastTwentyCharacters) {
-    EXPECT_EQ(DispatchShown("C10073IC04004521A.RET"), "10073IC04004521A");
-    EXPECT_EQ(DispatchShown("C1.RET"), "C1.RET");
-    EXPECT_EQ(DispatchShown("C123456789012345678"), "C123456789012345");
 }
 
 }  // namespace
