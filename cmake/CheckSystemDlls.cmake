@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Fails when a Windows binary imports a DLL that is not part of Windows itself (a runtime of the
 # compiler, a library that should have been linked statically).
 # Usage: cmake -DOBJDUMP=... -DBINARY=... -P CheckSystemDlls.cmake
