@@ -13,6 +13,10 @@ TOLVANE_PACKAGES=(
     qt6-base-dev
 )
 
+# The Windows stage of scripts/test: the mingw-w64 compiler, Wine to run what it builds, and
+# dpkg-dev to unpack Debian's source packages of the libraries built for Windows.
+TOLVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev)
+
 # scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
 TOLVANE_SCREENSHOT_PACKAGES=(xvfb xauth openbox trayer xdotool x11-utils imagemagick)
 # scripts/screenshots --sni: a StatusNotifierItem host on a session bus of its own.
@@ -41,4 +45,18 @@ build_preset() {
     local preset="$1"
     cmake --preset "$preset" -S "$TOLVANE_ROOT" >/dev/null
     cmake --build --preset "$preset" -j "$(nproc)"
+}
+
+# Builds the Windows libraries when the cache lacks them and points the windows preset at
+# them; a fresh Wine prefix for this run, ready before the build (test discovery runs the tests).
+prepare_windows_stage() {
+    ensure_packages "${TOLVANE_WINDOWS_PACKAGES[@]}"
+    TOLVANE_WINDOWS_DEPS="$(bash "$TOLVANE_ROOT/scripts/windows-deps" | tail -n1)"
+    export TOLVANE_WINDOWS_DEPS
+    export WINEPREFIX="$TOLVANE_ROOT/build/wine-prefix"
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    rm -rf "$WINEPREFIX"
+    # A 64-bit-only Wine complains that it has no 32-bit rundll32: nothing the tests need.
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
 }

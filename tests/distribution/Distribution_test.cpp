@@ -6,6 +6,7 @@
 #include "components/Disk.h"
 #include "config/Context.h"
 #include "support/Expect.h"
+#include "support/FileSizeLimit.h"
 #include "support/TolvaneHome.h"
 
 namespace tolvane::distribution {

@@ -1,24 +1,31 @@
 #include "support/TempDir.h"
 
-#include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
 namespace tolvane::test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-test-XXXXXX").string();
-    // Open to every user as any new folder: servers running as their own user serve parts of it.
-    if (::mkdtemp(pattern.data()) == nullptr || ::chmod(pattern.c_str(), 0755) != 0)
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "tolvane-test-%08x", random());
+        const auto candidate = std::filesystem::temp_directory_path() / name;
+        if (std::filesystem::create_directory(candidate))
+            path_ = candidate;
+    }
+    if (path_.empty())
         throw std::runtime_error("cannot create a temporary folder");
-    path_ = pattern;
+    // Open to every user as any new folder: servers running as their own user serve parts of it.
+    std::filesystem::permissions(
+        path_, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                   std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                   std::filesystem::perms::others_exec);
 }
 
 TempDir::~TempDir() {
@@ -32,24 +39,6 @@ std::filesystem::path TempDir::Sub(const std::string& relative) const {
     auto full = path_ / relative;
     std::filesystem::create_directories(full.parent_path());
     return full;
-}
-
-FileSizeLimit::FileSizeLimit(unsigned long bytes) {
-    rlimit limit{};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    previous_ = limit.rlim_cur;
-    limit.rlim_cur = bytes;
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-        throw std::runtime_error("cannot limit the size of files");
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    rlimit limit{};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = previous_;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, previousHandler_);
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {

@@ -25,20 +25,6 @@ class TempDir {
     std::filesystem::path path_;
 };
 
-// While it lives, files of this process cannot grow beyond `bytes`: writes past it fail as on a
-// full disk (EFBIG) instead of ending the process.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(unsigned long bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    unsigned long previous_;
-    void (*previousHandler_)(int);
-};
-
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 // A folder's entries' names, sorted (none when it is missing); how many there are.

@@ -1,0 +1,182 @@
+#include "platform/win32/WindowsPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <tuple>
+
+#include "config/Registry.h"
+#include "platform/FileServices.h"
+#include "platform/win32/Wide.h"
+#include "platform/win32/WindowsHeaders.h"
+#include "support/TempDir.h"
+
+namespace tolvane::platform::win32 {
+namespace {
+
+std::ptrdiff_t Entries(const std::filesystem::path& folder) {
+    return std::distance(std::filesystem::directory_iterator(folder),
+                         std::filesystem::directory_iterator());
+}
+
+// Keys of this test's own, removed before and after, in the Wine prefix's real registry.
+constexpr const wchar_t* kKitKey = L"SOFTWARE\\Tolvane Tests\\Kit";
+
+void DeleteKitKey() {
+    for (const REGSAM view : {REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}})
+        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kKitKey, view, 0);
+}
+
+void SetKitValue(REGSAM view, const std::wstring& value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKitKey, 0, nullptr, 0, KEY_WRITE | view,
+                                nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(key, L"KITOUT", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+}
+
+class WindowsPlatformTest : public ::testing::Test {
+  protected:
+    void SetUp() override { DeleteKitKey(); }
+    void TearDown() override { DeleteKitKey(); }
+
+    std::string ReadKit() {
+        const config::RegValue value = config::LeerRegistro(
+            os.registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Tolvane Tests\\Kit", "KITOUT");
+        return std::holds_alternative<std::string>(value) ? std::get<std::string>(value) : "";
+    }
+
+    WindowsPlatform os;
+    test::TempDir dir;
+};
+
+// A 32-bit installer's values live in the 32-bit view; the program is 64-bit.
+TEST_F(WindowsPlatformTest, MachineValuesAreReadFromThe32BitViewFirstThenThe64BitOne) {
+    EXPECT_EQ(ReadKit(), "");
+    SetKitValue(KEY_WOW64_64KEY, L"C:\\Kit64\\");
+    EXPECT_EQ(ReadKit(), "C:\\Kit64\\");
+    SetKitValue(KEY_WOW64_32KEY, L"C:\\Kit Aduana ñ\\");
+    EXPECT_EQ(ReadKit(), "C:\\Kit Aduana ñ\\");
+}
+
+TEST_F(WindowsPlatformTest, UserSettingsRoundTripThroughTheRealStore) {
+    os.SaveSetting("Tolvane Tests", "DEFAULT", "UBICACION", "C:\\Programa Ñandú\\");
+    EXPECT_EQ(os.GetSetting("Tolvane Tests", "DEFAULT", "UBICACION", "-"), "C:\\Programa Ñandú\\");
+    EXPECT_EQ(os.GetSetting("Tolvane Tests", "DEFAULT", "FALTA", "-"), "-");
+    wchar_t stored[64] = {};
+    DWORD size = sizeof stored;
+    ASSERT_EQ(::RegGetValueW(HKEY_CURRENT_USER,
+                             L"Software\\VB and VBA Program Settings\\Tolvane Tests\\DEFAULT",
+                             L"UBICACION", RRF_RT_REG_SZ, nullptr, stored, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(stored), L"C:\\Programa \u00D1and\u00FA\\");
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\Tolvane Tests");
+}
+
+// Profile files stay in the ANSI code page, as every other program that reads them expects.
+TEST_F(WindowsPlatformTest, ProfileFilesAreWrittenInTheAnsiCodePageAndReadAsUtf8) {
+    const std::string file = dir.prefix() + "Config.ini";
+    test::WriteFile(file, "[Opciones]\r\nUSUARIO = \"despachante\" \r\n");
+    EXPECT_EQ(os.GetPrivateProfileString("opciones", "usuario", "-", file), "despachante");
+    ASSERT_TRUE(os.WritePrivateProfileString("Opciones", "DIRECTORIO", "año", file));
+    EXPECT_NE(test::ReadFile(file).find("DIRECTORIO=a\xF1o"), std::string::npos);
+    EXPECT_EQ(os.GetPrivateProfileString("Opciones", "DIRECTORIO", "-", file), "año");
+    EXPECT_EQ(os.GetPrivateProfileString("Opciones", "FALTA", "por omisión", file), "por omisión");
+}
+
+// The child runs this same test binary and reports through its exit code whether it found the
+// instance that this process holds.
+TEST_F(WindowsPlatformTest, ASecondProcessFindsTheFirstInstance) {
+    if (std::getenv("TOLVANE_TEST_INSTANCE_CHILD") != nullptr)
+        std::exit(os.PreviousInstanceRunning() ? 42 : 7);
+    ASSERT_FALSE(os.PreviousInstanceRunning());
+    EXPECT_FALSE(os.PreviousInstanceRunning());  // its own claim is no other instance
+
+    const auto childExit = [] {
+        wchar_t self[MAX_PATH];
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring command =
+            L"\"" + std::wstring(self) +
+            L"\" --gtest_filter=WindowsPlatformTest.ASecondProcessFindsTheFirstInstance";
+        ::SetEnvironmentVariableW(L"TOLVANE_TEST_INSTANCE_CHILD", L"1");
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION child{};
+        const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                              nullptr, nullptr, &startup, &child);
+        ::SetEnvironmentVariableW(L"TOLVANE_TEST_INSTANCE_CHILD", nullptr);
+        if (!started)
+            return DWORD{0};
+        ::WaitForSingleObject(child.hProcess, 30000);
+        DWORD code = 0;
+        ::GetExitCodeProcess(child.hProcess, &code);
+        ::CloseHandle(child.hProcess);
+        ::CloseHandle(child.hThread);
+        return code;
+    };
+    EXPECT_EQ(childExit(), 42u);
+}
+
+TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttributes) {
+    const std::string target = dir.prefix() + "Ñ despacho.xml";
+    test::WriteFile(platform::NativePath(target), "viejo");
+    {
+        DurableFile out(target, ".tmp-copia", 0444);
+        ASSERT_EQ(out.Write("nuevo"), 0);
+        ASSERT_EQ(out.Commit(), 0);
+    }
+    EXPECT_EQ(ReadWholeFile(target), "nuevo");
+    EXPECT_EQ(Entries(dir.path()), 1);  // no temporary file left
+    EXPECT_EQ(RemoveFile(target, false), kErrorReadOnly);
+    EXPECT_EQ(RemoveFile(target, true), 0);
+    EXPECT_EQ(RemoveFile(target, true), ENOENT);
+    EXPECT_EQ(RemoveFile(dir.prefix(), true), EISDIR);
+    EXPECT_EQ(InputFile(dir.prefix()).error(), EISDIR);
+
+    {
+        DurableFile abandoned(dir.prefix() + "nunca.xml", ".tmp-nunca", 0666);
+        abandoned.Write("a medias");
+    }
+    EXPECT_EQ(Entries(dir.path()), 0);
+
+    std::FILE* spill = OpenTemporaryFile();
+    ASSERT_NE(spill, nullptr);
+    EXPECT_GE(std::fputs("derrame\n", spill), 0);
+    std::rewind(spill);
+    char back[16] = {};
+    EXPECT_STREQ(std::fgets(back, sizeof back, spill), "derrame\n");  // binary: no CR added
+    std::fclose(spill);
+}
+
+TEST(WideTextTest, InvalidUtf8IsReplacedWithoutLosingWhatFollows) {
+    EXPECT_EQ(Widen("caf\xC3"
+                    "-ok"),
+              L"caf\uFFFD-ok");
+    EXPECT_EQ(Widen("\xE6\x97\xA5\xFF\xE6\x97\xA5"), L"\u65E5\uFFFD\u65E5");
+    EXPECT_EQ(Narrow(L"a\xD800"
+                     L"b\U0001F600"),
+              "a\xEF\xBF\xBD"
+              "b\xF0\x9F\x98\x80");
+}
+
+TEST(DatePictureTest, WindowsShortDatePicturesGiveTheirOrderAndSeparator) {
+    for (const auto& [picture, order, separator] : {
+             std::tuple{"dd/MM/yyyy", DateOrder::DayMonthYear, '/'},
+             std::tuple{"M/d/yyyy", DateOrder::MonthDayYear, '/'},
+             std::tuple{"yyyy-MM-dd", DateOrder::YearMonthDay, '-'},
+             std::tuple{"d.M.yy", DateOrder::DayMonthYear, '.'},
+         }) {
+        SCOPED_TRACE(picture);
+        const DateStyle style = DateStyleFromPicture(picture);
+        EXPECT_EQ(style.order, order);
+        EXPECT_EQ(style.separator, separator);
+    }
+}
+
+}  // namespace
+}  // namespace tolvane::platform::win32
