@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # The kit's dispatches through Tolvane.exe --headless --once under Wine: the real registry of
-# the Wine prefix, the host's SQLite ODBC driver (reached through Wine's ODBC), and the FTP
-# server of the fixture. What is uploaded must be the Linux golden files, byte for byte.
+# the Wine prefix, the host's ODBC drivers (reached through Wine's ODBC) with an embedded SQLite
+# database or the PostgreSQL cluster of a fixture, and the FTP server of a fixture. What is
+# uploaded must be the Linux golden files, byte for byte.
+#   kit_pass.sh EXE FTP_STATE WORK sqlite
+#   kit_pass.sh EXE FTP_STATE WORK postgresql POSTGRES_STATE
 set -euo pipefail
 exe="$1"
 ftp_state="$2"
 work="$3"
+database="$4"
 source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
 run="$source_dir/cmake/wine-run"
 port=$(cat "$ftp_state/port")
@@ -18,12 +22,27 @@ win() { echo "Z:${1//\//\\}"; }  # a host path as Windows programs under Wine se
 
 printf '[Opciones]\r\nSERVIDOR=ftp://127.0.0.1:%s\r\nUSUARIO=tolvane\r\nPASSWORD=secreto\r\nDIRECTORIO=despachos\r\nRUTA1=%s\\\r\nRUTA2=%s\\\r\nMILISEGUNDOS=2000\r\n' \
     "$port" "$(win "$work/backup1")" "$(win "$work/backup2")" >"$work/program/Config.ini"
-# The host's driver opens the databases: host paths.
-printf '[INTERNOS]\r\nConnectionString=Driver=SQLite3;Database=%s\r\n[HISTORIAL]\r\nConnectionString=Driver=SQLite3;Database=%s\r\n' \
-    "$work/data/internos.db" "$work/data/historial.db" >"$work/program/QuillonConfig.ini"
-sqlite3 -bail "$work/data/internos.db" ".read $source_dir/db/sqlite/schema.sql" \
-    ".read $source_dir/db/sample-operations.sql" >/dev/null
-sqlite3 -bail "$work/data/historial.db" ".read $source_dir/db/sqlite/schema.sql" >/dev/null
+if [ "$database" = sqlite ]; then
+    # The host's driver opens the databases: host paths.
+    internos="Driver=SQLite3;Database=$work/data/internos.db"
+    historial="Driver=SQLite3;Database=$work/data/historial.db"
+    sqlite3 -bail "$work/data/internos.db" ".read $source_dir/db/sqlite/schema.sql" \
+        ".read $source_dir/db/sample-operations.sql" >/dev/null
+    sqlite3 -bail "$work/data/historial.db" ".read $source_dir/db/sqlite/schema.sql" >/dev/null
+    history_rows() { sqlite3 "$work/data/historial.db" 'select count(*) from historial'; }
+else
+    pg_port=$(cat "$5/port")
+    internos="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$pg_port;Database=postgres;UID=postgres"
+    historial="$internos"
+    pg_bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n1)
+    "$pg_bin/psql" -X -q -h 127.0.0.1 -p "$pg_port" -U postgres -d postgres -c 'delete from historial'
+    history_rows() {
+        "$pg_bin/psql" -X -At -h 127.0.0.1 -p "$pg_port" -U postgres -d postgres \
+            -c 'select count(*) from historial'
+    }
+fi
+printf '[INTERNOS]\r\nConnectionString=%s\r\n[HISTORIAL]\r\nConnectionString=%s\r\n' \
+    "$internos" "$historial" >"$work/program/QuillonConfig.ini"
 for f in "$source_dir"/tests/data/kit/*.RET; do
     case "$(basename "$f")" in ?10073IC04000666E.RET) ;; *) cp "$f" "$work/kit/out/" ;; esac
 done
@@ -56,6 +75,6 @@ golden_count=$(ls "$source_dir"/tests/data/golden/*.xml | wc -l)
 [ "$(ls "$work/kit/out")" = "$(printf 'C10073LAPI000055D.RET\nI10073LAPI000055D.RET')" ] ||
     { echo "left in the kit's folder: $(ls "$work/kit/out")" >&2; failed=1; }
 cmp -s <(ls "$work/backup1") <(ls "$work/backup2") || { echo "the backups differ" >&2; failed=1; }
-rows=$(sqlite3 "$work/data/historial.db" 'select count(*) from historial')
+rows=$(history_rows)
 [ "$rows" -eq 4 ] || { echo "HISTORIAL holds $rows rows, expected 4" >&2; failed=1; }
 exit $failed

@@ -489,10 +489,7 @@ bool CurlUploader::SubirArchivo(const std::string& joinedPaths) {
     }
 
     if (address.transport == Transport::LocalFolder) {
-        std::string path;
-        for (const auto& segment : folder)
-            path += "/" + segment;
-        uploader::UploadToLocalFolder(path.empty() ? "/" : path, automatic_, *files);
+        uploader::UploadToLocalFolder(uploader::LocalFolderPath(folder), automatic_, *files);
         return true;
     }
     if (!certificates_.empty() && !platform::IsRegularFile(certificates_)) {

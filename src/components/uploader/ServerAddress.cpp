@@ -1,5 +1,7 @@
 #include "components/uploader/ServerAddress.h"
 
+#include <cctype>
+
 #include "common/Text.h"
 #include "components/uploader/UploaderFailure.h"
 #include "platform/Digest.h"
@@ -272,6 +274,16 @@ std::string Base64Decode(std::string_view text) {
         }
     }
     return out;
+}
+
+std::string LocalFolderPath(const std::vector<std::string>& segments) {
+    std::string path;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const bool drive = i == 0 && segments[i].size() == 2 && segments[i][1] == ':' &&
+                           std::isalpha(static_cast<unsigned char>(segments[i][0]));
+        path += (drive ? "" : "/") + segments[i];
+    }
+    return path.empty() ? "/" : path.size() == 2 ? path + "/" : path;
 }
 
 std::string Sha256Fingerprint(std::string_view key) {

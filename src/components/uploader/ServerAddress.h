@@ -38,7 +38,8 @@ struct ServerAddress {
 //                                  login and every transfer encrypted, no fallback to plain
 //   ftps://host[:port][/folder]    FTP with implicit TLS (port 990)
 //   sftp://host[:port][/folder]    SFTP (port 22); the folder is absolute, none means home
-//   file:///absolute/folder        a local folder ("file://localhost/..." also accepted)
+//   file:///absolute/folder        a local folder ("file://localhost/..." also accepted;
+//                                  on Windows "file:///C:/folder")
 // An FTP folder is relative to the login folder; "//folder" or "/%2Ffolder" makes it
 // absolute. Percent escapes in folders are decoded. User names and passwords in the setting
 // are refused: they belong in USUARIO and PASSWORD. Anything else fails with a description
@@ -48,6 +49,10 @@ ServerAddress ParseServer(std::string_view setting);
 // The segments of a folder setting: "/" and "\" both separate, empty and "." segments are
 // dropped, so "/despachos/2024/", "despachos\2024" and "despachos/2024" are the same folder.
 std::vector<std::string> SplitFolder(std::string_view folder);
+
+// The local path of a file:// folder's segments: absolute from the root, or from the drive
+// that a first segment such as "C:" names.
+std::string LocalFolderPath(const std::vector<std::string>& segments);
 
 // Percent-encodes one path segment for a URL: everything but unreserved characters.
 std::string EncodeSegment(std::string_view segment);
