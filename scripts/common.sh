@@ -59,4 +59,7 @@ prepare_windows_stage() {
     # A 64-bit-only Wine complains that it has no 32-bit rundll32: nothing the tests need.
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
+    # One server for the whole run: one that ends between two programs (after three idle
+    # seconds) resets the next one's connection now and then.
+    wineserver -p </dev/null >/dev/null 2>&1
 }
