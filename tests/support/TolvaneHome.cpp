@@ -11,7 +11,7 @@ TolvaneHome::TolvaneHome() {
                   (Program() / "internos.db").string() +
                   "\n[HISTORIAL]\nConnectionString=Driver=SQLite3;Database=" +
                   (Program() / "historial.db").string() + "\n");
-    os_ = std::make_unique<platform::LinuxPlatform>(Paths());
+    os_ = MakePlatform();
     components::RegisterStandardComponents(factory_, *os_);
 }
 
@@ -24,31 +24,4 @@ std::string TolvaneHome::Folder(const std::string& relative) const {
 void TolvaneHome::WriteConfigIni(const std::string& content) const {
     WriteFile(Program() / "Config.ini", content);
 }
-
-void TolvaneHome::SetKitFolder(const std::string& folder) const {
-    WriteFile(Registry() / "HKEY_LOCAL_MACHINE.reg",
-              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n"
-              "\"KITOUT\"=\"" +
-                  folder + "\"\n");
-}
-
-platform::LinuxPaths TolvaneHome::Paths() const {
-    platform::LinuxPaths paths;
-    paths.registryDir = Registry().string();
-    paths.autostartDir = Autostart().string();
-    paths.runtimeDir = (dir_.path() / "runtime").string();
-    paths.programFolder = Program().string();
-    paths.programFilesFolder = ProgramFiles().string();
-    return paths;
-}
-
-std::map<std::string, std::string> TolvaneHome::Environment() const {
-    const auto paths = Paths();
-    return {{"TOLVANE_HOME", paths.programFolder},
-            {"TOLVANE_REGISTRY_DIR", paths.registryDir},
-            {"XDG_CONFIG_HOME", Autostart().parent_path().string()},
-            {"XDG_RUNTIME_DIR", paths.runtimeDir},
-            {"ProgramFiles", paths.programFilesFolder}};
-}
-
 }  // namespace tolvane::test

@@ -6,14 +6,25 @@
 #include <string>
 
 #include "components/ComponentFactory.h"
-#include "platform/linux/LinuxPlatform.h"
 #include "support/TempDir.h"
+#ifdef _WIN32
+#include "platform/win32/WindowsPlatform.h"
+#else
+#include "platform/linux/LinuxPlatform.h"
+#endif
 
 namespace tolvane::test {
 
+#ifdef _WIN32
+using HomePlatform = platform::win32::WindowsPlatform;
+#else
+using HomePlatform = platform::LinuxPlatform;
+#endif
+
 // A complete installation in a temporary folder: the program folder with its Config.ini and
 // QuillonConfig.ini, the emulated registry, the autostart folder, the runtime folder and a
-// program-files folder, with the Linux platform and the standard components on top.
+// program-files folder, with the Linux platform and the standard components on top. On
+// Windows, the program folder, with the real registry (the program's keys emptied first).
 class TolvaneHome {
   public:
     TolvaneHome();
@@ -31,15 +42,23 @@ class TolvaneHome {
     void SetKitFolder(const std::string& folder) const;
     std::string ConfigIniPath() const { return (Program() / "Config.ini").string(); }
 
+#ifndef _WIN32
     platform::LinuxPaths Paths() const;
     // The environment that gives the real executable this home.
     std::map<std::string, std::string> Environment() const;
-    platform::LinuxPlatform& os() { return *os_; }
-    components::ComponentFactory& factory() { return factory_; }
+#endif
+    HomePlatform& os() {
+        return *os_;
+    }
+    components::ComponentFactory& factory() {
+        return factory_;
+    }
 
   private:
+    std::unique_ptr<HomePlatform> MakePlatform() const;
+
     TempDir dir_;
-    std::unique_ptr<platform::LinuxPlatform> os_;
+    std::unique_ptr<HomePlatform> os_;
     components::ComponentFactory factory_;
 };
 
