@@ -42,6 +42,9 @@ class WindowsPlatform final : public Platform {
     std::optional<DateTime> RecognizeDate(const std::string& text) override;
     std::string GeneralDate(const DateTime& value) override;
 
+    // The date style of the user's regional settings; tests may set another.
+    void setDateStyle(const DateStyle& style) { dateStyle_ = style; }
+
   private:
     std::unique_ptr<WindowsRegistry> registry_;
     void* instanceMutex_ = nullptr;
