@@ -8,7 +8,7 @@ source "$(dirname "$0")/wine_home.sh"
 exe="$1"
 state="$2"
 upload_user=tolvanetest
-upload_password=tolvane-secreto
+upload_password=Cl4ve-Segura-Q7
 known_hosts="$(winepath -u "$("$run" cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')")/.ssh/known_hosts"
 failed=0
 
@@ -37,7 +37,7 @@ expect_refused() {
     fi
 }
 
-ftpes="ftpes://localhost:$(cat "$state/ftps_port")"
+ftpes="ftpes://localhost:$(cat "$state/ftpes_port")"
 upload trusted-authority "$ftpes" "$3" "CERTIFICADOS=$(win "$state/ca.pem")"$'\r\n'
 expect_uploaded "explicit TLS, the office's authority trusted"
 upload other-authority "$ftpes" "$3" "CERTIFICADOS=$(win "$state/other-ca.pem")"$'\r\n'
