@@ -1,7 +1,5 @@
 #include "support/PostgresServer.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -12,12 +10,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> AsServerUser(std::vector<std::string> command) {
-    if (::geteuid() == 0)
-        command.insert(command.begin(), {"/usr/bin/setpriv", "--reuid=postgres", "--regid=postgres",
-                                         "--clear-groups"});
-    return command;
-}
+const std::string kScript = TOLVANE_SOURCE_DIR "/tests/support/postgres_server.sh";
 
 }  // namespace
 
@@ -38,19 +31,13 @@ std::optional<fs::path> PostgresServer::FindBinaries() {
 
 PostgresServer::PostgresServer(const fs::path& binaries)
     : LoopbackServer(SIGQUIT), binaries_(binaries), data_(dir_.path() / "data") {
-    if (::geteuid() == 0)
-        RunChecked({"/bin/chown", "postgres:", dir_.path().string()});
-    RunChecked(AsServerUser({(binaries_ / "initdb").string(), "-D", data_.string(), "--auth=trust",
-                             "--username=postgres", "--encoding=UTF8", "--locale=C", "--no-sync"}));
+    RunChecked({"/bin/bash", kScript, "prepare", dir_.path().string(), binaries_.string()});
     Start();
 }
 
 std::vector<std::string> PostgresServer::Command() const {
-    return AsServerUser({(binaries_ / "postgres").string(), "-D", data_.string(), "-p",
-                         std::to_string(port()), "-c", "listen_addresses=127.0.0.1", "-c",
-                         "unix_socket_directories=" + dir_.path().string(), "-c", "fsync=off", "-c",
-                         "full_page_writes=off", "-c", "shared_buffers=16MB", "-c",
-                         "max_connections=40"});
+    return {"/bin/bash",           kScript, "run", dir_.path().string(), binaries_.string(),
+            std::to_string(port())};
 }
 
 // Its port accepts connections before recovery ends; the lock file says when it takes them.
