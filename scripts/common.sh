@@ -57,9 +57,12 @@ prepare_windows_stage() {
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     rm -rf "$WINEPREFIX"
     # A 64-bit-only Wine complains that it has no 32-bit rundll32: nothing the tests need.
-    wineboot -i >/dev/null 2>&1 || true
+    wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w
     # One server for the whole run: one that ends between two programs (after three idle
-    # seconds) resets the next one's connection now and then.
+    # seconds) resets the next one's connection now and then. Wine's own services start with
+    # the first program and live as long as the server: started here, without the standard
+    # streams of a later caller, which would otherwise wait for them to close.
     wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
