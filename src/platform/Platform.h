@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "common/DateTime.h"
 
@@ -32,6 +33,21 @@ inline constexpr long kErrorFileNotFound = 2;
 inline constexpr long kErrorAccessDenied = 5;
 inline constexpr long kErrorInvalidHandle = 6;
 inline constexpr long kErrorMoreData = 234;
+
+// The end of QueryValue in every backend: the value's bytes into `data` when the room
+// announced in `size` holds them (kErrorMoreData otherwise), and their size.
+inline long DeliverValue(std::string bytes, std::uint32_t& size, std::string* data) {
+    const auto needed = static_cast<std::uint32_t>(bytes.size());
+    if (data != nullptr) {
+        if (size < needed) {
+            size = needed;
+            return kErrorMoreData;
+        }
+        *data = std::move(bytes);
+    }
+    size = needed;
+    return kSuccess;
+}
 
 class Registry {
   public:

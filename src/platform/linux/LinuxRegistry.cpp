@@ -295,16 +295,7 @@ long LinuxRegistry::QueryValue(RegistryKey key, const std::string& name, std::ui
         bytes = value->data;
     }
     type = foundType;
-    const auto needed = static_cast<std::uint32_t>(bytes.size());
-    if (data) {
-        if (size < needed) {
-            size = needed;
-            return kErrorMoreData;
-        }
-        *data = std::move(bytes);
-    }
-    size = needed;
-    return kSuccess;
+    return DeliverValue(std::move(bytes), size, data);
 }
 
 long LinuxRegistry::SetValue(RegistryKey key, const std::string& name, std::uint32_t type,

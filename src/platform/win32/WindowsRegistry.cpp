@@ -126,16 +126,7 @@ long WindowsRegistry::QueryValue(RegistryKey key, const std::string& name, std::
     }
     if (status != ERROR_SUCCESS)
         return status;
-    const auto needed = static_cast<std::uint32_t>(bytes.size());
-    if (data != nullptr) {
-        if (size < needed) {
-            size = needed;
-            return kErrorMoreData;
-        }
-        *data = std::move(bytes);
-    }
-    size = needed;
-    return kSuccess;
+    return DeliverValue(std::move(bytes), size, data);
 }
 
 long WindowsRegistry::SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
