@@ -197,17 +197,14 @@ TEST_P(EveryBackendTest, AccentedTextDoubledQuotesAndDatesRoundTrip) {
         xml += "<i d='Año ñandú €'/>";  // longer than any single read of a column
     for (const char* clientEncoding : {"UTF8", "LATIN1"}) {
         SCOPED_TRACE(clientEncoding);
-        {
-            const test::ScopedEnv encoding("PGCLIENTENCODING", clientEncoding);
-            ConnectionPool::Shared().Clear();
-            Execute("HISTORIAL", "delete from HISTORIAL");
-            Execute("HISTORIAL",
-                    "insert into HISTORIAL(DESPACHO, NOMBRE_IMPO_EXPO, XMLCaratula, "
-                    "FECHA_OFICIALIZACION) values ('D-1', '" +
-                        name + "', '" + text::ReplaceAll(xml, "'", "''") + "', {d '2010-06-28'})");
-        }
-        auto broker = NewBroker();
-        const auto row = Row(*broker,
+        const test::ScopedEnv encoding("PGCLIENTENCODING", clientEncoding);
+        ConnectionPool::Shared().Clear();
+        Execute("HISTORIAL", "delete from HISTORIAL");
+        Execute("HISTORIAL",
+                "insert into HISTORIAL(DESPACHO, NOMBRE_IMPO_EXPO, XMLCaratula, "
+                "FECHA_OFICIALIZACION) values ('D-1', '" +
+                    name + "', '" + text::ReplaceAll(xml, "'", "''") + "', {d '2010-06-28'})");
+        const auto row = Row(*NewBroker(),
                              "select NOMBRE_IMPO_EXPO, length(NOMBRE_IMPO_EXPO) as n, XMLCaratula, "
                              "FECHA_OFICIALIZACION from HISTORIAL where NOMBRE_IMPO_EXPO = '" +
                                  name +

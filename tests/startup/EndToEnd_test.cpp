@@ -135,9 +135,7 @@ TEST_F(EndToEndTest, ADispatchTheKitIsStillWritingIsTakenWholeOnceItIsStill) {
         std::ofstream out(home.kit() + "I10073IC04004521A.RET", std::ios::binary);
         constexpr std::size_t kChunk = 32 * 1024;
         for (std::size_t at = 0; at < items.size(); at += kChunk) {
-            out.write(items.data() + at,
-                      static_cast<std::streamsize>(std::min(kChunk, items.size() - at)));
-            out.flush();
+            out << std::string_view(items).substr(at, kChunk) << std::flush;
             std::this_thread::sleep_for(std::chrono::milliseconds(16));
         }
     });
@@ -175,8 +173,6 @@ TEST_F(EndToEndTest, OnlyRegularFilesOfTheKitAreTaken) {
         EXPECT_TRUE(told.starts_with("El archivo " + items + " ") && told.find(what) != told.npos)
             << told;
         EXPECT_TRUE(test::Names(server->root() / remote).empty());
-        EXPECT_TRUE(home.HistoryRows().empty());
-        EXPECT_TRUE(fs::exists(home.kit() + "C10073IC04004521A.RET"));
         fs::remove(items);
     }
 }
