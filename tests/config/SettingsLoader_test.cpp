@@ -30,19 +30,18 @@ class LeerINITest : public ::testing::Test {
     Context context;
 };
 
-TEST_F(LeerINITest, ReadsEveryKeyAndMirrorsUploadSettingsInTheUserStore) {
+TEST_F(LeerINITest, ReadsEveryKeyOrNoneAndMirrorsUploadSettingsInTheUserStore) {
+    home.os().SaveSetting("HISTORIAL", "FTP", "USUARIO", "anterior");
+    context.settings.RUTA1 = "/viejo/";
+    LeerINI(context);  // without a file every setting and stored copy is emptied
+    EXPECT_EQ(test::Joined({context.settings.RUTA1, context.settings.MILISEGUNDOS,
+                            Stored("USUARIO"), Stored("SERVIDOR")}),
+              "|||");
+
     home.WriteConfigIni(
-        "; ajustes de la oficina\r\n"
-        "[opciones]\r\n"
-        "servidor = ftp.oficina.local \r\n"
-        "Usuario=\"despachos\"\r\n"
-        "PASSWORD=clave=con=iguales\r\n"
-        "DIRECTORIO=\r\n"
-        "RUTA=/no/se/usa/\r\n"
-        "RUTA1=/bck/uno/\r\n"
-        "RUTA2=/bck/dos\r\n"
-        "MILISEGUNDOS=60000\r\n"
-        "ESPERA=2500\r\n");
+        "; ajustes de la oficina\r\n[opciones]\r\nservidor = ftp.oficina.local \r\n"
+        "Usuario=\"despachos\"\r\nPASSWORD=clave=con=iguales\r\nDIRECTORIO=\r\nRUTA=/no/se/usa/\r\n"
+        "RUTA1=/bck/uno/\r\nRUTA2=/bck/dos\r\nMILISEGUNDOS=60000\r\nESPERA=2500\r\n");
     LeerINI(context);
 
     const Settings& s = context.settings;
@@ -55,15 +54,6 @@ TEST_F(LeerINITest, ReadsEveryKeyAndMirrorsUploadSettingsInTheUserStore) {
     EXPECT_EQ(test::Joined({Stored("SERVIDOR"), Stored("USUARIO"), Stored("PASSWORD"),
                             Stored("DIRECTORIO")}),
               "ftp.oficina.local|despachos|clave=con=iguales|");
-}
-
-TEST_F(LeerINITest, MissingFileEmptiesEverySettingAndTheStoredCopies) {
-    home.os().SaveSetting("HISTORIAL", "FTP", "USUARIO", "anterior");
-    context.settings.RUTA1 = "/viejo/";
-    LeerINI(context);
-    EXPECT_EQ(test::Joined({context.settings.RUTA1, context.settings.MILISEGUNDOS,
-                            Stored("USUARIO"), Stored("SERVIDOR")}),
-              "|||");
 }
 
 TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {

@@ -125,17 +125,14 @@ TEST_F(LinuxRegistryTest, WriteKeepsEveryOtherKeyValueAndSpelling) {
               fs::perms::owner_read | fs::perms::owner_write);
 
     // Writing what is already there leaves the file as it is; a change replaces it.
-    const auto inode = [&] {
-        struct stat info {};
-        ::stat(machineFile.c_str(), &info);
-        return info.st_ino;
-    };
-    const auto before = inode();
+    struct stat before = {}, written = {}, again = {};
+    ::stat(machineFile.c_str(), &before);
     ASSERT_EQ(registry.SetValue(key, "Otro", kRegSz, std::string("v\0", 2)), kSuccess);
-    const auto written = inode();
-    EXPECT_NE(written, before);
+    ::stat(machineFile.c_str(), &written);
     ASSERT_EQ(registry.SetValue(key, "Otro", kRegSz, std::string("v\0", 2)), kSuccess);
-    EXPECT_EQ(inode(), written);
+    ::stat(machineFile.c_str(), &again);
+    EXPECT_NE(written.st_ino, before.st_ino);
+    EXPECT_EQ(again.st_ino, written.st_ino);
 }
 
 TEST_F(LinuxRegistryTest, TheRunKeyStandsForTheAutostartFolder) {
