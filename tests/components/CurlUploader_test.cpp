@@ -249,6 +249,12 @@ TEST(ServerAddressTest, EveryFormOfTheSettingAndWhatItMeans) {
             std::tuple(transport, display, folder, absolute))
             << setting;
     }
+    // A local folder is absolute from the root or, on Windows, from the drive it names.
+    for (const auto& [segments, path] : {std::pair<std::vector<std::string>, std::string>{{}, "/"},
+                                         {{"var", "e"}, "/var/e"},
+                                         {{"C:"}, "C:/"},
+                                         {{"C:", "Envios"}, "C:/Envios"}})
+        EXPECT_EQ(uploader::LocalFolderPath(segments), path);
     for (const std::string bad :
          {"", "http://h", "h:0", "h:70000", "h:", "[::1", "file://otro/x", "h?x", "mal host"})
         ExpectUploadFailure([&] { uploader::ParseServer(bad); }, {});
