@@ -12,7 +12,7 @@
 #include "platform/FileServices.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/WindowsHeaders.h"
-#include "support/TempDir.h"
+#include "support/TolvaneHome.h"
 
 namespace tolvane::platform::win32 {
 namespace {
@@ -22,37 +22,26 @@ std::ptrdiff_t Entries(const std::filesystem::path& folder) {
                          std::filesystem::directory_iterator());
 }
 
-// Keys of this test's own, removed before and after, in the Wine prefix's real registry.
-constexpr const wchar_t* kKitKey = L"SOFTWARE\\Tolvane Tests\\Kit";
-
-void DeleteKitKey() {
-    for (const REGSAM view : {REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}})
-        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kKitKey, view, 0);
-}
-
-void SetKitValue(REGSAM view, const std::wstring& value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKitKey, 0, nullptr, 0, KEY_WRITE | view,
-                                nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ::RegSetValueExW(key, L"KITOUT", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
-}
-
+// The test home empties the program's keys; the kit's value is written in either view.
 class WindowsPlatformTest : public ::testing::Test {
   protected:
-    void SetUp() override { DeleteKitKey(); }
-    void TearDown() override { DeleteKitKey(); }
-
+    void SetKitValue(REGSAM view, const std::wstring& value) {
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\SIF America\\KitMaria", 0,
+                                    nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        ::RegSetValueExW(key, L"KITOUT", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+    }
     std::string ReadKit() {
         const config::RegValue value = config::LeerRegistro(
-            os.registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Tolvane Tests\\Kit", "KITOUT");
+            os.registry(), RegistryRoot::LocalMachine, "SOFTWARE\\SIF America\\KitMaria", "KITOUT");
         return std::holds_alternative<std::string>(value) ? std::get<std::string>(value) : "";
     }
 
-    WindowsPlatform os;
-    test::TempDir dir;
+    test::TolvaneHome home;
+    WindowsPlatform& os = home.os();
 };
 
 // A 32-bit installer's values live in the 32-bit view; the program is 64-bit.
@@ -60,7 +49,7 @@ TEST_F(WindowsPlatformTest, MachineValuesAreReadFromThe32BitViewFirstThenThe64Bi
     EXPECT_EQ(ReadKit(), "");
     SetKitValue(KEY_WOW64_64KEY, L"C:\\Kit64\\");
     EXPECT_EQ(ReadKit(), "C:\\Kit64\\");
-    SetKitValue(KEY_WOW64_32KEY, L"C:\\Kit Aduana ñ\\");
+    home.SetKitFolder("C:\\Kit Aduana ñ\\");  // in the 32-bit view
     EXPECT_EQ(ReadKit(), "C:\\Kit Aduana ñ\\");
 }
 
@@ -80,7 +69,7 @@ TEST_F(WindowsPlatformTest, UserSettingsRoundTripThroughTheRealStore) {
 
 // Profile files stay in the ANSI code page, as every other program that reads them expects.
 TEST_F(WindowsPlatformTest, ProfileFilesAreWrittenInTheAnsiCodePageAndReadAsUtf8) {
-    const std::string file = dir.prefix() + "Config.ini";
+    const std::string file = home.Folder("perfil") + "Config.ini";
     test::WriteFile(file, "[Opciones]\r\nUSUARIO = \"despachante\" \r\n");
     EXPECT_EQ(os.GetPrivateProfileString("opciones", "usuario", "-", file), "despachante");
     ASSERT_TRUE(os.WritePrivateProfileString("Opciones", "DIRECTORIO", "año", file));
@@ -123,7 +112,8 @@ TEST_F(WindowsPlatformTest, ASecondProcessFindsTheFirstInstance) {
 }
 
 TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttributes) {
-    const std::string target = dir.prefix() + "Ñ despacho.xml";
+    const std::string folder = home.Folder("archivos");
+    const std::string target = folder + "Ñ despacho.xml";
     test::WriteFile(platform::NativePath(target), "viejo");
     {
         DurableFile out(target, ".tmp-copia", 0444);
@@ -131,18 +121,18 @@ TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttr
         ASSERT_EQ(out.Commit(), 0);
     }
     EXPECT_EQ(ReadWholeFile(target), "nuevo");
-    EXPECT_EQ(Entries(dir.path()), 1);  // no temporary file left
+    EXPECT_EQ(Entries(NativePath(folder)), 1);  // no temporary file left
     EXPECT_EQ(RemoveFile(target, false), kErrorReadOnly);
     EXPECT_EQ(RemoveFile(target, true), 0);
     EXPECT_EQ(RemoveFile(target, true), ENOENT);
-    EXPECT_EQ(RemoveFile(dir.prefix(), true), EISDIR);
-    EXPECT_EQ(InputFile(dir.prefix()).error(), EISDIR);
+    EXPECT_EQ(RemoveFile(folder, true), EISDIR);
+    EXPECT_EQ(InputFile(folder).error(), EISDIR);
 
     {
-        DurableFile abandoned(dir.prefix() + "nunca.xml", ".tmp-nunca", 0666);
+        DurableFile abandoned(folder + "nunca.xml", ".tmp-nunca", 0666);
         abandoned.Write("a medias");
     }
-    EXPECT_EQ(Entries(dir.path()), 0);
+    EXPECT_EQ(Entries(NativePath(folder)), 0);
 
     std::FILE* spill = OpenTemporaryFile();
     ASSERT_NE(spill, nullptr);
