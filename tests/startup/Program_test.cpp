@@ -54,7 +54,8 @@ TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {
 
     // Registered to start at logon (the Run value is read back from the desktop autostart
     // entry) as this executable; a Run value already there is never rewritten.
-    EXPECT_EQ(RunValue(), home.Program().string() + "/" + home.os().ExecutableName());
+    EXPECT_EQ(RunValue(),
+              home.os().ProgramFolder() + home.os().PathSeparator() + home.os().ExecutableName());
     ASSERT_TRUE(config::EscribirRegistro(home.os().registry(), platform::RegistryRoot::LocalMachine,
                                          kRunKey, kRunValue, std::string("/otra/tolvane"),
                                          platform::kRegSz));

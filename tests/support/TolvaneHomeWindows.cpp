@@ -22,6 +22,8 @@ std::unique_ptr<HomePlatform> TolvaneHome::MakePlatform() const {
     }
     for (const REGSAM view : {REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}})
         ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kKitKey, view, 0);
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                         L"BRENMOOR_TOLVANE");
     ::SetEnvironmentVariableW(L"TOLVANE_HOME", Program().wstring().c_str());
     return std::make_unique<HomePlatform>();
 }
