@@ -58,6 +58,9 @@ prepare_windows_stage() {
     rm -rf "$WINEPREFIX"
     # A 64-bit-only Wine complains that it has no 32-bit rundll32: nothing the tests need.
     wineboot -i </dev/null >/dev/null 2>&1 || true
+    # Without a display, windows (the hidden one that hears stop requests among them) need
+    # Wine's null graphics driver.
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
     wineserver -w
     # One server for the whole run: one that ends between two programs (after three idle
     # seconds) resets the next one's connection now and then. Wine's own services start with

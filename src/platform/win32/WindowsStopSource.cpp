@@ -1,3 +1,5 @@
+#include <thread>
+
 #include "platform/StopSource.h"
 #include "platform/win32/WindowsHeaders.h"
 
@@ -7,14 +9,56 @@ namespace {
 HANDLE stopEvent = nullptr;
 HANDLE finishedEvent = nullptr;  // set when the program has left its loop
 
-// Ctrl+C and Ctrl+Break are a request the loop answers. A closed console, a logoff or a
-// shutdown end the process as soon as the handler returns: it waits (within the few seconds the
-// system allows) for the dispatch in hand to finish, so that nothing is left half moved.
-BOOL WINAPI RequestStop(DWORD event) {
+// The end of the session and closed consoles end the process soon after they are answered:
+// they wait (within the few seconds the system allows) for the dispatch in hand to finish, so
+// that nothing is left half moved.
+void StopAndWaitForTheEnd() {
     ::SetEvent(stopEvent);
+    ::WaitForSingleObject(finishedEvent, 4500);
+}
+
+// Ctrl+C and Ctrl+Break are a request the loop answers; a closed console, a logoff or a
+// shutdown end the process when the handler returns.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
-        ::WaitForSingleObject(finishedEvent, 4500);
+        StopAndWaitForTheEnd();
+    else
+        ::SetEvent(stopEvent);
     return TRUE;
+}
+
+// A program that uses user32 no longer hears of logoffs and shutdowns through its console
+// handler: a hidden window does, and takes WM_CLOSE (taskkill without /f) as a request too.
+LRESULT CALLBACK OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_QUERYENDSESSION:
+            ::SetEvent(stopEvent);
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam != FALSE)
+                StopAndWaitForTheEnd();
+            return 0;
+        case WM_CLOSE:
+            ::SetEvent(stopEvent);
+            return 0;
+        default:
+            return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+void RunHiddenWindow() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = OnWindowMessage;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"Tolvane.StopRequests";
+    ::RegisterClassW(&windowClass);
+    // Top-level, not message-only: only those receive the session's broadcasts.
+    if (::CreateWindowExW(0, windowClass.lpszClassName, L"Tolvane", 0, 0, 0, 0, 0, nullptr, nullptr,
+                          windowClass.hInstance, nullptr) == nullptr)
+        return;
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0)
+        ::DispatchMessageW(&message);
 }
 
 class EventStopSource final : public StopSource {
@@ -31,7 +75,8 @@ std::unique_ptr<StopSource> InstallStopSource() {
         // Manual reset: a request stays pending once made.
         stopEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
         finishedEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        ::SetConsoleCtrlHandler(RequestStop, TRUE);
+        ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+        std::thread(RunHiddenWindow).detach();
     }
     return std::make_unique<EventStopSource>();
 }
