@@ -6,8 +6,9 @@
 // the SQLite driver (narrow only) and psqlODBC's Unicode driver both do, whereas its wide-to-
 // narrow conversion for the SQLite driver follows the process locale and turns text into
 // ISO-8859-1 under the C locale. psqlODBC takes the client encoding of narrow text from the
-// locale or PGCLIENTENCODING, so a PostgreSQL session is set to UTF-8 on connecting. (On
-// Windows narrow text means the ANSI code page: a Windows build needs the wide entry points.)
+// locale or PGCLIENTENCODING, so a PostgreSQL session is set to UTF-8 on connecting. On
+// Windows narrow text means the ANSI code page: there the build (UNICODE defined) calls the
+// wide entry points with SQL_C_WCHAR, converting UTF-16 to and from UTF-8 at the calls.
 
 #ifdef _WIN32
 #include "platform/win32/WindowsHeaders.h"  // the ODBC headers need its types
