@@ -38,12 +38,6 @@ InputFile::InputFile(const std::string& path) {
     permissions_ = info.st_mode & 0777;
 }
 
-InputFile::InputFile(InputFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      error_(other.error_),
-      size_(other.size_),
-      permissions_(other.permissions_) {}
-
 InputFile::~InputFile() {
     if (handle_ >= 0)
         ::close(static_cast<int>(handle_));

@@ -58,12 +58,6 @@ InputFile::InputFile(const std::string& path) {
     permissions_ = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
 }
 
-InputFile::InputFile(InputFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      error_(other.error_),
-      size_(other.size_),
-      permissions_(other.permissions_) {}
-
 InputFile::~InputFile() {
     if (handle_ != -1)
         ::CloseHandle(AsHandle(handle_));
