@@ -1,7 +1,6 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -15,9 +14,8 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, "tolvane-test-%08x", random());
-        const auto candidate = fs::temp_directory_path() / name;
+        const auto candidate =
+            fs::temp_directory_path() / ("tolvane-test-" + std::to_string(random()));
         if (fs::create_directory(candidate))
             path_ = candidate;
     }
