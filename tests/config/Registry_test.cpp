@@ -7,71 +7,48 @@
 namespace tolvane::config {
 namespace {
 
-using platform::RegistryRoot;
+constexpr auto kMachine = platform::RegistryRoot::LocalMachine;
+const std::string kKit = "software\\sif america\\KITMARIA";  // any case
 
-class RegistryProceduresTest : public ::testing::Test {
-  protected:
-    void WriteMachineHive(const std::string& body) {
-        test::WriteFile(home.Registry() / "HKEY_LOCAL_MACHINE.reg",
-                        "Windows Registry Editor Version 5.00\r\n\r\n" + body);
-    }
-    platform::Registry& registry() { return home.os().registry(); }
-
+TEST(RegistryProcedures, ReadTextWithoutTerminatorAndWholeNumbersAndWriteOnlyIntoExistingKeys) {
     test::TolvaneHome home;
-};
-
-TEST_F(RegistryProceduresTest,
-       ReadsTextWithoutTerminatorNumbersAsWholeNumbersAndNothingWhenMissing) {
-    WriteMachineHive(
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\r\n"
-        "\"KITOUT\"=\"D:\\\\Kit\\\\out\\\\\"\r\n"
-        "\"Numero\"=dword:00000005\r\n"
-        "\"Negativo\"=dword:ffffffff\r\n"
-        "\"Binario\"=hex:01,02\r\n");
-    const std::string key = "software\\sif america\\KITMARIA";
-
-    EXPECT_EQ(LeerRegistro(registry(), RegistryRoot::LocalMachine, key, "kitout"),
-              RegValue(std::string("D:\\Kit\\out\\")));
-    EXPECT_EQ(LeerRegistro(registry(), RegistryRoot::LocalMachine, key, "Numero"),
-              RegValue(std::int32_t{5}));
-    EXPECT_EQ(LeerRegistro(registry(), RegistryRoot::LocalMachine, key, "Negativo"),
-              RegValue(std::int32_t{-1}));
+    test::WriteFile(home.Registry() / "HKEY_LOCAL_MACHINE.reg",
+                    "Windows Registry Editor Version 5.00\r\n\r\n"
+                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\r\n"
+                    "\"KITOUT\"=\"D:\\\\Kit\\\\out\\\\\"\r\n\"Numero\"=dword:00000005\r\n"
+                    "\"Negativo\"=dword:ffffffff\r\n\"Binario\"=hex:01,02\r\n");
+    platform::Registry& registry = home.os().registry();
+    const auto read = [&](const std::string& key, const std::string& name) {
+        return LeerRegistro(registry, kMachine, key, name);
+    };
+    const auto write = [&](const std::string& key, const std::string& value, std::uint32_t type) {
+        return EscribirRegistro(registry, kMachine, key, "Nuevo", RegValue(value), type);
+    };
+    EXPECT_EQ(read(kKit, "kitout"), RegValue(std::string("D:\\Kit\\out\\")));
+    EXPECT_EQ(read(kKit, "Numero"), RegValue(std::int32_t{5}));
+    EXPECT_EQ(read(kKit, "Negativo"), RegValue(std::int32_t{-1}));
 
     platform::RegistryKey handle = 0;
-    ASSERT_EQ(registry().OpenKey(RegistryRoot::LocalMachine, key, 0x3F, handle), 0);
+    ASSERT_EQ(registry.OpenKey(kMachine, kKit, 0x3F, handle), 0);
     RegValue slot;
-    EXPECT_EQ(ConsultarValor(registry(), handle, "Binario", slot), -1);
+    EXPECT_EQ(ConsultarValor(registry, handle, "Binario", slot), -1);
     EXPECT_EQ(slot, RegValue{});
-    EXPECT_EQ(ConsultarValor(registry(), handle, "Falta", slot), platform::kErrorFileNotFound);
+    EXPECT_EQ(ConsultarValor(registry, handle, "Falta", slot), platform::kErrorFileNotFound);
     EXPECT_EQ(slot, RegValue{});
-    registry().CloseKey(handle);
-    EXPECT_EQ(LeerRegistro(registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Nada", "X"),
-              RegValue{});
-}
+    registry.CloseKey(handle);
 
-TEST_F(RegistryProceduresTest, WritesIntoExistingKeysOnlyAndReadsBack) {
-    WriteMachineHive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Prueba]\r\n\"Otro\"=\"se queda\"\r\n");
+    EXPECT_TRUE(write(kKit, "C:\\a \"b\"", platform::kRegSz));
+    EXPECT_EQ(read(kKit, "Nuevo"), RegValue(std::string("C:\\a \"b\"")));
+    EXPECT_TRUE(write(kKit, "42", platform::kRegDword));
+    EXPECT_FALSE(write(kKit, "x", 3));  // only types 1 and 4 are written
+    EXPECT_EQ(read(kKit, "Nuevo"), RegValue(std::int32_t{42}));
+    EXPECT_EQ(read(kKit, "Numero"), RegValue(std::int32_t{5}));  // the others stay
 
-    EXPECT_TRUE(EscribirRegistro(registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Prueba",
-                                 "Texto", RegValue(std::string("C:\\a \"b\"")), platform::kRegSz));
-    EXPECT_TRUE(EscribirRegistro(registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Prueba",
-                                 "Numero", RegValue(std::string("42")), platform::kRegDword));
-    EXPECT_EQ(LeerRegistro(registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Prueba", "Texto"),
-              RegValue(std::string("C:\\a \"b\"")));
-    EXPECT_EQ(LeerRegistro(registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Prueba", "Numero"),
-              RegValue(std::int32_t{42}));
-    EXPECT_EQ(LeerRegistro(registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Prueba", "Otro"),
-              RegValue(std::string("se queda")));
-
-    // A key that does not exist is never created by a write.
-    EXPECT_FALSE(EscribirRegistro(registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Nueva",
-                                  "Texto", RegValue(std::string("x")), platform::kRegSz));
-    platform::RegistryKey handle = 0;
-    EXPECT_EQ(registry().OpenKey(RegistryRoot::LocalMachine, "SOFTWARE\\Nueva", 0x3F, handle),
+    // A key that does not exist is never created by a write, and reads as nothing.
+    EXPECT_FALSE(write("SOFTWARE\\Nueva", "x", platform::kRegSz));
+    EXPECT_EQ(read("SOFTWARE\\Nueva", "Nuevo"), RegValue{});
+    EXPECT_EQ(registry.OpenKey(kMachine, "SOFTWARE\\Nueva", 0x3F, handle),
               platform::kErrorFileNotFound);
-    // Only types 1 and 4 are written.
-    EXPECT_FALSE(EscribirRegistro(registry(), RegistryRoot::LocalMachine, "SOFTWARE\\Prueba",
-                                  "Binario", RegValue(std::string("x")), 3));
 }
 
 }  // namespace

@@ -8,17 +8,13 @@
 #include "support/Process.h"
 
 namespace tolvane::test {
-namespace {
 
-const std::filesystem::path kSourceDir = TOLVANE_SOURCE_DIR;
-
-}  // namespace
+const std::filesystem::path kSourceDir = TOLVANE_SOURCE_DIR;  // const: local to this file
 
 DispatchHome::DispatchHome() : kit_(Folder("kit/out")), context_(os(), factory()) {
     ::setenv("ODBCSYSINI", (kSourceDir / "odbc").c_str(), 0);
-    for (const char* database : {"internos", "historial"}) {
+    for (const char* database : {"internos", "historial"})
         Sql(database, ".read " + (kSourceDir / "db/sqlite/schema.sql").string());
-    }
     Sql("internos", ".read " + (kSourceDir / "db/sample-operations.sql").string());
     os().SaveSetting("VESTRAL", "DEFAULT", "UBICACION", Program().string() + "/");
     os().setDateStyle({platform::DateOrder::DayMonthYear, '/'});

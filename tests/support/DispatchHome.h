@@ -18,8 +18,7 @@ class DispatchHome : public TolvaneHome {
     void Sql(const std::string& database, const std::string& statements) const;
     // One text line per HISTORIAL row, columns joined with " | ", ordered by DESPACHO.
     std::vector<std::string> HistoryRows() const;
-    // Copies a fixture file of tests/data/kit into the kit folder, under another name if
-    // given.
+    // Copies a fixture file of tests/data/kit into the kit folder, under another name if given.
     void AddKitFile(const std::string& name, const std::string& as = "") const;
     // Both files of a fixture dispatch, "C<id>.RET" and "I<id>.RET", under another id if given.
     void AddKitDispatch(const std::string& id, const std::string& as = "") const;

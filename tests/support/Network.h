@@ -34,9 +34,6 @@ class SilentServer {
 // ready; the first start moves to another port when the chosen one was taken meanwhile.
 class LoopbackServer {
   public:
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
-
     int port() const { return port_; }
     // Starts again after Stop, on the same port; returns once the server is ready.
     void Start();

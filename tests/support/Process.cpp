@@ -46,10 +46,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args,
 }
 
 ChildProcess::~ChildProcess() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
+    Signal(SIGKILL);
+    if (pid_ > 0)
         ::waitpid(pid_, nullptr, 0);
-    }
 }
 
 void ChildProcess::Signal(int signal) const {

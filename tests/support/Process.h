@@ -21,9 +21,7 @@ class ChildProcess {
   public:
     ChildProcess(const std::vector<std::string>& args,
                  const std::map<std::string, std::string>& environment);
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();  // kills it if it still runs; like its TempDir, it cannot be copied
 
     void Signal(int signal) const;
     bool Running();

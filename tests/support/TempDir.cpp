@@ -1,7 +1,6 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -10,55 +9,53 @@
 
 namespace tolvane::test {
 
+namespace fs = std::filesystem;
+
 TempDir::TempDir() {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, "tolvane-test-%08x", random());
-        const auto candidate = std::filesystem::temp_directory_path() / name;
-        if (std::filesystem::create_directory(candidate))
+        const auto candidate =
+            fs::temp_directory_path() / ("tolvane-test-" + std::to_string(random()));
+        if (fs::create_directory(candidate))
             path_ = candidate;
     }
     if (path_.empty())
         throw std::runtime_error("cannot create a temporary folder");
     // Open to every user as any new folder: servers running as their own user serve parts of it.
-    std::filesystem::permissions(
-        path_, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                   std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                   std::filesystem::perms::others_exec);
+    fs::permissions(path_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
 }
 
-std::filesystem::path TempDir::Sub(const std::string& relative) const {
+fs::path TempDir::Sub(const std::string& relative) const {
     auto full = path_ / relative;
-    std::filesystem::create_directories(full.parent_path());
+    fs::create_directories(full.parent_path());
     return full;
 }
 
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+void WriteFile(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
         throw std::runtime_error("cannot write " + path.string());
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
+std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path.string());
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::vector<std::string> Names(const std::filesystem::path& folder) {
+std::vector<std::string> Names(const fs::path& folder) {
     std::vector<std::string> names;
-    if (std::filesystem::exists(folder))
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (fs::exists(folder))
+        for (const auto& entry : fs::directory_iterator(folder))
             names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;

@@ -1,6 +1,5 @@
 #include "ui/headless/HeadlessWindow.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>

@@ -80,15 +80,17 @@ TEST_F(LinuxRegistryTest, NewKeysAndValuesRoundTripAndAreWrittenInTheEditorsForm
               "\"KITOUT\"=\"C:\\\\Kit \\\"Maria\\\"\\\\out\\\\\"\n\"Grande\"=dword:fedcba98\n\n");
 }
 
-TEST_F(LinuxRegistryTest, ReadsFilesEditedByHand) {
+TEST_F(LinuxRegistryTest, ReadsFilesEditedByHandAndWritesKeepingEveryOtherKeyValueAndSpelling) {
     const std::string body =
-        "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\r\n"
+        "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\r\n; puesto a mano\r\n"
         "\"KITOUT\"=\"D:\\\\Kit Maria\\\\out\\\\\"\r\n@=\"por defecto\"\r\n"
         "\"Bin\"=hex:01,02,\\\r\n  ff\r\n\"Multi\"=hex(7):41,00,00,00\r\n"
-        "\"Count\"=dword:fedcba98\r\n\"Due\xF1o\"=\"A\xF1o\"\r\n";  // ISO-8859-1 unless marked
+        "\"Count\"=dword:fedcba98\r\n\"Due\xF1o\"=\"A\xF1o\"\r\n"  // ISO-8859-1 unless marked
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Otro]\r\n\"Nombre\"=\"queda\"\r\n";
     for (const std::string& bytes :
-         {Utf16Le("Windows Registry Editor Version 5.00\r\n" + body), "REGEDIT4\n" + body,
-          "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n" + text::Latin1ToUtf8(body)}) {
+         {"REGEDIT4\n" + body,
+          "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n" + text::Latin1ToUtf8(body),
+          Utf16Le("Windows Registry Editor Version 5.00\r\n" + body)}) {
         SCOPED_TRACE(bytes.substr(0, 8));
         WriteFile(machineFile, bytes);
         EXPECT_EQ(Query(kMachine, kKit, "kitout"), Sz("D:\\Kit Maria\\out\\"));
@@ -98,26 +100,19 @@ TEST_F(LinuxRegistryTest, ReadsFilesEditedByHand) {
         EXPECT_EQ(Query(kMachine, kKit, "Count"), std::make_pair(kRegDword, kDword));
         EXPECT_EQ(Query(kMachine, kKit, "Dueño"), Sz("Año"));
     }
-}
 
-TEST_F(LinuxRegistryTest, WriteKeepsEveryOtherKeyValueAndSpelling) {
-    WriteFile(machineFile,
-              Utf16Le("Windows Registry Editor Version 5.00\r\n\r\n"
-                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\r\n"
-                      "; puesto a mano\r\n\"KitOut\"=\"viejo\"\r\n\"Bin\"=hex(2):41,00,00,00\r\n"
-                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Otro]\r\n\"Nombre\"=\"queda\"\r\n"));
     // Edited by hand with everyone's read permission; the registry may hold a password.
     fs::permissions(machineFile, fs::perms::owner_read | fs::perms::owner_write |
                                      fs::perms::group_read | fs::perms::others_read);
     RegistryKey key = 0;
     ASSERT_EQ(registry.OpenKey(kMachine, "software\\SIF AMERICA\\kitmaria", 0, key), kSuccess);
-    ASSERT_EQ(registry.SetValue(key, "KITOUT", kRegSz, std::string("nuevo\0", 6)), kSuccess);
+    ASSERT_EQ(registry.SetValue(key, "kitout", kRegSz, std::string("nuevo\0", 6)), kSuccess);
     ASSERT_EQ(registry.CreateKey(kMachine, "software\\otro\\Nueva", key), kSuccess);
-
     EXPECT_EQ(ReadFile(machineFile),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n; puesto a mano\n"
-              "\"KitOut\"=\"nuevo\"\n\"Bin\"=hex(2):41,00,00,00\n\n"
+              "\"KITOUT\"=\"nuevo\"\n@=\"por defecto\"\n\"Bin\"=hex:01,02,ff\n"
+              "\"Multi\"=hex(7):41,00,00,00\n\"Count\"=dword:fedcba98\n\"Dueño\"=\"Año\"\n\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Otro]\n\"Nombre\"=\"queda\"\n\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Otro\\Nueva]\n\n");
     EXPECT_EQ(test::CountEntries(registryDir), 1);

@@ -29,7 +29,7 @@ class ProfileFileTest : public ::testing::Test {
     LinuxPlatform os{LinuxPaths{dir.prefix() + "registry", "", "", "", ""}};
 };
 
-TEST_F(ProfileFileTest, ReadsValuesWithThePlatformRules) {
+TEST_F(ProfileFileTest, ReadsValuesWithThePlatformRulesInEveryEncodingUpTo254Characters) {
     EXPECT_EQ(Get("Opciones", "RUTA1", "C:\\"), "C:\\");  // no file yet
     WriteFile(file,
               "; SERVIDOR=commented out\n[ OPCIONES ]\n  Servidor \t=  ftp.example.com \t\n"
@@ -45,9 +45,7 @@ TEST_F(ProfileFileTest, ReadsValuesWithThePlatformRules) {
         EXPECT_EQ(Get("Opciones", key, "(none)"), expected) << key;
     EXPECT_EQ(Get("otra", "usuario"), "nobody");
     EXPECT_EQ(Get("Missing", "USUARIO", "(none)"), "(none)");
-}
 
-TEST_F(ProfileFileTest, KeepsAtMost254CharactersAndReadsEveryEncoding) {
     const std::string longValue = text::ReplaceAll(std::string(300, 'x'), "x", "ñ");
     WriteFile(file, "\xEF\xBB\xBF[Opciones]\r\nRUTA1=" + longValue + "\r\n");
     EXPECT_EQ(Get("Opciones", "RUTA1"), longValue.substr(0, 254 * 2));  // characters, not bytes
@@ -56,7 +54,14 @@ TEST_F(ProfileFileTest, KeepsAtMost254CharactersAndReadsEveryEncoding) {
     EXPECT_EQ(Get("Opciones", "RUTA1"), "C:\\Año\\");
 }
 
-TEST_F(ProfileFileTest, WriteReplacesInPlaceAndKeepsEveryOtherByte) {
+TEST_F(ProfileFileTest, WriteCreatesTheFileButNotItsFolderReplacesInPlaceAndKeepsEveryOtherByte) {
+    ASSERT_TRUE(Put("Opciones", "RUTA1", "/srv/año/"));
+    EXPECT_EQ(ReadFile(file), "[Opciones]\nRUTA1=/srv/año/\n");
+
+    WriteFile(file, "[Opciones]\nUSUARIO=A\xF1o\n");  // ISO-8859-1 stays so
+    ASSERT_TRUE(Put("Opciones", "RUTA2", "/srv/año/"));
+    EXPECT_EQ(ReadFile(file), "[Opciones]\nUSUARIO=A\xF1o\nRUTA2=/srv/a\xF1o/\n");
+
     WriteFile(file, "; cabecera\r\n[Opciones]\r\nA=1\r\n; nota\r\n  B = 2 \r\n\r\n[Otra]\r\nC=3");
     ASSERT_TRUE(Put("opciones", "b", "20") && Put("Opciones", "D", "4") && Put("Otra", "E", "5") &&
                 Put("Nueva", "F", "6"));
@@ -65,15 +70,6 @@ TEST_F(ProfileFileTest, WriteReplacesInPlaceAndKeepsEveryOtherByte) {
               "[Otra]\r\nC=3\r\nE=5\r\n[Nueva]\r\nF=6\r\n");
     // No temporary file is left beside it.
     EXPECT_EQ(test::CountEntries(dir.path()), 1);
-}
-
-TEST_F(ProfileFileTest, WriteCreatesTheFileButNotItsFolderAndKeepsItsEncoding) {
-    ASSERT_TRUE(Put("Opciones", "RUTA1", "/srv/año/"));
-    EXPECT_EQ(ReadFile(file), "[Opciones]\nRUTA1=/srv/año/\n");
-
-    WriteFile(file, "[Opciones]\nUSUARIO=A\xF1o\n");  // ISO-8859-1 stays so
-    ASSERT_TRUE(Put("Opciones", "RUTA2", "/srv/año/"));
-    EXPECT_EQ(ReadFile(file), "[Opciones]\nUSUARIO=A\xF1o\nRUTA2=/srv/a\xF1o/\n");
 
     WriteFile(dir.path() / "plain", "not a folder");
     for (const char* folder : {"missing", "plain"}) {

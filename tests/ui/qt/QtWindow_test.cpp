@@ -116,11 +116,9 @@ class QtWindowTest : public QObject {
 
         // The tray is asked about once, before the icon shows: asked after, the question
         // would wait on a host that itself waits for the new icon.
-        int asked = 0;
-        bool shownWhenAsked = true;
+        std::vector<bool> shownWhenAsked;
         window.setNotificationAreaCheck([&] {
-            ++asked;
-            shownWhenAsked = window.trayIcon().isVisible();
+            shownWhenAsked.push_back(window.trayIcon().isVisible());
             return true;
         });
         ui::qt::FrmLista& form = window.frmLista();
@@ -139,7 +137,7 @@ class QtWindowTest : public QObject {
             QVERIFY(window.trayIcon().isVisible() && window.Timer1().isActive());
         }
         QCOMPARE(shown, QStringLiteral("--++-+-+-"));
-        QVERIFY(asked == 1 && !shownWhenAsked);
+        QCOMPARE(shownWhenAsked, std::vector<bool>{false});
         window.NotifyIcon(ui::kNimDelete, ui::NotifyIconData{});
         QVERIFY(!window.trayIcon().isVisible());
 
@@ -155,26 +153,23 @@ class QtWindowTest : public QObject {
 
     void theMenuOpensOverAStartUpBoxAndTheTimerRunsUnderTheSettingsWindow() {
         QtWindow& window = rig->window;
-        bool menuOverBox = false;
-        ActOnModal(
+        QVERIFY(ActOnModal(
             [&] { window.MessageBox("¿Reintentar?", ui::kMbYesNo | ui::kMbIconExclamation); },
             [&](QWidget&) {
                 emit window.trayIcon().activated(QSystemTrayIcon::DoubleClick);
-                menuOverBox = window.mnu().isVisible();
+                QVERIFY(window.mnu().isVisible());
                 window.mnu().hide();
-            });
-        QVERIFY(menuOverBox);
+            }));
 
-        int ticks = 0, ticksUnderSettings = 0;
+        int ticks = 0;
         window.setTimerHandler([&] { ++ticks; });
         window.SetTimer(20, true);
         QVERIFY(ActOnModal([&] { rig->Entry(1).trigger(); },
                            [&](QWidget&) {
                                QTest::qWait(200);
-                               ticksUnderSettings = ticks;
+                               QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
                            }));
         window.SetTimer(20, false);
-        QVERIFY2(ticksUnderSettings >= 3, qPrintable(QString::number(ticksUnderSettings)));
     }
 
     void settingsWindowShowsTheFieldsAndOnlyF11Saves() {
@@ -185,26 +180,22 @@ class QtWindowTest : public QObject {
 
         for (const QString keys : {"F11", "Shift+F11", "Ctrl+Alt+F11", "Esc"}) {
             rig = std::make_unique<Rig>();
-            bool closed = false;
             QVERIFY(
                 ActOnModal([&] { rig->Entry(1).trigger(); },
                            [&](QWidget& dialog) {
                                dialog.findChild<QLineEdit*>("txtServidor")->setText("ftp." + keys);
                                dialog.findChild<QLineEdit*>("txtUsuario")->clear();
                                QTest::keySequence(dialog.focusWidget(), QKeySequence(keys));
-                               closed = !dialog.isVisible();
+                               QVERIFY(!dialog.isVisible());
                            }));
-            QVERIFY(closed);
-            // Every field saved from what the window showed, the edited ones as edited.
+            // Every field saved from what the window showed, the edited ones as edited; what
+            // the saving writes is pinned by the settings window's own tests.
             const config::Settings& s = rig->program.context().settings;
             const std::string edited =
                 keys == "Esc" ? "ftp.viejo|d|ana" : "ftp." + keys.toStdString() + "|d|";
             QCOMPARE(test::Joined({s.RutaKitOut, s.RUTA1, s.RUTA2, s.SERVIDOR, s.DIRECTORIO,
                                    s.USUARIO, s.PASSWORD}),
                      rig->kit + "|/bck/uno/||" + edited + "|x");
-            QCOMPARE(rig->home.os().GetPrivateProfileString("Opciones", "SERVIDOR", "",
-                                                            rig->home.ConfigIniPath()),
-                     keys == "Esc" ? "ftp.viejo" : s.SERVIDOR);
         }
     }
 
