@@ -235,7 +235,8 @@ std::string Base64Encode(std::string_view bytes) {
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        std::uint32_t group = static_cast<unsigned char>(bytes[i]) << 16;
+        std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]))
+                              << 16;
         if (i + 1 < bytes.size())
             group |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
         if (i + 2 < bytes.size())
