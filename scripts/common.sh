@@ -13,9 +13,10 @@ TOLVANE_PACKAGES=(
     qt6-base-dev
 )
 
-# The Windows stage of scripts/test: the mingw-w64 compiler, Wine to run what it builds, and
-# dpkg-dev to unpack Debian's source packages of the libraries built for Windows.
-TOLVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev)
+# The Windows stage of scripts/test: the mingw-w64 compiler, Wine to run what it builds,
+# dpkg-dev to unpack Debian's source packages of the libraries built for Windows, and NSIS for
+# the installer.
+TOLVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev nsis)
 
 # scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
 TOLVANE_SCREENSHOT_PACKAGES=(xvfb xauth openbox trayer xdotool x11-utils imagemagick)
