@@ -279,7 +279,13 @@ int DurableFile::Commit(bool) {
     const std::wstring wideTemporary = Widen(temporary_);
     if (readOnly_)
         ::SetFileAttributesW(wideTemporary.c_str(), FILE_ATTRIBUTE_READONLY);
-    if (!::MoveFileExW(wideTemporary.c_str(), Widen(destination_).c_str(),
+    // Windows refuses to replace a read-only file, which POSIX systems do: a copy made read-only
+    // from a read-only source would otherwise never be replaced again.
+    const std::wstring wideDestination = Widen(destination_);
+    const DWORD existing = ::GetFileAttributesW(wideDestination.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0)
+        ::SetFileAttributesW(wideDestination.c_str(), existing & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    if (!::MoveFileExW(wideTemporary.c_str(), wideDestination.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return error_ = LastErrno();
     committed_ = true;

@@ -110,7 +110,7 @@ std::string WindowsPlatform::GetPrivateProfileString(const std::string& section,
                                                      const std::string& key,
                                                      const std::string& defaultValue,
                                                      const std::string& file) {
-    wchar_t value[256] = {};
+    wchar_t value[255] = {};  // at most 254 characters, as the program has always read them
     const DWORD length = ::GetPrivateProfileStringW(
         Widen(section).c_str(), Widen(key).c_str(), Widen(defaultValue).c_str(), value,
         static_cast<DWORD>(std::size(value)), Widen(file).c_str());
