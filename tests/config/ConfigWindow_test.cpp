@@ -12,8 +12,6 @@
 namespace tolvane::config {
 namespace {
 
-namespace fs = std::filesystem;
-
 const ConfigFields kTyped{" /kit/tecleado/", "/bck/1/", "", "ftp.nuevo", "remoto", "", "cl ave"};
 
 class ConfigWindowTest : public ::testing::Test {

@@ -113,7 +113,7 @@ TEST_F(LeerINITest, AFailingStepStopsTheLoadWithItsFailureWrapped) {
                   {context.settings.USUARIO, context.settings.RUTA1, context.settings.RutaKitOut}),
               "nuevo|/r1/|");
 
-    std::filesystem::remove(home.Program() / "QuillonConfig.ini");
+    fs::remove(home.Program() / "QuillonConfig.ini");
     test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
                         "LeerINI.mod_Main.Tolvane (0)Quillon.Broker", {"QuillonConfig.ini"});
     home.factory().Unregister("Pellam.Disk");

@@ -14,8 +14,6 @@
 namespace tolvane::dispatch {
 namespace {
 
-namespace fs = std::filesystem;
-
 class ArchivarXMLTest : public ::testing::Test {
   protected:
     Context& context() { return home.context(); }

@@ -20,8 +20,6 @@
 namespace tolvane::startup {
 namespace {
 
-namespace fs = std::filesystem;
-
 class EndToEndTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {

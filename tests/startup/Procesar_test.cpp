@@ -9,8 +9,6 @@
 namespace tolvane::startup {
 namespace {
 
-namespace fs = std::filesystem;
-
 std::string LapiCoverSheet(const std::string& despacho) {
     return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><DESPACHO_CARATULA DESPACHO=\"" +
            despacho + "\" DESTINACION=\"LAPI\"/></R>";

@@ -39,7 +39,7 @@ class StartupTest : public ::testing::Test {
 };
 
 TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {
-    std::filesystem::create_directories(home.Autostart());
+    fs::create_directories(home.Autostart());
     test::WriteFile(kit + "C0001.RET", "");
     test::WriteFile(kit + "c0000.ret", "");
     test::WriteFile(kit + "I0001.RET", "");
@@ -108,7 +108,7 @@ TEST_F(StartupTest, SettingsAndAnswersDecideHowStartUpEnds) {
         if (ruta1 == late)
             fresh.answer = [&](const test::ScriptedWindow::Box&) {
                 if (fresh.boxes.size() == 3)
-                    std::filesystem::create_directories(late);
+                    fs::create_directories(late);
                 return ui::kIdYes;
             };
         Program p(home.os(), home.factory(), fresh);
@@ -126,11 +126,11 @@ TEST_F(StartupTest, SettingsAndAnswersDecideHowStartUpEnds) {
 // A missing watched folder fails before the timer runs; once there, every tick reads the
 // settings again.
 TEST_F(StartupTest, MissingWatchedFolderFailsTheStartAndTicksReloadTheSettings) {
-    std::filesystem::remove_all(kit);
+    fs::remove_all(kit);
     Configure("1000", bck1, "");
     test::ExpectFailure([&] { program.Main(); }, 76);
     EXPECT_FALSE(window.timerEnabled);
-    std::filesystem::create_directories(kit);
+    fs::create_directories(kit);
     ASSERT_EQ(program.Main(), StartupOutcome::Running);
     home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=5\nRUTA1=" + bck2 + "\nSERVIDOR=nuevo\n");
     program.Timer1_Timer();

@@ -5,8 +5,6 @@
 namespace tolvane::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 // The system interpreter, which carries the distribution's pyftpdlib; the first python3 on
 // PATH may be another installation without it.
 constexpr const char* kPython = "/usr/bin/python3";

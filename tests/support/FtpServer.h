@@ -32,7 +32,7 @@ class FtpServer final : public LoopbackServer {
 
     // "ftp://127.0.0.1:<port>"
     std::string Url() const { return "ftp://" + Address(); }
-    const std::filesystem::path& root() const { return root_; }
+    const fs::path& root() const { return root_; }
     std::string Log() const;
     // Lines of the log containing `needle`.
     int CountInLog(const std::string& needle) const;
@@ -41,7 +41,7 @@ class FtpServer final : public LoopbackServer {
     std::vector<std::string> Command() const override;
 
     const Options options_;
-    const std::filesystem::path root_;
+    const fs::path root_;
 };
 
 }  // namespace tolvane::test

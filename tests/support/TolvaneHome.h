@@ -29,10 +29,10 @@ class TolvaneHome {
   public:
     TolvaneHome();
 
-    std::filesystem::path Program() const { return dir_.path() / "program"; }
-    std::filesystem::path Registry() const { return dir_.path() / "registry"; }
-    std::filesystem::path Autostart() const { return dir_.path() / "config/autostart"; }
-    std::filesystem::path ProgramFiles() const { return dir_.path() / "programfiles"; }
+    fs::path Program() const { return dir_.path() / "program"; }
+    fs::path Registry() const { return dir_.path() / "registry"; }
+    fs::path Autostart() const { return dir_.path() / "config/autostart"; }
+    fs::path ProgramFiles() const { return dir_.path() / "programfiles"; }
     // A folder inside the home, created, as a prefix ending with the separator.
     std::string Folder(const std::string& relative) const;
     const TempDir& dir() const { return dir_; }

@@ -174,7 +174,7 @@ class QtWindowTest : public QObject {
 
     void settingsWindowShowsTheFieldsAndOnlyF11Saves() {
         // A load that fails opens nothing, and its failure is not trapped.
-        std::filesystem::remove(rig->home.Program() / "QuillonConfig.ini");
+        fs::remove(rig->home.Program() / "QuillonConfig.ini");
         QVERIFY(!ActOnModal([&] { rig->Entry(1).trigger(); }, [](QWidget&) {}));
         QCOMPARE(rig->untrapped, std::vector<std::int32_t>{-2146102393});
 
