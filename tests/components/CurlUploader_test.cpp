@@ -64,15 +64,10 @@ bool Upload(const std::string& joinedPaths, const std::string& server, const std
     return uploader.SubirArchivo(joinedPaths);
 }
 
-// One server for every test, with a folder where the user may only read.
 class FtpUploadTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        static const auto shared =
-            FtpServer::Unavailable().empty()
-                ? std::make_unique<FtpServer>(FtpServer::Options{{"solo-lectura"}})
-                : nullptr;
-        if ((server = shared.get()) == nullptr)
+        if ((server = FtpServer::Shared()) == nullptr)
             GTEST_SKIP() << FtpServer::Unavailable();
     }
 

@@ -22,19 +22,9 @@ namespace {
 
 class EndToEndTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        if (test::FtpServer::Unavailable().empty())
-            server = new test::FtpServer();
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-
     void SetUp() override {
-        if (server == nullptr)
+        if ((server = test::FtpServer::Shared()) == nullptr)
             GTEST_SKIP() << test::FtpServer::Unavailable();
-        server->Start();
         backup1 = home.Folder("bck1");
         backup2 = home.Folder("bck2");
         remote = "pass-" + std::to_string(++run);
@@ -50,7 +40,7 @@ class EndToEndTest : public ::testing::Test {
                        more);
     }
 
-    static inline test::FtpServer* server = nullptr;
+    test::FtpServer* server = nullptr;
     static inline int run = 0;
     test::DispatchHome home;
     test::ScriptedWindow window;

@@ -69,12 +69,10 @@ TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
     test::WriteFile(kit + "C4.RET", LapiCoverSheet("4"));
     program.Procesar();
 
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].style, 48);
-    EXPECT_EQ(window.boxes[0].text, "No se puedo leer p_ARCHIVO " + kit + "C2.RET " + kit +
-                                        " linea 80\r\n\r\n1119111 - "
-                                        "seccion[Procesar.frmLista.Tolvane](0) - "
-                                        "ArchivarXML.frmLista.Tolvane LoaDXML");
+    EXPECT_EQ(window.Boxes(),
+              "48:No se puedo leer p_ARCHIVO " + kit + "C2.RET " + kit +
+                  " linea 80\r\n\r\n1119111 - seccion[Procesar.frmLista.Tolvane](0) - "
+                  "ArchivarXML.frmLista.Tolvane LoaDXML;");
     EXPECT_EQ(window.labels[0], "Procesando Archivo C-C2.RET");
     EXPECT_FLOAT_EQ(window.progressValues.back(), 50.0f);
     EXPECT_TRUE(window.timerEnabled);

@@ -1,5 +1,6 @@
 #include "support/FtpServer.h"
 
+#include <memory>
 #include <sstream>
 
 namespace tolvane::test {
@@ -14,6 +15,14 @@ constexpr const char* kPython = "/usr/bin/python3";
 std::string FtpServer::Unavailable() {
     static const bool usable = RunProcess({kPython, "-c", "import pyftpdlib"}, {}).exitStatus == 0;
     return usable ? "" : std::string(kPython) + " cannot import pyftpdlib (python3-pyftpdlib)";
+}
+
+FtpServer* FtpServer::Shared() {
+    static const auto shared =
+        Unavailable().empty() ? std::make_unique<FtpServer>(Options{{"solo-lectura"}}) : nullptr;
+    if (shared)
+        shared->Start();  // again after a test that stopped it
+    return shared.get();
 }
 
 FtpServer::FtpServer(Options options) : options_(std::move(options)), root_(dir_.Sub("root")) {

@@ -26,6 +26,10 @@ class FtpServer final : public LoopbackServer {
     // Empty when the server can run here, otherwise why not (for GTEST_SKIP).
     static std::string Unavailable();
 
+    // One running server for the whole test program, with a folder "solo-lectura" where the user
+    // may only read; nullptr when none can run here.
+    static FtpServer* Shared();
+
     // Starts the server on a free port.
     explicit FtpServer(Options options);
     FtpServer() : FtpServer(Options{}) {}
