@@ -3,8 +3,7 @@
 #include "common/Failure.h"
 #include "startup/KitWatch.h"
 #include "startup/Program.h"
-#include "support/ScriptedWindow.h"
-#include "support/TolvaneHome.h"
+#include "support/ProgramRig.h"
 
 namespace tolvane::startup {
 namespace {
@@ -15,10 +14,9 @@ std::string LapiCoverSheet(const std::string& despacho) {
 }
 
 // The pass over dispatches that need no database: LAPI ones, broken ones, vanished ones.
-class PassTest : public ::testing::Test {
+class PassTest : public ::testing::Test, protected test::ProgramRig<> {
   protected:
-    PassTest() : program(home.os(), home.factory(), window) {
-        kit = home.Folder("kit");
+    PassTest() {
         program.context().settings.RutaKitOut = kit;
         window.onDoEvents = [this] {
             if (window.timerEnabled)
@@ -29,10 +27,6 @@ class PassTest : public ::testing::Test {
         window.timerEnabled = true;
     }
 
-    test::TolvaneHome home;
-    test::ScriptedWindow window;
-    Program program;
-    std::string kit;
     bool timerOnDuringPass = false;
     std::function<void()> onYield;
 };

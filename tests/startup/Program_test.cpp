@@ -5,23 +5,15 @@
 #include "common/Failure.h"
 #include "config/Registry.h"
 #include "support/Expect.h"
-#include "support/ScriptedWindow.h"
-#include "support/TolvaneHome.h"
+#include "support/ProgramRig.h"
 
 namespace tolvane::startup {
 namespace {
 
 const char* const kFrecuencia = "Debe configurar la frecuencia del procedimiento en el archivo INI";
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public ::testing::Test, protected test::ProgramRig<> {
   protected:
-    StartupTest() : program(home.os(), home.factory(), window) {
-        kit = home.Folder("kit/out");
-        bck1 = home.Folder("bck1");
-        bck2 = home.Folder("bck2");
-        home.SetKitFolder(kit);
-    }
-
     void Configure(const std::string& period, const std::string& ruta1, const std::string& ruta2) {
         home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=" + period + "\nRUTA1=" + ruta1 +
                             "\nRUTA2=" + ruta2 + "\n");
@@ -31,11 +23,6 @@ class StartupTest : public ::testing::Test {
         return config::RegValueText(config::LeerRegistro(
             home.os().registry(), platform::RegistryRoot::LocalMachine, kRunKey, kRunValue));
     }
-
-    test::TolvaneHome home;
-    test::ScriptedWindow window;
-    Program program;
-    std::string kit, bck1, bck2;
 };
 
 TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {

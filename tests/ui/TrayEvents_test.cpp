@@ -4,8 +4,8 @@
 
 #include "common/Failure.h"
 #include "startup/Program.h"
+#include "support/ProgramRig.h"
 #include "support/ScriptedWindow.h"
-#include "support/TolvaneHome.h"
 
 namespace tolvane::ui {
 namespace {
@@ -56,22 +56,20 @@ class IconWindow : public test::ScriptedWindow {
 
 TEST(FormTerminate, RemovesTheIconOnceAndTrapsItsFailure) {
     for (bool stuck : {false, true}) {
-        test::TolvaneHome home;
-        home.Folder("programfiles/KitMaria/out");
-        home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=0\n");
-        IconWindow window;
-        window.stuck = stuck;
-        startup::Program program(home.os(), home.factory(), window);
-        ASSERT_EQ(program.Main(), startup::StartupOutcome::Idle);
-        window.boxes.clear();
+        test::ProgramRig<test::TolvaneHome, IconWindow> rig;
+        rig.home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=0\n");
+        rig.window.stuck = stuck;
+        ASSERT_EQ(rig.program.Main(), startup::StartupOutcome::Idle);
+        rig.window.boxes.clear();
 
-        program.Form_Terminate();
-        program.Form_Terminate();
-        EXPECT_EQ(window.Boxes(), stuck ? "0:Error 5 (Llamada a procedimiento no válida) Function "
-                                          "Form_Terminate de Formulario frmLista\r\nOrigen: "
-                                          "Shell_NotifyIcon - Linea: 10;"
-                                        : "");
-        EXPECT_EQ(window.iconMessages.size(), stuck ? 1u : 2u);
+        rig.program.Form_Terminate();
+        rig.program.Form_Terminate();
+        EXPECT_EQ(rig.window.Boxes(),
+                  stuck ? "0:Error 5 (Llamada a procedimiento no válida) Function "
+                          "Form_Terminate de Formulario frmLista\r\nOrigen: "
+                          "Shell_NotifyIcon - Linea: 10;"
+                        : "");
+        EXPECT_EQ(rig.window.iconMessages.size(), stuck ? 1u : 2u);
     }
 }
 

@@ -17,7 +17,7 @@
 #include "common/Failure.h"
 #include "startup/Program.h"
 #include "support/Expect.h"
-#include "support/TolvaneHome.h"
+#include "support/ProgramRig.h"
 #include "ui/qt/FrmLista.h"
 #include "ui/qt/QtWindow.h"
 
@@ -61,9 +61,8 @@ QString BoxShown(const std::function<void()>& open, const QString& click = "Acep
 
 // An installation whose kit folder comes from the kit's registry value, with the window wired
 // to its program as the executable wires it.
-struct Rig {
-    Rig() : program(home.os(), home.factory(), window) {
-        home.SetKitFolder(kit);
+struct Rig : test::ProgramRig<test::TolvaneHome, QtWindow> {
+    Rig() {
         home.WriteConfigIni(
             "[Opciones]\nSERVIDOR=ftp.viejo\nUSUARIO=ana\nPASSWORD=x\nDIRECTORIO=d\n"
             "RUTA1=/bck/uno/\nMILISEGUNDOS=1234\n");
@@ -73,10 +72,6 @@ struct Rig {
     }
     QAction& Entry(int index) { return *window.mnu().actions().at(index); }
 
-    test::TolvaneHome home;
-    QtWindow window;
-    startup::Program program;
-    std::string kit = home.Folder("kit/out");
     std::vector<std::int32_t> untrapped;
 };
 

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "startup/Program.h"
+#include "support/ScriptedWindow.h"
+#include "support/TolvaneHome.h"
+
+namespace tolvane::test {
+
+// A program on a home of its own, wired to its window as the executable wires them, with the
+// kit's output folder named in the kit's registry value and two backup folders, all created.
+template <class Home = TolvaneHome, class Window = ScriptedWindow>
+struct ProgramRig {
+    ProgramRig() { home.SetKitFolder(kit); }
+
+    Home home;
+    Window window;
+    startup::Program program{home.os(), home.factory(), window};
+    const std::string kit = home.Folder("kit/out"), bck1 = home.Folder("bck1"),
+                      bck2 = home.Folder("bck2");
+};
+
+}  // namespace tolvane::test
