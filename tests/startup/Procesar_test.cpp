@@ -8,11 +8,6 @@
 namespace tolvane::startup {
 namespace {
 
-std::string LapiCoverSheet(const std::string& despacho) {
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><DESPACHO_CARATULA DESPACHO=\"" +
-           despacho + "\" DESTINACION=\"LAPI\"/></R>";
-}
-
 // The pass over dispatches that need no database: LAPI ones, broken ones, vanished ones.
 class PassTest : public ::testing::Test, protected test::ProgramRig<> {
   protected:
@@ -37,7 +32,7 @@ TEST_F(PassTest, ProgressAdvancesPerFileAndTheTimerIsOffThroughout) {
     program.Procesar();
     EXPECT_EQ(window.labels[0] + "|" + window.labels[1], "|");
     for (const char* name : {"C10073LAPI000001A.RET", "C10073LAPI000002B.RET", "C3.RET"})
-        test::WriteFile(kit + name, LapiCoverSheet(name));
+        test::WriteFile(kit + name, test::LapiCoverSheet(name));
     std::vector<std::string> labelsSeen;
     onYield = [&] {
         if (labelsSeen.empty() || labelsSeen.back() != window.labels[0])
@@ -57,10 +52,10 @@ TEST_F(PassTest, ProgressAdvancesPerFileAndTheTimerIsOffThroughout) {
 
 // The first failure ends the pass with one message, every pass, and leaves the display as it was.
 TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
-    test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "<R><DESPACHO_CARATULA");
-    test::WriteFile(kit + "C3.RET", LapiCoverSheet("3"));
-    test::WriteFile(kit + "C4.RET", LapiCoverSheet("4"));
+    test::WriteFile(kit + "C3.RET", test::LapiCoverSheet("3"));
+    test::WriteFile(kit + "C4.RET", test::LapiCoverSheet("4"));
     program.Procesar();
 
     EXPECT_EQ(window.Boxes(),
@@ -82,7 +77,7 @@ TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
 }
 
 TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
-    test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "not even xml");
     onYield = [&] {
         if (window.labels[0] == "Procesando Archivo C-C1.RET")
@@ -96,7 +91,7 @@ TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
 }
 
 TEST_F(PassTest, StopRequestEndsThePassBetweenDispatches) {
-    test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "broken");
     int asked = 0;
     program.setStopRequested([&] { return ++asked > 1; });

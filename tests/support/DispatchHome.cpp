@@ -21,8 +21,8 @@ DispatchHome::DispatchHome() : kit_(Folder("kit/out")), context_(os(), factory()
     context_.settings.RutaKitOut = kit_;
 }
 
-void DispatchHome::Sql(const std::string& database, const std::string& statements) const {
-    RunChecked(
+std::string DispatchHome::Sql(const std::string& database, const std::string& statements) const {
+    return RunChecked(
         {"/usr/bin/sqlite3", "-bail", (Program() / (database + ".db")).string(), statements});
 }
 

@@ -8,6 +8,12 @@
 
 namespace tolvane::test {
 
+// The cover sheet of a LAPI dispatch, which a pass leaves to the broker's own system.
+inline std::string LapiCoverSheet(const std::string& despacho) {
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><DESPACHO_CARATULA DESPACHO=\"" +
+           despacho + "\" DESTINACION=\"LAPI\"/></R>";
+}
+
 // A program on a home of its own, wired to its window as the executable wires them, with the
 // kit's output folder named in the kit's registry value and two backup folders, all created.
 template <class Home = TolvaneHome, class Window = ScriptedWindow>

@@ -215,9 +215,7 @@ class QtWindowTest : public QObject {
         rig->window.SetProgress(200.0f / 3);
         QCOMPARE(form.pbMain().value(), 67);
         for (const char* name : {"C10073LAPI000001A.RET", "C10073LAPI000002B.RET", "C3.RET"})
-            test::WriteFile(rig->kit + name,
-                            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R>"
-                            "<DESPACHO_CARATULA DESTINACION=\"LAPI\"/></R>");
+            test::WriteFile(rig->kit + name, test::LapiCoverSheet(name));
         int wake[2];
         QCOMPARE(::pipe(wake), 0);
         QTimer watchdog;  // ends the loop should the stop request be lost
