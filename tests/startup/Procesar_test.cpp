@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "common/Failure.h"
 #include "startup/KitWatch.h"
 #include "startup/Program.h"
 #include "support/ProgramRig.h"

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Failure.h"
 #include "config/Registry.h"
 #include "support/Expect.h"
 #include "support/ProgramRig.h"
