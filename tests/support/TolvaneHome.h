@@ -43,6 +43,8 @@ class TolvaneHome {
     std::string ConfigIniPath() const { return (Program() / "Config.ini").string(); }
 
 #ifndef _WIN32
+    // Writes the kit's registry key with these value lines, as the registry editor writes them.
+    void SetKitValues(const std::string& lines) const;
     platform::LinuxPaths Paths() const;
     // The environment that gives the real executable this home.
     std::map<std::string, std::string> Environment() const;
