@@ -43,22 +43,14 @@ TEST(FormMouseMove, OnlyTheLeftDoubleClickOpensTheMenuAndFailuresAreShown) {
               "menu0:Error -2147418113 (Falla del menú)" + in + "mnu - Linea: 51;");
 }
 
-// A window whose icon may refuse to be removed.
-class IconWindow : public test::ScriptedWindow {
-  public:
-    void NotifyIcon(std::uint32_t message, const NotifyIconData& data) override {
-        if (stuck && message == kNimDelete)
-            throw Failure(5, "Shell_NotifyIcon", "Llamada a procedimiento no válida");
-        ScriptedWindow::NotifyIcon(message, data);
-    }
-    bool stuck = false;
-};
-
 TEST(FormTerminate, RemovesTheIconOnceAndTrapsItsFailure) {
     for (bool stuck : {false, true}) {
-        test::ProgramRig<test::TolvaneHome, IconWindow> rig;
+        test::ProgramRig<> rig;
         rig.home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=0\n");
-        rig.window.stuck = stuck;
+        rig.window.onNotifyIcon = [stuck](std::uint32_t message) {
+            if (stuck && message == kNimDelete)  // an icon that refuses to be removed
+                throw Failure(5, "Shell_NotifyIcon", "Llamada a procedimiento no válida");
+        };
         ASSERT_EQ(rig.program.Main(), startup::StartupOutcome::Idle);
         rig.window.boxes.clear();
 
