@@ -16,10 +16,7 @@ namespace {
 
 class ExecutableTest : public ::testing::Test {
   protected:
-    ExecutableTest() {
-        home.SetKitFolder(home.Folder("kit/out"));
-        fs::create_directories(home.Autostart());
-    }
+    ExecutableTest() { home.SetKitFolder(home.Folder("kit/out")); }
 
     test::ProcessResult Run(const std::vector<std::string>& args) {
         std::vector<std::string> argv{TOLVANE_EXECUTABLE};

@@ -25,7 +25,6 @@ class StartupTest : public ::testing::Test, protected test::ProgramRig<> {
 };
 
 TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {
-    fs::create_directories(home.Autostart());
     test::WriteFile(kit + "C0001.RET", "");
     test::WriteFile(kit + "c0000.ret", "");
     test::WriteFile(kit + "I0001.RET", "");

@@ -3,9 +3,9 @@
 namespace tolvane::test {
 
 TolvaneHome::TolvaneHome() {
-    for (const auto& folder : {Program(), Registry(), ProgramFiles(), dir_.path() / "runtime"}) {
+    for (const auto& folder :
+         {Program(), Registry(), Autostart(), ProgramFiles(), dir_.path() / "runtime"})
         fs::create_directories(folder);
-    }
     WriteFile(Program() / "QuillonConfig.ini",
               "[INTERNOS]\nConnectionString=Driver=SQLite3;Database=" +
                   (Program() / "internos.db").string() +
