@@ -16,12 +16,6 @@ const ConfigFields kTyped{" /kit/tecleado/", "/bck/1/", "", "ftp.nuevo", "remoto
 
 class ConfigWindowTest : public ::testing::Test, protected test::ProgramRig<> {
   protected:
-    ConfigWindowTest() {
-        home.WriteConfigIni(
-            "[Opciones]\nSERVIDOR=ftp.viejo\nUSUARIO=ana\nPASSWORD=x\nDIRECTORIO=d\n"
-            "RUTA1=/b1/\nRUTA2=/b2/\nMILISEGUNDOS=1500\n");
-    }
-
     Context& context = program.context();
     ConfigWindow form{context};
 };

@@ -16,9 +16,15 @@ inline std::string LapiCoverSheet(const std::string& despacho) {
 
 // A program on a home of its own, wired to its window as the executable wires them, with the
 // kit's output folder named in the kit's registry value and two backup folders, all created.
+// Its Config.ini, of an office that uploads, is for the tests to rewrite as they need.
 template <class Home = TolvaneHome, class Window = ScriptedWindow>
 struct ProgramRig {
-    ProgramRig() { home.SetKitFolder(kit); }
+    ProgramRig() {
+        home.SetKitFolder(kit);
+        home.WriteConfigIni(
+            "[Opciones]\nSERVIDOR=ftp.viejo\nUSUARIO=ana\nPASSWORD=x\nDIRECTORIO=d\n"
+            "RUTA1=/b1/\nRUTA2=/b2/\nMILISEGUNDOS=1500\n");
+    }
 
     Home home;
     Window window;

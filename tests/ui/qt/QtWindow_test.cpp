@@ -63,9 +63,6 @@ QString BoxShown(const std::function<void()>& open, const QString& click = "Acep
 // to its program as the executable wires it.
 struct Rig : test::ProgramRig<test::TolvaneHome, QtWindow> {
     Rig() {
-        home.WriteConfigIni(
-            "[Opciones]\nSERVIDOR=ftp.viejo\nUSUARIO=ana\nPASSWORD=x\nDIRECTORIO=d\n"
-            "RUTA1=/bck/uno/\nMILISEGUNDOS=1234\n");
         window.setNotificationAreaCheck([] { return true; });
         window.setSettingsContext(program.context());
         window.setUntrappedHandler([this](const Failure& f) { untrapped.push_back(f.number()); });
@@ -190,7 +187,7 @@ class QtWindowTest : public QObject {
                 keys == "Esc" ? "ftp.viejo|d|ana" : "ftp." + keys.toStdString() + "|d|";
             QCOMPARE(test::Joined({s.RutaKitOut, s.RUTA1, s.RUTA2, s.SERVIDOR, s.DIRECTORIO,
                                    s.USUARIO, s.PASSWORD}),
-                     rig->kit + "|/bck/uno/||" + edited + "|x");
+                     rig->kit + "|/b1/|/b2/|" + edited + "|x");
         }
     }
 
