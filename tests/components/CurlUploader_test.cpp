@@ -16,7 +16,6 @@
 namespace tolvane::components {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::FtpServer;
 using test::SecureServer;
@@ -49,11 +48,9 @@ void ExpectUploadFailure(const std::function<void()>& action, const std::vector<
                          const std::string& secret = "Cl4ve-Se",
                          std::source_location at = std::source_location::current()) {
     const ::testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "");
-    const auto start = std::chrono::steady_clock::now();
     const Failure failure =
-        test::ExpectFailure(action, uploader::kFailureNumber, "Sorvik.Uploader", named, at);
+        test::FailureFrom{"Sorvik.Uploader"}(action, uploader::kFailureNumber, named, 5s, at);
     EXPECT_EQ(failure.description().find(secret), std::string::npos) << failure.description();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }
 
 bool Upload(const std::string& joinedPaths, const std::string& server, const std::string& folder,
@@ -67,15 +64,10 @@ bool Upload(const std::string& joinedPaths, const std::string& server, const std
     return uploader.SubirArchivo(joinedPaths);
 }
 
-// One server for every test, with a folder where the user may only read.
 class FtpUploadTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        static const auto shared =
-            FtpServer::Unavailable().empty()
-                ? std::make_unique<FtpServer>(FtpServer::Options{{"solo-lectura"}})
-                : nullptr;
-        if ((server = shared.get()) == nullptr)
+        if ((server = FtpServer::Shared()) == nullptr)
             GTEST_SKIP() << FtpServer::Unavailable();
     }
 

@@ -14,16 +14,9 @@
 namespace tolvane::components {
 namespace {
 
-namespace fs = std::filesystem;
-
 class DiskTest : public ::testing::Test {
   protected:
-    void ExpectFailure(const std::function<void()>& action, std::int32_t number,
-                       const std::string& named,
-                       std::source_location at = std::source_location::current()) {
-        test::ExpectFailure(action, number, "Pellam.Disk", {named}, at);
-    }
-
+    const test::FailureFrom ExpectFailure{"Pellam.Disk"};
     test::TolvaneHome home;
     std::unique_ptr<Disk> disk = home.factory().Create<Disk>(kDisk);
     const std::string in = home.Folder("in"), out = home.Folder("out");  // ending with "/"
@@ -89,7 +82,7 @@ TEST_F(DiskTest, AFailedCopyNamesWhatFailedAndLeavesNoTrace) {
         {source, out + "busy.ret", true, 75, source + " en " + out + "busy.ret"},
         {source, out + "busy.ret", false, 58, out + "busy.ret"}};
     for (const auto& [from, to, overwrite, number, named] : cases) {
-        ExpectFailure([&] { disk->CopiarArchivo(from, to, overwrite); }, number, named);
+        ExpectFailure([&] { disk->CopiarArchivo(from, to, overwrite); }, number, {named});
         EXPECT_EQ(test::CountEntries(out), 1);
     }
 }
@@ -97,11 +90,11 @@ TEST_F(DiskTest, AFailedCopyNamesWhatFailedAndLeavesNoTrace) {
 TEST_F(DiskTest, DeletionTakesFilesOnlyAndKeepsReadOnlyOnesWithoutForce) {
     test::WriteFile(in + "ro.txt", "x");
     fs::permissions(in + "ro.txt", fs::perms::owner_read);
-    ExpectFailure([&] { disk->EliminarArchivo(in + "ro.txt", false); }, 75, in + "ro.txt");
-    ExpectFailure([&] { disk->EliminarArchivo(in, true); }, 75, in);
+    ExpectFailure([&] { disk->EliminarArchivo(in + "ro.txt", false); }, 75, {in + "ro.txt"});
+    ExpectFailure([&] { disk->EliminarArchivo(in, true); }, 75, {in});
     disk->EliminarArchivo(in + "ro.txt", true);
     EXPECT_EQ(test::CountEntries(in), 0);
-    ExpectFailure([&] { disk->EliminarArchivo(in + "ro.txt", true); }, 53, in + "ro.txt");
+    ExpectFailure([&] { disk->EliminarArchivo(in + "ro.txt", true); }, 53, {in + "ro.txt"});
 }
 
 }  // namespace

@@ -19,21 +19,11 @@
 namespace tolvane::components {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using odbc::ConnectionPool;
 
-// Runs `action`, which must fail as the broker with `number`, naming every one of `named`,
-// within `limit`.
-Failure ExpectFailure(const std::function<void()>& action, std::int32_t number,
-                      const std::vector<std::string>& named = {}, Clock::duration limit = 1h,
-                      std::source_location at = std::source_location::current()) {
-    const auto start = Clock::now();
-    Failure failure = test::ExpectFailure(action, number, "Quillon.Broker", named, at);
-    EXPECT_LT(Clock::now() - start, limit) << "line " << at.line();
-    return failure;
-}
+const test::FailureFrom ExpectFailure{"Quillon.Broker"};
 
 // Both entities on SQLite files made from the project's schema (the home also points ODBC at
 // the project's driver list) or on one PostgreSQL server kept for the whole test program.
@@ -319,9 +309,9 @@ TEST(QuillonBrokerTest, ReadsTheFileInTheProgramFolderUnlessAnotherIsSet) {
     broker->getDataConnectionByEntity("historial");
 
     const std::string defaultFile = (home.Program() / "QuillonConfig.ini").string();
-    std::filesystem::remove(defaultFile);
+    fs::remove(defaultFile);
     ExpectFailure([&] { broker->LoadParameters(); }, failure_number::kFileNotFound, {defaultFile});
-    std::filesystem::create_directory(defaultFile);  // there, but not a file that can be read
+    fs::create_directory(defaultFile);  // there, but not a file that can be read
     ExpectFailure([&] { broker->LoadParameters(); }, failure_number::kPathFileAccess,
                   {defaultFile});
     const std::string other = home.Folder("cfg") + "otro.ini";

@@ -12,11 +12,9 @@ const std::string kKit = "software\\sif america\\KITMARIA";  // any case
 
 TEST(RegistryProcedures, ReadTextWithoutTerminatorAndWholeNumbersAndWriteOnlyIntoExistingKeys) {
     test::TolvaneHome home;
-    test::WriteFile(home.Registry() / "HKEY_LOCAL_MACHINE.reg",
-                    "Windows Registry Editor Version 5.00\r\n\r\n"
-                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\r\n"
-                    "\"KITOUT\"=\"D:\\\\Kit\\\\out\\\\\"\r\n\"Numero\"=dword:00000005\r\n"
-                    "\"Negativo\"=dword:ffffffff\r\n\"Binario\"=hex:01,02\r\n");
+    home.SetKitValues(
+        "\"KITOUT\"=\"D:\\\\Kit\\\\out\\\\\"\n\"Numero\"=dword:00000005\n"
+        "\"Negativo\"=dword:ffffffff\n\"Binario\"=hex:01,02");
     platform::Registry& registry = home.os().registry();
     const auto read = [&](const std::string& key, const std::string& name) {
         return LeerRegistro(registry, kMachine, key, name);

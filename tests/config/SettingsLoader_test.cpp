@@ -19,12 +19,6 @@ class LeerINITest : public ::testing::Test {
     std::string Stored(const std::string& key) {
         return home.os().GetSetting("HISTORIAL", "FTP", key, "<none>");
     }
-    void WriteKitOut(const std::string& valueLine) {
-        test::WriteFile(home.Registry() / "HKEY_LOCAL_MACHINE.reg",
-                        "Windows Registry Editor Version 5.00\n\n"
-                        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n" +
-                            valueLine + "\n");
-    }
 
     test::TolvaneHome home;
     Context context;
@@ -63,12 +57,12 @@ TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
         {"\"KITOUT\"=dword:00000005", "5"},
     };
     for (const auto& [line, expected] : cases) {
-        WriteKitOut(line);
+        home.SetKitValues(line);
         LeerINI(context);
         EXPECT_EQ(context.settings.RutaKitOut, expected) << line;
     }
     // "|" joins the two files of an upload: such a folder would never have its files sent.
-    WriteKitOut("\"KITOUT\"=\"/kit/a|b/\"");
+    home.SetKitValues("\"KITOUT\"=\"/kit/a|b/\"");
     test::ExpectFailure([&] { LeerINI(context); }, kLeerINI, "LeerINI.mod_Main.Tolvane (0)Tolvane",
                         {"\"/kit/a|b/\""});
 }
@@ -113,7 +107,7 @@ TEST_F(LeerINITest, AFailingStepStopsTheLoadWithItsFailureWrapped) {
                   {context.settings.USUARIO, context.settings.RUTA1, context.settings.RutaKitOut}),
               "nuevo|/r1/|");
 
-    std::filesystem::remove(home.Program() / "QuillonConfig.ini");
+    fs::remove(home.Program() / "QuillonConfig.ini");
     test::ExpectFailure([&] { LeerINI(context); }, kLeerINI,
                         "LeerINI.mod_Main.Tolvane (0)Quillon.Broker", {"QuillonConfig.ini"});
     home.factory().Unregister("Pellam.Disk");

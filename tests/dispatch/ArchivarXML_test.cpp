@@ -9,12 +9,9 @@
 #include "dispatch/Utilities.h"
 #include "support/DispatchHome.h"
 #include "support/Expect.h"
-#include "support/Process.h"
 
 namespace tolvane::dispatch {
 namespace {
-
-namespace fs = std::filesystem;
 
 class ArchivarXMLTest : public ::testing::Test {
   protected:
@@ -79,10 +76,8 @@ TEST_F(ArchivarXMLTest, HistoryKeepsTheDocumentWithoutDeclarationOrNewData) {
         test::WriteFile(kit() + "C10073IC04004521A.RET", *cover);
         test::WriteFile(kit() + "I10073IC04004521A.RET", *cover);  // any text will do
         ArchivarXML(context(), kit(), "C10073IC04004521A.RET");
-        const auto result =
-            test::RunProcess({"/usr/bin/sqlite3", (home.Program() / "historial.db").string(),
-                              "select XMLCaratula || '#' || XMLItem from historial"},
-                             {});
+        const std::string stored =
+            home.Sql("historial", "select XMLCaratula || '#' || XMLItem from historial");
         // The cover sheet as sent, without its declaration and its DATOS_NUEVOS element, and
         // with the euro that ISO-8859-1 lacks as itself rather than a reference.
         std::string expected = text::ReplaceAll(
@@ -90,8 +85,8 @@ TEST_F(ArchivarXMLTest, HistoryKeepsTheDocumentWithoutDeclarationOrNewData) {
         expected.erase(0, expected.find("\r\n") + 2);
         const std::size_t datos = expected.find("<DATOS_NUEVOS");
         expected.erase(datos, expected.find("</DATOS_NUEVOS>") + 15 - datos);
-        EXPECT_TRUE(result.out == expected + "#" + text::Latin1ToUtf8(*cover) + "\n")
-            << result.out.size() << " " << expected.size();
+        EXPECT_TRUE(stored == expected + "#" + text::Latin1ToUtf8(*cover) + "\n")
+            << stored.size() << " " << expected.size();
         EXPECT_TRUE(test::ReadFile(kit() + "I4521.xml") ==
                     std::string(kXmlDeclaration) + "\r\n" + *cover);
         pugi::xml_document sent;

@@ -14,7 +14,6 @@
 namespace tolvane::distribution {
 namespace {
 
-namespace fs = std::filesystem;
 constexpr std::int32_t kSubirArchivo = -2146102393;
 
 // An uploader that answers from a script and keeps the files it was asked to send. (The

@@ -15,30 +15,16 @@
 #include "support/DispatchHome.h"
 #include "support/FtpServer.h"
 #include "support/Process.h"
-#include "support/ScriptedWindow.h"
+#include "support/ProgramRig.h"
 
 namespace tolvane::startup {
 namespace {
 
-namespace fs = std::filesystem;
-
-class EndToEndTest : public ::testing::Test {
+class EndToEndTest : public ::testing::Test, protected test::ProgramRig<test::DispatchHome> {
   protected:
-    static void SetUpTestSuite() {
-        if (test::FtpServer::Unavailable().empty())
-            server = new test::FtpServer();
-    }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
-
     void SetUp() override {
-        if (server == nullptr)
+        if ((server = test::FtpServer::Shared()) == nullptr)
             GTEST_SKIP() << test::FtpServer::Unavailable();
-        server->Start();
-        backup1 = home.Folder("bck1");
-        backup2 = home.Folder("bck2");
         remote = "pass-" + std::to_string(++run);
         Configure("");
         ASSERT_EQ(program.Main(), StartupOutcome::Running);
@@ -48,16 +34,12 @@ class EndToEndTest : public ::testing::Test {
     void Configure(const std::string& more) {
         home.Configure("SERVIDOR=" + server->Url() + "\nUSUARIO=" + test::FtpServer::kUser +
                        "\nPASSWORD=" + test::FtpServer::kPassword + "\nDIRECTORIO=" + remote +
-                       "\nRUTA1=" + backup1 + "\nRUTA2=" + backup2 + "\nMILISEGUNDOS=1000\n" +
-                       more);
+                       "\nRUTA1=" + bck1 + "\nRUTA2=" + bck2 + "\nMILISEGUNDOS=1000\n" + more);
     }
 
-    static inline test::FtpServer* server = nullptr;
+    test::FtpServer* server = nullptr;
     static inline int run = 0;
-    test::DispatchHome home;
-    test::ScriptedWindow window;
-    Program program{home.os(), home.factory(), window};
-    std::string backup1, backup2, remote;
+    std::string remote;
 };
 
 // Dispatches just dropped are waited for within the pass, and an items file left alone with
@@ -65,18 +47,18 @@ class EndToEndTest : public ::testing::Test {
 // once it is back each one is sent, recorded once and backed up, until the failing dispatch.
 TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
     // 1111 has no row in the operations table: it goes through with its masks.
-    test::WriteFile(home.kit() + "C10073IC04001111H.RET",
+    test::WriteFile(kit + "C10073IC04001111H.RET",
                     "<R><DESPACHO_CARATULA IDENTIFICADOR_PROPIO=\"1111\" "
                     "DESPACHO=\"10073IC04001111H\" DESTINACION=\"IC04\" "
                     "CUIT_IMPO_EXPO=\"XXXXXXXXXXX\"><X/></DESPACHO_CARATULA></R>");
-    test::WriteFile(home.kit() + "I10073IC04001111H.RET", "<ITEMS/>");
+    test::WriteFile(kit + "I10073IC04001111H.RET", "<ITEMS/>");
     home.AddKitDispatch("10073IC04004521A");
     home.AddKitDispatch("10073IC04000666E", "10073IC04005555E");
     home.AddKitDispatch("10073LAPI000055D");
     const std::string lone = "I10073IC04000123B.RET";
     home.AddKitFile(lone);
-    for (const auto& folder : {backup1, backup2})
-        fs::copy_file(home.kit() + lone, folder + lone);
+    for (const auto& folder : {bck1, bck2})
+        fs::copy_file(kit + lone, folder + lone);
 
     server->Stop();
     program.Timer1_Timer();
@@ -86,8 +68,8 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
               std::string::npos)
         << window.boxes[0].text;
     // Every dispatch whole (1111 beside its rewritten files), the lone items file finished.
-    EXPECT_EQ(test::Names(home.kit()).size(), 10u);
-    EXPECT_EQ(test::Names(backup1), std::vector<std::string>{lone});
+    EXPECT_EQ(test::Names(kit).size(), 10u);
+    EXPECT_EQ(test::Names(bck1), std::vector<std::string>{lone});
 
     server->Start();
     program.Timer1_Timer();
@@ -97,26 +79,26 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
               (std::vector<std::string>{"C1111.xml", "C4521.xml", "I1111.xml", "I4521.xml"}));
     const std::string sent = test::ReadFile(server->root() / remote / "C4521.xml");
     EXPECT_EQ(sent, home.Golden("C4521.xml", sent));
-    for (const auto& folder : {backup1, backup2}) {
+    for (const auto& folder : {bck1, bck2}) {
         EXPECT_EQ(test::Names(folder),
                   (std::vector<std::string>{"C10073IC04001111H.RET", "C10073IC04004521A.RET",
                                             "I10073IC04000123B.RET", "I10073IC04001111H.RET",
                                             "I10073IC04004521A.RET"}));
     }
-    EXPECT_EQ(test::Names(home.kit()),
+    EXPECT_EQ(test::Names(kit),
               (std::vector<std::string>{"C10073IC04005555E.RET", "C10073LAPI000055D.RET",
                                         "I10073IC04005555E.RET", "I10073LAPI000055D.RET"}));
     EXPECT_EQ(home.HistoryRows().size(), 2u);  // 1111, taken twice, recorded once
 
     // Once the broken cover sheet is taken away, the LAPI dispatch behind it is met, and left
     // where it is; the items file left behind without copies is pointed out once.
-    fs::remove(home.kit() + "C10073IC04005555E.RET");
+    fs::remove(kit + "C10073IC04005555E.RET");
     program.Timer1_Timer();
     program.Timer1_Timer();
     ASSERT_EQ(window.boxes.size(), 3u);
-    EXPECT_TRUE(window.boxes[2].text.starts_with("El archivo de items " + home.kit() +
+    EXPECT_TRUE(window.boxes[2].text.starts_with("El archivo de items " + kit +
                                                  "I10073IC04005555E.RET está solo"));
-    EXPECT_EQ(test::Names(home.kit()),
+    EXPECT_EQ(test::Names(kit),
               (std::vector<std::string>{"C10073LAPI000055D.RET", "I10073IC04005555E.RET",
                                         "I10073LAPI000055D.RET"}));
     EXPECT_EQ(test::Names(server->root() / remote).size(), 4u);
@@ -131,8 +113,8 @@ TEST_F(EndToEndTest, ADispatchTheKitIsStillWritingIsTakenWholeOnceItIsStill) {
         items += "<ITEM NRO=\"1\" DESCRIPCION=\"Tornillos de fijaci\xF3n\"/>\r\n";
     items += "</ITEMS>";
     home.AddKitFile("C10073IC04004521A.RET");
-    std::thread kit([&] {
-        std::ofstream out(home.kit() + "I10073IC04004521A.RET", std::ios::binary);
+    std::thread writer([&] {
+        std::ofstream out(kit + "I10073IC04004521A.RET", std::ios::binary);
         constexpr std::size_t kChunk = 32 * 1024;
         for (std::size_t at = 0; at < items.size(); at += kChunk) {
             out << std::string_view(items).substr(at, kChunk) << std::flush;
@@ -140,25 +122,25 @@ TEST_F(EndToEndTest, ADispatchTheKitIsStillWritingIsTakenWholeOnceItIsStill) {
         }
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (fs::exists(home.kit() + "C10073IC04004521A.RET") &&
+    while (fs::exists(kit + "C10073IC04004521A.RET") &&
            std::chrono::steady_clock::now() < deadline) {
         program.Timer1_Timer();
     }
-    kit.join();
+    writer.join();
 
     EXPECT_TRUE(window.boxes.empty()) << window.boxes.at(0).text;
     // Compared whole but not printed: two megabytes.
     EXPECT_TRUE(test::ReadFile(server->root() / remote / "I4521.xml") ==
                 std::string(dispatch::kXmlDeclaration) + "\r\n" + items);
-    for (const auto& folder : {backup1, backup2})
+    for (const auto& folder : {bck1, bck2})
         EXPECT_TRUE(test::ReadFile(folder + "I10073IC04004521A.RET") == items) << folder;
-    EXPECT_TRUE(test::Names(home.kit()).empty());
+    EXPECT_TRUE(test::Names(kit).empty());
 }
 
 TEST_F(EndToEndTest, OnlyRegularFilesOfTheKitAreTaken) {
     const std::string secret = home.Folder("privado") + "HKEY_CURRENT_USER.reg";
     test::WriteFile(secret, "PASSWORD=secreta");
-    const std::string items = home.kit() + "I10073IC04004521A.RET";
+    const std::string items = kit + "I10073IC04004521A.RET";
     const std::pair<std::function<void()>, std::string> cases[] = {
         {[&] { fs::create_symlink(secret, items); }, "un enlace simbólico"},
         {[&] { ASSERT_EQ(::mkfifo(items.c_str(), 0600), 0); }, "una tubería con nombre"},
@@ -184,16 +166,16 @@ TEST_F(EndToEndTest, TwoProgramsOnOneFolderSendEachDispatchOnce) {
     // Two users of their own (this test's program holds the single instance of `home`).
     test::DispatchHome users[2];
     for (auto& user : users) {
-        user.SetKitFolder(home.kit());
+        user.SetKitFolder(kit);
         user.WriteConfigIni(test::ReadFile(home.ConfigIniPath()));
     }
     constexpr int kDispatches = 40;
     for (int i = 0; i < kDispatches; ++i) {
         const std::string id = "T" + std::to_string(i);
-        test::WriteFile(home.kit() + "C10073IC04" + id + ".RET",
+        test::WriteFile(kit + "C10073IC04" + id + ".RET",
                         "<R><DESPACHO_CARATULA IDENTIFICADOR_PROPIO=\"" + id + "\" DESPACHO=\"" +
                             id + "\"><X/></DESPACHO_CARATULA></R>");
-        test::WriteFile(home.kit() + "I10073IC04" + id + ".RET", "<ITEMS/>");
+        test::WriteFile(kit + "I10073IC04" + id + ".RET", "<ITEMS/>");
     }
     const std::vector<std::string> argv{TOLVANE_EXECUTABLE, "--headless", "--once"};
     test::ChildProcess first(argv, users[0].Environment()), second(argv, users[1].Environment());
@@ -201,7 +183,7 @@ TEST_F(EndToEndTest, TwoProgramsOnOneFolderSendEachDispatchOnce) {
 
     EXPECT_EQ(one.exitStatus, 0) << one.err;
     EXPECT_EQ(other.exitStatus, 0) << other.err;
-    EXPECT_TRUE(test::Names(home.kit()).empty());
+    EXPECT_TRUE(test::Names(kit).empty());
     for (int i = 0; i < kDispatches; ++i) {
         const std::string file = remote + "/.CT" + std::to_string(i) + ".xml.part completed=1";
         EXPECT_EQ(server->CountInLog(file), 1) << file;

@@ -16,10 +16,7 @@ namespace {
 
 class ExecutableTest : public ::testing::Test {
   protected:
-    ExecutableTest() {
-        home.SetKitFolder(home.Folder("kit/out"));
-        std::filesystem::create_directories(home.Autostart());
-    }
+    ExecutableTest() { home.SetKitFolder(home.Folder("kit/out")); }
 
     test::ProcessResult Run(const std::vector<std::string>& args) {
         std::vector<std::string> argv{TOLVANE_EXECUTABLE};
@@ -53,7 +50,7 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
             << ini << "\n"
             << result.err;
     }
-    EXPECT_TRUE(std::filesystem::exists(home.Autostart() / "BRENMOOR_TOLVANE.desktop"));
+    EXPECT_TRUE(fs::exists(home.Autostart() / "BRENMOOR_TOLVANE.desktop"));
 }
 
 TEST_F(ExecutableTest, SecondInstanceEndsSilentlyWhileTheFirstStaysResident) {
@@ -62,12 +59,12 @@ TEST_F(ExecutableTest, SecondInstanceEndsSilentlyWhileTheFirstStaysResident) {
     // The Run value is written right after the instance is claimed.
     const auto entry = home.Autostart() / "BRENMOOR_TOLVANE.desktop";
     ASSERT_TRUE(test::WaitForFile(entry));
-    std::filesystem::remove(entry);
+    fs::remove(entry);
 
     const auto second = Run({"--headless", "--once"});
     EXPECT_EQ(second.exitStatus, 0);
     EXPECT_EQ(second.err, "");
-    EXPECT_FALSE(std::filesystem::exists(entry)) << "the second instance touched the registry";
+    EXPECT_FALSE(fs::exists(entry)) << "the second instance touched the registry";
 
     // Let the resident instance tick a few times, then stop it.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -111,7 +108,7 @@ TEST_F(ExecutableTest, AStopEndsTheProgramPromptlyWhateverItWaitsFor) {
     ASSERT_TRUE(test::WaitForFile(locked));
     test::ChildProcess pass({TOLVANE_EXECUTABLE, "--headless", "--once"}, dispatches.Environment());
     ExpectPromptStop(pass, SIGTERM);
-    EXPECT_TRUE(std::filesystem::exists(dispatches.kit() + "C10073IC04004521A.RET"));
+    EXPECT_TRUE(fs::exists(dispatches.kit() + "C10073IC04004521A.RET"));
     holder.Signal(SIGKILL);
 }
 

@@ -1,26 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "common/Failure.h"
 #include "startup/KitWatch.h"
 #include "startup/Program.h"
-#include "support/ScriptedWindow.h"
-#include "support/TolvaneHome.h"
+#include "support/ProgramRig.h"
 
 namespace tolvane::startup {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string LapiCoverSheet(const std::string& despacho) {
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><DESPACHO_CARATULA DESPACHO=\"" +
-           despacho + "\" DESTINACION=\"LAPI\"/></R>";
-}
-
 // The pass over dispatches that need no database: LAPI ones, broken ones, vanished ones.
-class PassTest : public ::testing::Test {
+class PassTest : public ::testing::Test, protected test::ProgramRig<> {
   protected:
-    PassTest() : program(home.os(), home.factory(), window) {
-        kit = home.Folder("kit");
+    PassTest() {
         program.context().settings.RutaKitOut = kit;
         window.onDoEvents = [this] {
             if (window.timerEnabled)
@@ -31,10 +21,6 @@ class PassTest : public ::testing::Test {
         window.timerEnabled = true;
     }
 
-    test::TolvaneHome home;
-    test::ScriptedWindow window;
-    Program program;
-    std::string kit;
     bool timerOnDuringPass = false;
     std::function<void()> onYield;
 };
@@ -45,7 +31,7 @@ TEST_F(PassTest, ProgressAdvancesPerFileAndTheTimerIsOffThroughout) {
     program.Procesar();
     EXPECT_EQ(window.labels[0] + "|" + window.labels[1], "|");
     for (const char* name : {"C10073LAPI000001A.RET", "C10073LAPI000002B.RET", "C3.RET"})
-        test::WriteFile(kit + name, LapiCoverSheet(name));
+        test::WriteFile(kit + name, test::LapiCoverSheet(name));
     std::vector<std::string> labelsSeen;
     onYield = [&] {
         if (labelsSeen.empty() || labelsSeen.back() != window.labels[0])
@@ -65,18 +51,16 @@ TEST_F(PassTest, ProgressAdvancesPerFileAndTheTimerIsOffThroughout) {
 
 // The first failure ends the pass with one message, every pass, and leaves the display as it was.
 TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
-    test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "<R><DESPACHO_CARATULA");
-    test::WriteFile(kit + "C3.RET", LapiCoverSheet("3"));
-    test::WriteFile(kit + "C4.RET", LapiCoverSheet("4"));
+    test::WriteFile(kit + "C3.RET", test::LapiCoverSheet("3"));
+    test::WriteFile(kit + "C4.RET", test::LapiCoverSheet("4"));
     program.Procesar();
 
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].style, 48);
-    EXPECT_EQ(window.boxes[0].text, "No se puedo leer p_ARCHIVO " + kit + "C2.RET " + kit +
-                                        " linea 80\r\n\r\n1119111 - "
-                                        "seccion[Procesar.frmLista.Tolvane](0) - "
-                                        "ArchivarXML.frmLista.Tolvane LoaDXML");
+    EXPECT_EQ(window.Boxes(),
+              "48:No se puedo leer p_ARCHIVO " + kit + "C2.RET " + kit +
+                  " linea 80\r\n\r\n1119111 - seccion[Procesar.frmLista.Tolvane](0) - "
+                  "ArchivarXML.frmLista.Tolvane LoaDXML;");
     EXPECT_EQ(window.labels[0], "Procesando Archivo C-C2.RET");
     EXPECT_FLOAT_EQ(window.progressValues.back(), 50.0f);
     EXPECT_TRUE(window.timerEnabled);
@@ -92,7 +76,7 @@ TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
 }
 
 TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
-    test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "not even xml");
     onYield = [&] {
         if (window.labels[0] == "Procesando Archivo C-C1.RET")
@@ -106,7 +90,7 @@ TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
 }
 
 TEST_F(PassTest, StopRequestEndsThePassBetweenDispatches) {
-    test::WriteFile(kit + "C1.RET", LapiCoverSheet("1"));
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "broken");
     int asked = 0;
     program.setStopRequested([&] { return ++asked > 1; });

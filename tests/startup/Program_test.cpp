@@ -2,26 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "common/Failure.h"
 #include "config/Registry.h"
 #include "support/Expect.h"
-#include "support/ScriptedWindow.h"
-#include "support/TolvaneHome.h"
+#include "support/ProgramRig.h"
 
 namespace tolvane::startup {
 namespace {
 
 const char* const kFrecuencia = "Debe configurar la frecuencia del procedimiento en el archivo INI";
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public ::testing::Test, protected test::ProgramRig<> {
   protected:
-    StartupTest() : program(home.os(), home.factory(), window) {
-        kit = home.Folder("kit/out");
-        bck1 = home.Folder("bck1");
-        bck2 = home.Folder("bck2");
-        home.SetKitFolder(kit);
-    }
-
     void Configure(const std::string& period, const std::string& ruta1, const std::string& ruta2) {
         home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=" + period + "\nRUTA1=" + ruta1 +
                             "\nRUTA2=" + ruta2 + "\n");
@@ -31,15 +22,9 @@ class StartupTest : public ::testing::Test {
         return config::RegValueText(config::LeerRegistro(
             home.os().registry(), platform::RegistryRoot::LocalMachine, kRunKey, kRunValue));
     }
-
-    test::TolvaneHome home;
-    test::ScriptedWindow window;
-    Program program;
-    std::string kit, bck1, bck2;
 };
 
 TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {
-    std::filesystem::create_directories(home.Autostart());
     test::WriteFile(kit + "C0001.RET", "");
     test::WriteFile(kit + "c0000.ret", "");
     test::WriteFile(kit + "I0001.RET", "");
@@ -108,7 +93,7 @@ TEST_F(StartupTest, SettingsAndAnswersDecideHowStartUpEnds) {
         if (ruta1 == late)
             fresh.answer = [&](const test::ScriptedWindow::Box&) {
                 if (fresh.boxes.size() == 3)
-                    std::filesystem::create_directories(late);
+                    fs::create_directories(late);
                 return ui::kIdYes;
             };
         Program p(home.os(), home.factory(), fresh);
@@ -126,11 +111,11 @@ TEST_F(StartupTest, SettingsAndAnswersDecideHowStartUpEnds) {
 // A missing watched folder fails before the timer runs; once there, every tick reads the
 // settings again.
 TEST_F(StartupTest, MissingWatchedFolderFailsTheStartAndTicksReloadTheSettings) {
-    std::filesystem::remove_all(kit);
+    fs::remove_all(kit);
     Configure("1000", bck1, "");
     test::ExpectFailure([&] { program.Main(); }, 76);
     EXPECT_FALSE(window.timerEnabled);
-    std::filesystem::create_directories(kit);
+    fs::create_directories(kit);
     ASSERT_EQ(program.Main(), StartupOutcome::Running);
     home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=5\nRUTA1=" + bck2 + "\nSERVIDOR=nuevo\n");
     program.Timer1_Timer();

@@ -9,7 +9,7 @@
 
 namespace tolvane::test {
 
-const std::filesystem::path kSourceDir = TOLVANE_SOURCE_DIR;  // const: local to this file
+const fs::path kSourceDir = TOLVANE_SOURCE_DIR;  // const: local to this file
 
 DispatchHome::DispatchHome() : kit_(Folder("kit/out")), context_(os(), factory()) {
     ::setenv("ODBCSYSINI", (kSourceDir / "odbc").c_str(), 0);
@@ -21,8 +21,8 @@ DispatchHome::DispatchHome() : kit_(Folder("kit/out")), context_(os(), factory()
     context_.settings.RutaKitOut = kit_;
 }
 
-void DispatchHome::Sql(const std::string& database, const std::string& statements) const {
-    RunChecked(
+std::string DispatchHome::Sql(const std::string& database, const std::string& statements) const {
+    return RunChecked(
         {"/usr/bin/sqlite3", "-bail", (Program() / (database + ".db")).string(), statements});
 }
 
@@ -39,9 +39,8 @@ std::vector<std::string> DispatchHome::HistoryRows() const {
 }
 
 void DispatchHome::AddKitFile(const std::string& name, const std::string& as) const {
-    std::filesystem::copy_file(kSourceDir / "tests/data/kit" / name,
-                               kit_ + (as.empty() ? name : as),
-                               std::filesystem::copy_options::overwrite_existing);
+    fs::copy_file(kSourceDir / "tests/data/kit" / name, kit_ + (as.empty() ? name : as),
+                  fs::copy_options::overwrite_existing);
 }
 
 void DispatchHome::AddKitDispatch(const std::string& id, const std::string& as) const {
@@ -59,7 +58,7 @@ std::string DispatchHome::Golden(const std::string& name, const std::string& pro
     const auto path = kSourceDir / "tests/data/golden" / name;
     const char* update = std::getenv("TOLVANE_UPDATE_GOLDEN");
     if (update != nullptr && std::string(update) == "1") {
-        std::filesystem::create_directories(path.parent_path());
+        fs::create_directories(path.parent_path());
         WriteFile(path, text::ReplaceAll(produced, "USUARIOMARIA=\"" + user + "\"",
                                          "USUARIOMARIA=\"@USUARIO@\""));
     }

@@ -14,8 +14,8 @@ class DispatchHome : public TolvaneHome {
   public:
     DispatchHome();
 
-    // Runs SQL on one of the program's SQLite files ("internos" or "historial").
-    void Sql(const std::string& database, const std::string& statements) const;
+    // Runs SQL on one of the program's SQLite files ("internos" or "historial"); what it prints.
+    std::string Sql(const std::string& database, const std::string& statements) const;
     // One text line per HISTORIAL row, columns joined with " | ", ordered by DESPACHO.
     std::vector<std::string> HistoryRows() const;
     // Copies a fixture file of tests/data/kit into the kit folder, under another name if given.

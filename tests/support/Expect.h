@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <initializer_list>
 #include <source_location>
@@ -33,6 +34,20 @@ inline Failure ExpectFailure(const std::function<void()>& action, std::int32_t n
     ADD_FAILURE() << "no failure was raised, expected " << number;
     return Failure(0, "", "");
 }
+
+// ExpectFailure for the failures of one component, each also within `within` when given.
+struct FailureFrom {
+    std::string source;
+    Failure operator()(const std::function<void()>& action, std::int32_t number,
+                       const std::vector<std::string>& texts = {},
+                       std::chrono::steady_clock::duration within = std::chrono::hours(1),
+                       std::source_location at = std::source_location::current()) const {
+        const auto start = std::chrono::steady_clock::now();
+        Failure failure = ExpectFailure(action, number, source, texts, at);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, within) << "line " << at.line();
+        return failure;
+    }
+};
 
 // The values joined by "|", to compare several at once and see them all when they differ.
 inline std::string Joined(std::initializer_list<std::string> values) {

@@ -1,11 +1,10 @@
 #include "support/FtpServer.h"
 
+#include <memory>
 #include <sstream>
 
 namespace tolvane::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 // The system interpreter, which carries the distribution's pyftpdlib; the first python3 on
 // PATH may be another installation without it.
@@ -16,6 +15,14 @@ constexpr const char* kPython = "/usr/bin/python3";
 std::string FtpServer::Unavailable() {
     static const bool usable = RunProcess({kPython, "-c", "import pyftpdlib"}, {}).exitStatus == 0;
     return usable ? "" : std::string(kPython) + " cannot import pyftpdlib (python3-pyftpdlib)";
+}
+
+FtpServer* FtpServer::Shared() {
+    static const auto shared =
+        Unavailable().empty() ? std::make_unique<FtpServer>(Options{{"solo-lectura"}}) : nullptr;
+    if (shared)
+        shared->Start();  // again after a test that stopped it
+    return shared.get();
 }
 
 FtpServer::FtpServer(Options options) : options_(std::move(options)), root_(dir_.Sub("root")) {

@@ -26,13 +26,17 @@ class FtpServer final : public LoopbackServer {
     // Empty when the server can run here, otherwise why not (for GTEST_SKIP).
     static std::string Unavailable();
 
+    // One running server for the whole test program, with a folder "solo-lectura" where the user
+    // may only read; nullptr when none can run here.
+    static FtpServer* Shared();
+
     // Starts the server on a free port.
     explicit FtpServer(Options options);
     FtpServer() : FtpServer(Options{}) {}
 
     // "ftp://127.0.0.1:<port>"
     std::string Url() const { return "ftp://" + Address(); }
-    const std::filesystem::path& root() const { return root_; }
+    const fs::path& root() const { return root_; }
     std::string Log() const;
     // Lines of the log containing `needle`.
     int CountInLog(const std::string& needle) const;
@@ -41,7 +45,7 @@ class FtpServer final : public LoopbackServer {
     std::vector<std::string> Command() const override;
 
     const Options options_;
-    const std::filesystem::path root_;
+    const fs::path root_;
 };
 
 }  // namespace tolvane::test

@@ -8,8 +8,6 @@
 namespace tolvane::test {
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string kScript = TOLVANE_SOURCE_DIR "/tests/support/postgres_server.sh";
 
 }  // namespace

@@ -16,10 +16,10 @@ namespace tolvane::test {
 class PostgresServer final : public LoopbackServer {
   public:
     // The folder of the newest installed server programs (initdb, postgres, psql), if any.
-    static std::optional<std::filesystem::path> FindBinaries();
+    static std::optional<fs::path> FindBinaries();
 
     // Fails (std::runtime_error, with the server's output) when the cluster cannot be made.
-    explicit PostgresServer(const std::filesystem::path& binaries);
+    explicit PostgresServer(const fs::path& binaries);
 
     // The database initdb makes, empty.
     static constexpr const char* kDatabase = "postgres";
@@ -27,7 +27,7 @@ class PostgresServer final : public LoopbackServer {
     std::string ConnectionString() const;
 
     // Runs a file of SQL statements in the database with psql, stopping at the first error.
-    void RunScript(const std::filesystem::path& script) const;
+    void RunScript(const fs::path& script) const;
     // The command line of psql running `commands` one after another in one session of the
     // database (SQL, or psql's own such as "\\! touch file"), for a child process.
     std::vector<std::string> Psql(const std::vector<std::string>& commands) const;
@@ -38,7 +38,7 @@ class PostgresServer final : public LoopbackServer {
     std::vector<std::string> Command() const override;
     bool Ready() const override;
 
-    std::filesystem::path binaries_, data_;
+    fs::path binaries_, data_;
 };
 
 }  // namespace tolvane::test

@@ -99,9 +99,9 @@ std::vector<std::string> SqliteLockCommand(const std::string& database, const st
 }
 
 bool WaitForFile(const std::string& path, int timeoutMs) {
-    for (int waited = 0; waited < timeoutMs && !std::filesystem::exists(path); waited += 10)
+    for (int waited = 0; waited < timeoutMs && !fs::exists(path); waited += 10)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return std::filesystem::exists(path);
+    return fs::exists(path);
 }
 
 }  // namespace tolvane::test

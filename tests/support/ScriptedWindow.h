@@ -20,6 +20,8 @@ class ScriptedWindow : public ui::Window {
     std::function<int(const Box&)> answer;
     // Runs at every yield, to act while the core waits.
     std::function<void()> onDoEvents;
+    // Runs before every icon message is taken, to refuse one by throwing.
+    std::function<void(std::uint32_t)> onNotifyIcon;
 
     std::vector<Box> boxes;
     std::vector<std::uint32_t> iconMessages;  // kNimAdd / kNimDelete, in order
@@ -42,6 +44,8 @@ class ScriptedWindow : public ui::Window {
     std::uintptr_t WindowHandle() override { return 0x1234; }
     std::uintptr_t IconHandle() override { return 0x5678; }
     void NotifyIcon(std::uint32_t message, const ui::NotifyIconData& data) override {
+        if (onNotifyIcon)
+            onNotifyIcon(message);
         iconMessages.push_back(message);
         lastIcon = data;
     }

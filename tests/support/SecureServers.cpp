@@ -9,7 +9,7 @@ std::string SecureServer::Unavailable() {
         return "the encrypted servers need root (a system user, daemons)";
     for (const char* program :
          {"/usr/sbin/vsftpd", "/usr/sbin/sshd", "/usr/bin/openssl", "/usr/bin/ssh-keygen"}) {
-        if (!std::filesystem::exists(program))
+        if (!fs::exists(program))
             return std::string(program) + " is not installed (vsftpd, openssh-server, openssl)";
     }
     return {};

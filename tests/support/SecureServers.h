@@ -26,9 +26,9 @@ class SecureServer final : public LoopbackServer {
     // "ftpes://127.0.0.1:<port>", "ftps://…" or "sftp://…" followed by the served folder for SFTP.
     std::string Url() const;
     // The folder the user's uploads land in.
-    const std::filesystem::path& root() const { return root_; }
+    const fs::path& root() const { return root_; }
     // The authority that signed the TLS certificate (PEM).
-    std::filesystem::path Authority() const { return dir_.path() / "ca.pem"; }
+    fs::path Authority() const { return dir_.path() / "ca.pem"; }
     // The SSH host key as known_hosts lists it: "[127.0.0.1]:<port> <type> <base64>".
     std::string KnownHostsLine() const;
     // Its fingerprint as ssh-keygen shows it: "SHA256:…".
@@ -39,7 +39,7 @@ class SecureServer final : public LoopbackServer {
 
     const Kind kind_;
     const std::string d_;  // the server's own folder
-    const std::filesystem::path root_;
+    const fs::path root_;
 };
 
 }  // namespace tolvane::test

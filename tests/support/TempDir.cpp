@@ -9,8 +9,6 @@
 
 namespace tolvane::test {
 
-namespace fs = std::filesystem;
-
 TempDir::TempDir() {
     std::random_device random;
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {

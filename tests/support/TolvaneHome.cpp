@@ -3,9 +3,9 @@
 namespace tolvane::test {
 
 TolvaneHome::TolvaneHome() {
-    for (const auto& folder : {Program(), Registry(), ProgramFiles(), dir_.path() / "runtime"}) {
-        std::filesystem::create_directories(folder);
-    }
+    for (const auto& folder :
+         {Program(), Registry(), Autostart(), ProgramFiles(), dir_.path() / "runtime"})
+        fs::create_directories(folder);
     WriteFile(Program() / "QuillonConfig.ini",
               "[INTERNOS]\nConnectionString=Driver=SQLite3;Database=" +
                   (Program() / "internos.db").string() +
@@ -17,7 +17,7 @@ TolvaneHome::TolvaneHome() {
 
 std::string TolvaneHome::Folder(const std::string& relative) const {
     const auto folder = dir_.path() / relative;
-    std::filesystem::create_directories(folder);
+    fs::create_directories(folder);
     return folder.string() + "/";
 }
 

@@ -29,10 +29,10 @@ class TolvaneHome {
   public:
     TolvaneHome();
 
-    std::filesystem::path Program() const { return dir_.path() / "program"; }
-    std::filesystem::path Registry() const { return dir_.path() / "registry"; }
-    std::filesystem::path Autostart() const { return dir_.path() / "config/autostart"; }
-    std::filesystem::path ProgramFiles() const { return dir_.path() / "programfiles"; }
+    fs::path Program() const { return dir_.path() / "program"; }
+    fs::path Registry() const { return dir_.path() / "registry"; }
+    fs::path Autostart() const { return dir_.path() / "config/autostart"; }
+    fs::path ProgramFiles() const { return dir_.path() / "programfiles"; }
     // A folder inside the home, created, as a prefix ending with the separator.
     std::string Folder(const std::string& relative) const;
     const TempDir& dir() const { return dir_; }
@@ -43,6 +43,8 @@ class TolvaneHome {
     std::string ConfigIniPath() const { return (Program() / "Config.ini").string(); }
 
 #ifndef _WIN32
+    // Writes the kit's registry key with these value lines, as the registry editor writes them.
+    void SetKitValues(const std::string& lines) const;
     platform::LinuxPaths Paths() const;
     // The environment that gives the real executable this home.
     std::map<std::string, std::string> Environment() const;

@@ -7,10 +7,12 @@ std::unique_ptr<HomePlatform> TolvaneHome::MakePlatform() const {
 }
 
 void TolvaneHome::SetKitFolder(const std::string& folder) const {
+    SetKitValues("\"KITOUT\"=\"" + folder + "\"");
+}
+
+void TolvaneHome::SetKitValues(const std::string& lines) const {
     WriteFile(Registry() / "HKEY_LOCAL_MACHINE.reg",
-              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n"
-              "\"KITOUT\"=\"" +
-                  folder + "\"\n");
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n" + lines + "\n");
 }
 
 platform::LinuxPaths TolvaneHome::Paths() const {

@@ -17,7 +17,7 @@ TEST(FileList, ListsMatchingFilesWithoutRegardToCaseSortedByName) {
          {"C002.RET", "c001.ret", "I001.RET", "C003.RET.bak", "XC004.RET", "C005.RETX", "C.RET"}) {
         test::WriteFile(dir.path() / name, "");
     }
-    std::filesystem::create_directory(dir.path() / "C999.RET");  // a folder is not listed
+    fs::create_directory(dir.path() / "C999.RET");  // a folder is not listed
 
     test::ScriptedWindow window;
     FileList list(window);

@@ -4,8 +4,8 @@
 
 #include "common/Failure.h"
 #include "startup/Program.h"
+#include "support/ProgramRig.h"
 #include "support/ScriptedWindow.h"
-#include "support/TolvaneHome.h"
 
 namespace tolvane::ui {
 namespace {
@@ -43,35 +43,25 @@ TEST(FormMouseMove, OnlyTheLeftDoubleClickOpensTheMenuAndFailuresAreShown) {
               "menu0:Error -2147418113 (Falla del menú)" + in + "mnu - Linea: 51;");
 }
 
-// A window whose icon may refuse to be removed.
-class IconWindow : public test::ScriptedWindow {
-  public:
-    void NotifyIcon(std::uint32_t message, const NotifyIconData& data) override {
-        if (stuck && message == kNimDelete)
-            throw Failure(5, "Shell_NotifyIcon", "Llamada a procedimiento no válida");
-        ScriptedWindow::NotifyIcon(message, data);
-    }
-    bool stuck = false;
-};
-
 TEST(FormTerminate, RemovesTheIconOnceAndTrapsItsFailure) {
     for (bool stuck : {false, true}) {
-        test::TolvaneHome home;
-        home.Folder("programfiles/KitMaria/out");
-        home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=0\n");
-        IconWindow window;
-        window.stuck = stuck;
-        startup::Program program(home.os(), home.factory(), window);
-        ASSERT_EQ(program.Main(), startup::StartupOutcome::Idle);
-        window.boxes.clear();
+        test::ProgramRig<> rig;
+        rig.home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=0\n");
+        rig.window.onNotifyIcon = [stuck](std::uint32_t message) {
+            if (stuck && message == kNimDelete)  // an icon that refuses to be removed
+                throw Failure(5, "Shell_NotifyIcon", "Llamada a procedimiento no válida");
+        };
+        ASSERT_EQ(rig.program.Main(), startup::StartupOutcome::Idle);
+        rig.window.boxes.clear();
 
-        program.Form_Terminate();
-        program.Form_Terminate();
-        EXPECT_EQ(window.Boxes(), stuck ? "0:Error 5 (Llamada a procedimiento no válida) Function "
-                                          "Form_Terminate de Formulario frmLista\r\nOrigen: "
-                                          "Shell_NotifyIcon - Linea: 10;"
-                                        : "");
-        EXPECT_EQ(window.iconMessages.size(), stuck ? 1u : 2u);
+        rig.program.Form_Terminate();
+        rig.program.Form_Terminate();
+        EXPECT_EQ(rig.window.Boxes(),
+                  stuck ? "0:Error 5 (Llamada a procedimiento no válida) Function "
+                          "Form_Terminate de Formulario frmLista\r\nOrigen: "
+                          "Shell_NotifyIcon - Linea: 10;"
+                        : "");
+        EXPECT_EQ(rig.window.iconMessages.size(), stuck ? 1u : 2u);
     }
 }
 

@@ -15,8 +15,6 @@
 namespace tolvane::platform {
 namespace {
 
-namespace fs = std::filesystem;
-
 class LinuxPlatformTest : public ::testing::Test {
   protected:
     test::TempDir dir;

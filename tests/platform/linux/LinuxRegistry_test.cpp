@@ -13,7 +13,6 @@
 namespace tolvane::platform {
 namespace {
 
-namespace fs = std::filesystem;
 using test::ReadFile;
 using test::WriteFile;
 using Value = std::optional<std::pair<std::uint32_t, std::string>>;

@@ -10,7 +10,6 @@
 namespace tolvane::platform {
 namespace {
 
-namespace fs = std::filesystem;
 using test::ReadFile;
 using test::WriteFile;
 

@@ -17,7 +17,7 @@
 #include "common/Failure.h"
 #include "startup/Program.h"
 #include "support/Expect.h"
-#include "support/TolvaneHome.h"
+#include "support/ProgramRig.h"
 #include "ui/qt/FrmLista.h"
 #include "ui/qt/QtWindow.h"
 
@@ -61,22 +61,14 @@ QString BoxShown(const std::function<void()>& open, const QString& click = "Acep
 
 // An installation whose kit folder comes from the kit's registry value, with the window wired
 // to its program as the executable wires it.
-struct Rig {
-    Rig() : program(home.os(), home.factory(), window) {
-        home.SetKitFolder(kit);
-        home.WriteConfigIni(
-            "[Opciones]\nSERVIDOR=ftp.viejo\nUSUARIO=ana\nPASSWORD=x\nDIRECTORIO=d\n"
-            "RUTA1=/bck/uno/\nMILISEGUNDOS=1234\n");
+struct Rig : test::ProgramRig<test::TolvaneHome, QtWindow> {
+    Rig() {
         window.setNotificationAreaCheck([] { return true; });
         window.setSettingsContext(program.context());
         window.setUntrappedHandler([this](const Failure& f) { untrapped.push_back(f.number()); });
     }
     QAction& Entry(int index) { return *window.mnu().actions().at(index); }
 
-    test::TolvaneHome home;
-    QtWindow window;
-    startup::Program program;
-    std::string kit = home.Folder("kit/out");
     std::vector<std::int32_t> untrapped;
 };
 
@@ -174,7 +166,7 @@ class QtWindowTest : public QObject {
 
     void settingsWindowShowsTheFieldsAndOnlyF11Saves() {
         // A load that fails opens nothing, and its failure is not trapped.
-        std::filesystem::remove(rig->home.Program() / "QuillonConfig.ini");
+        fs::remove(rig->home.Program() / "QuillonConfig.ini");
         QVERIFY(!ActOnModal([&] { rig->Entry(1).trigger(); }, [](QWidget&) {}));
         QCOMPARE(rig->untrapped, std::vector<std::int32_t>{-2146102393});
 
@@ -195,7 +187,7 @@ class QtWindowTest : public QObject {
                 keys == "Esc" ? "ftp.viejo|d|ana" : "ftp." + keys.toStdString() + "|d|";
             QCOMPARE(test::Joined({s.RutaKitOut, s.RUTA1, s.RUTA2, s.SERVIDOR, s.DIRECTORIO,
                                    s.USUARIO, s.PASSWORD}),
-                     rig->kit + "|/bck/uno/||" + edited + "|x");
+                     rig->kit + "|/b1/|/b2/|" + edited + "|x");
         }
     }
 
@@ -220,9 +212,7 @@ class QtWindowTest : public QObject {
         rig->window.SetProgress(200.0f / 3);
         QCOMPARE(form.pbMain().value(), 67);
         for (const char* name : {"C10073LAPI000001A.RET", "C10073LAPI000002B.RET", "C3.RET"})
-            test::WriteFile(rig->kit + name,
-                            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R>"
-                            "<DESPACHO_CARATULA DESTINACION=\"LAPI\"/></R>");
+            test::WriteFile(rig->kit + name, test::LapiCoverSheet(name));
         int wake[2];
         QCOMPARE(::pipe(wake), 0);
         QTimer watchdog;  // ends the loop should the stop request be lost
