@@ -8,6 +8,9 @@
 #include "ui/FrontEnd.h"
 #include "ui/headless/HeadlessWindow.h"
 
+#ifdef _WIN32
+#include "ui/win32/Win32Window.h"
+#endif
 #ifdef TOLVANE_WITH_QT
 #include <QApplication>
 
@@ -35,6 +38,27 @@ class HeadlessFrontEnd final : public FrontEnd {
     platform::StopSource& stop_;
     HeadlessWindow window_;
 };
+
+#ifdef _WIN32
+class Win32FrontEnd final : public FrontEnd {
+  public:
+    explicit Win32FrontEnd(platform::StopSource& stop) : stop_(stop) {}
+    Window& window() override { return window_; }
+    void Attach(startup::Program& program) override {
+        // From now on, start-up's boxes included, a stop closes whatever is open.
+        window_.WatchStop(stop_.Handle());
+        window_.setSettingsContext(program.context());
+        window_.setTimerHandler([&program] { program.Timer1_Timer(); });
+    }
+    void RunLoop(const std::function<void()>& onTick) override {
+        window_.RunLoop(stop_.Handle(), onTick);
+    }
+
+  private:
+    platform::StopSource& stop_;
+    win32::Win32Window window_;
+};
+#endif
 
 #ifdef TOLVANE_WITH_QT
 // The windowed front-end needs somewhere to show its windows.
@@ -76,6 +100,10 @@ class QtFrontEnd final : public FrontEnd {
 
 std::unique_ptr<FrontEnd> CreateFrontEnd(bool headless, int& argc, char** argv,
                                          platform::StopSource& stop) {
+#ifdef _WIN32
+    if (!headless)
+        return std::make_unique<Win32FrontEnd>(stop);
+#endif
 #ifdef TOLVANE_WITH_QT
     if (!headless && DisplayAvailable())
         return std::make_unique<QtFrontEnd>(argc, argv, stop);

@@ -1,8 +1,14 @@
 #include "ui/Window.h"
 
+#include "common/Failure.h"
 #include "common/Text.h"
 
 namespace tolvane::ui {
+
+std::string UntrappedFailureText(const Failure& failure) {
+    return "Error en tiempo de ejecución " + std::to_string(failure.number()) + ":\r\n\r\n" +
+           failure.description();
+}
 
 std::string NotifyIconData::ShownTip() const {
     std::string bytes;

@@ -44,6 +44,10 @@ struct NotifyIconData {
     std::string ShownTip() const;
 };
 
+// What the report of an unhandled failure says: "Error en tiempo de ejecución <number>:",
+// a blank line, the description.
+std::string UntrappedFailureText(const Failure& failure);
+
 class Window {
   public:
     virtual ~Window() = default;

@@ -10,6 +10,7 @@
 
 #include "common/Numbers.h"
 #include "config/ConfigWindow.h"
+#include "ui/FormLayout.h"
 #include "ui/qt/KeyPreview.h"
 #include "ui/qt/Layout.h"
 
@@ -24,27 +25,27 @@ FrmLista::FrmLista(std::function<void()> hide)
       image1_(new QLabel(fr_)),
       lbl_{new QLabel(QStringLiteral("..."), fr_), new QLabel(QStringLiteral("..."), fr_)},
       pbMain_(new QProgressBar(fr_)),
-      label1_(new QLabel(QStringLiteral("[Esc] - Cerrar"), this)) {
+      label1_(new QLabel(QString::fromUtf8(layout::kLabel1Text), this)) {
     setObjectName(QStringLiteral("frmLista"));
-    setWindowTitle(QStringLiteral("Importación de Archivos XML"));
-    setFixedSize(Twips(5910), Twips(4965));
+    setWindowTitle(QString::fromUtf8(layout::kFrmListaCaption));
+    setFixedSize(Twips(layout::kFrmListaWidth), Twips(layout::kFrmListaHeight));
     setFont(FormFont(font()));
 
     lst_->setObjectName(QStringLiteral("lst"));
-    lst_->setGeometry(TwipsRect(0, 0, 5895, 3015));
+    lst_->setGeometry(TwipsRect(layout::kLst));
     lst_->setSelectionMode(QAbstractItemView::SingleSelection);
 
     fr_->setObjectName(QStringLiteral("fr"));
-    fr_->setGeometry(TwipsRect(0, 3000, 5895, 1575));
+    fr_->setGeometry(TwipsRect(layout::kFr));
 
     image1_->setObjectName(QStringLiteral("Image1"));
-    image1_->setGeometry(TwipsRect(120, 180, 420, 420));
+    image1_->setGeometry(TwipsRect(layout::kImage1));
     image1_->setPixmap(QPixmap(QStringLiteral(":/tolvane/image1.xpm"))
                            .scaled(image1_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
     QLabel& fileLabel = *lbl_[0];
     fileLabel.setObjectName(QStringLiteral("lbl0"));
-    fileLabel.setGeometry(TwipsRect(120, 240, 5685, 195));
+    fileLabel.setGeometry(TwipsRect(layout::kLblFile));
     fileLabel.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont bold = fileLabel.font();
     bold.setBold(true);
@@ -52,21 +53,19 @@ FrmLista::FrmLista(std::function<void()> hide)
 
     QLabel& noticeLabel = *lbl_[1];
     noticeLabel.setObjectName(QStringLiteral("lbl1"));
-    noticeLabel.setGeometry(TwipsRect(120, 480, 5685, 795));
+    noticeLabel.setGeometry(TwipsRect(layout::kLblNotice));
     noticeLabel.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     noticeLabel.setWordWrap(true);
 
     pbMain_->setObjectName(QStringLiteral("pbMain"));
-    pbMain_->setGeometry(TwipsRect(120, 960, 5655, 375));
+    pbMain_->setGeometry(TwipsRect(layout::kPbMain));
     pbMain_->setRange(0, 100);
     pbMain_->setValue(0);
     pbMain_->setTextVisible(false);
 
     label1_->setObjectName(QStringLiteral("Label1"));
-    label1_->setFont(BoldTahoma(font(), 9.75));
-    // A stand-in for Tahoma may be wider: the label then grows to the left, keeping its
-    // right edge, so that the whole text shows.
-    QRect box = TwipsRect(4440, 4680, 1335, 240);
+    label1_->setFont(BoldTahoma(font(), layout::kLabel1Points));
+    QRect box = TwipsRect(layout::kLabel1);
     box.setLeft(std::min(box.left(), box.right() + 1 - label1_->sizeHint().width()));
     label1_->setGeometry(box);
 

@@ -13,6 +13,10 @@ double ScreenDpi() {
     return screen != nullptr ? screen->logicalDotsPerInchX() : 96.0;
 }
 
+QRect TwipsRect(const layout::TwipsRect& rect) {
+    return TwipsRect(rect.left, rect.top, rect.width, rect.height);
+}
+
 int Twips(double twips) {
     return TwipsToPixels(twips, ScreenDpi());
 }
@@ -23,7 +27,7 @@ QRect TwipsRect(double left, double top, double width, double height) {
 
 QFont FormFont(const QFont& desktop) {
     QFont font(desktop);
-    font.setPointSizeF(8);
+    font.setPointSizeF(layout::kFormFontPoints);
     return font;
 }
 

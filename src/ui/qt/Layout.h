@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QRect>
 
+#include "ui/FormLayout.h"
+
 class QWidget;
 
 namespace tolvane::ui::qt {
@@ -14,6 +16,7 @@ double ScreenDpi();
 
 // A rectangle given in twips, in pixels at the screen's density.
 QRect TwipsRect(double left, double top, double width, double height);
+QRect TwipsRect(const layout::TwipsRect& rect);
 int Twips(double twips);
 
 // The platform's form font: 8 points of the desktop's sans-serif family.

@@ -202,9 +202,7 @@ int QtWindow::MessageBox(const std::string& text, int style) {
 
 void QtWindow::ReportUntrappedFailure(const Failure& failure) {
     try {
-        MessageBox("Error en tiempo de ejecución " + std::to_string(failure.number()) +
-                       ":\r\n\r\n" + failure.description(),
-                   kMbOk | kMbIconStop);
+        MessageBox(UntrappedFailureText(failure), kMbOk | kMbIconStop);
     } catch (const Interrupted&) {
         // The program ends either way; the report goes to standard error instead.
         std::cerr << "Tolvane: Error en tiempo de ejecución " << failure.number() << ": "

@@ -87,6 +87,8 @@ LRESULT TrayWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             ::Shell_NotifyIconW(NIM_ADD, &icon_);  // Explorer restarted without our icon
         return 0;
     }
+    if (onMessage_ && onMessage_(message, wParam, lParam))
+        return 0;
     return ::DefWindowProcW(window_, message, wParam, lParam);
 }
 

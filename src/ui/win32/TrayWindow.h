@@ -23,6 +23,11 @@ class TrayWindow {
     TrayWindow& operator=(const TrayWindow&) = delete;
 
     HWND handle() const { return window_; }
+    // The window's other messages (its timers, the menu's commands) go here first; true when
+    // handled.
+    void setMessageHandler(std::function<bool(UINT, WPARAM, LPARAM)> handler) {
+        onMessage_ = std::move(handler);
+    }
     // kNimAdd or kNimDelete with the program's icon record; whether the shell took it.
     bool NotifyIcon(std::uint32_t message, const NotifyIconData& data, HICON icon);
 
@@ -33,6 +38,7 @@ class TrayWindow {
 
     Window& owner_;
     std::function<void()> popupMenu_;
+    std::function<bool(UINT, WPARAM, LPARAM)> onMessage_;
     HWND window_ = nullptr;
     UINT taskbarCreated_ = 0;
     NOTIFYICONDATAW icon_{};

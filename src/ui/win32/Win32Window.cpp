@@ -1,17 +1,67 @@
 #include "ui/win32/Win32Window.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
 #include "common/Failure.h"
+#include "common/Stop.h"
+#include "ui/TrayEvents.h"
+#include "ui/win32/FrmConfig.h"
 #include "ui/win32/MessageBoxes.h"
+#include "ui/win32/Resources.h"
 
 namespace tolvane::ui::win32 {
+namespace {
+
+constexpr int kUntrappedExitStatus = 3;
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT_PTR kStopWatch = 2;
+constexpr UINT kStopWatchMs = 100;  // well within the 2 s that a stop may take
+constexpr UINT kMenuAbrir = 1;
+constexpr UINT kMenuConfigurar = 2;
+constexpr UINT kMenuCerrar = 3;
+
+HICON LoadProgramIcon() {
+    const auto icon = static_cast<HICON>(::LoadImageW(
+        ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TOLVANE), IMAGE_ICON,
+        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    return icon != nullptr ? icon : ::LoadIconW(nullptr, IDI_APPLICATION);
+}
+
+// Ends the message boxes of this thread; their calls then see the stop.
+BOOL CALLBACK EndBox(HWND window, LPARAM settingsWindow) {
+    wchar_t windowClass[16] = {};
+    ::GetClassNameW(window, windowClass, 16);
+    if (std::wstring_view(windowClass) == L"#32770" &&
+        window != reinterpret_cast<HWND>(settingsWindow)) {
+        ::EndDialog(window, IDCANCEL);
+    }
+    return TRUE;
+}
+
+}  // namespace
 
 Win32Window::Win32Window()
-    : tray_(*this,
-            [this] {
-                if (popupMenu_)
-                    popupMenu_();
-            }),
-      icon_(::LoadIconW(nullptr, IDI_APPLICATION)) {}
+    : frmLista_([this] { HideWindow(); }),
+      tray_(*this, [this] { PopupMenu(); }),
+      icon_(LoadProgramIcon()) {
+    untrapped_ = [this](const Failure& failure) {
+        ReportUntrappedFailure(failure);
+        std::fflush(nullptr);
+        std::_Exit(kUntrappedExitStatus);
+    };
+    tray_.setMessageHandler([this](UINT message, WPARAM wParam, LPARAM lParam) {
+        return OnTrayMessage(message, wParam, lParam);
+    });
+}
+
+Win32Window::~Win32Window() {
+    ::KillTimer(tray_.handle(), kTimer1);
+    ::KillTimer(tray_.handle(), kStopWatch);
+    if (icon_ != nullptr)
+        ::DestroyIcon(icon_);
+}
 
 std::uintptr_t Win32Window::WindowHandle() {
     return reinterpret_cast<std::uintptr_t>(tray_.handle());
@@ -22,70 +72,219 @@ std::uintptr_t Win32Window::IconHandle() {
 }
 
 void Win32Window::NotifyIcon(std::uint32_t message, const NotifyIconData& data) {
-    tray_.NotifyIcon(message, data, icon_);
+    const bool shown = tray_.NotifyIcon(message, data, icon_);
+    if (message != kNimAdd)
+        return;
+    // Without a shell to hold the icon, the window is the only way in: it stays in view and
+    // minimises instead of hiding.
+    hasNotificationArea_ = shown;
+    if (!shown)
+        mnu_Abrir();
 }
 
 void Win32Window::SetLabel(int index, const std::string& text) {
-    labels_[index == 0 ? 0 : 1] = text;
+    frmLista_.SetLabel(index, text);
+}
+
+void Win32Window::SetProgress(float value) {
+    frmLista_.SetProgress(value);
+}
+
+void Win32Window::ShowFileList(const std::vector<std::string>& names) {
+    frmLista_.ShowFileList(names);
 }
 
 void Win32Window::SetTimer(unsigned intervalMs, bool enabled) {
-    if (timer_ != 0) {
-        ::KillTimer(nullptr, timer_);
-        timer_ = 0;
-    }
-    // A period of 0 stops the timer, as an enabled one without a period never fires.
-    if (enabled && intervalMs > 0)
-        timer_ = ::SetTimer(nullptr, 0, intervalMs, nullptr);
+    ::KillTimer(tray_.handle(), kTimer1);
+    // A period of 0 never fires; every enabling starts a full period.
+    timer1On_ = enabled && intervalMs > 0 && !stopping_;
+    if (timer1On_)
+        ::SetTimer(tray_.handle(), kTimer1, intervalMs, nullptr);
 }
 
 void Win32Window::Dispatch(const MSG& message) {
-    if (message.message == WM_TIMER && message.hwnd == nullptr && message.wParam == timer_) {
-        if (!ticking_ && onTick_) {
-            ticking_ = true;
-            try {
-                onTick_();
-            } catch (...) {
-                ticking_ = false;
-                throw;
-            }
-            ticking_ = false;
-        }
+    if (settings_ != nullptr && settings_->PreviewMessage(message))
         return;
-    }
+    if (frmLista_.PreviewKey(message))
+        return;
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
 }
 
 void Win32Window::DoEvents() {
-    for (MSG message; ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
+    for (MSG message; ::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
         Dispatch(message);
+    }
 }
 
 int Win32Window::MessageBox(const std::string& text, int style) {
-    return ShowMessageBox(nullptr, text, style);
+    if (stopping_)
+        throw Interrupted();
+    const int answer = ShowMessageBox(nullptr, text, style);
+    if (stopping_)
+        throw Interrupted();  // closed by the stop, not answered
+    return answer;
 }
 
 void Win32Window::ReportUntrappedFailure(const Failure& failure) {
-    MessageBox("Error en tiempo de ejecución " + std::to_string(failure.number()) + ":\r\n\r\n" +
-                   failure.description(),
-               kMbOk | kMbIconStop);
+    try {
+        MessageBox(UntrappedFailureText(failure), kMbOk | kMbIconStop);
+    } catch (const Interrupted&) {
+        // The program ends either way; the report goes to standard error instead.
+        std::cerr << "Tolvane: Error en tiempo de ejecución " << failure.number() << ": "
+                  << failure.description() << '\n';
+    }
 }
 
-void Win32Window::RunLoop(platform::WaitHandle stop, const std::function<void()>& onTick) {
-    onTick_ = onTick;
-    const HANDLE stopEvent = reinterpret_cast<HANDLE>(stop);
+void Win32Window::WatchStop(platform::WaitHandle stop) {
+    stop_ = reinterpret_cast<HANDLE>(stop);
+    ::SetTimer(tray_.handle(), kStopWatch, kStopWatchMs, nullptr);
+}
+
+void Win32Window::RunLoop(platform::WaitHandle stop, std::function<void()> onTick) {
+    onTick_ = std::move(onTick);
+    if (stop_ == nullptr)
+        WatchStop(stop);
+    const HANDLE stopEvent = stop_;
     // One message at a time, the stop looked at between them: ticks that take longer than
     // their period keep the queue from ever being empty.
-    for (;;) {
-        if (::WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0)
+    while (!stopping_) {
+        if (::WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0) {
+            Stop();
             return;
+        }
         MSG message;
-        if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        if (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT)
+                return;
             Dispatch(message);
-        else
+        } else {
             ::MsgWaitForMultipleObjectsEx(1, &stopEvent, INFINITE, QS_ALLINPUT,
                                           MWMO_INPUTAVAILABLE);
+        }
+    }
+}
+
+bool Win32Window::OnTrayMessage(UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_TIMER && wParam == kTimer1) {
+        Tick();
+        return true;
+    }
+    if (message == WM_TIMER && wParam == kStopWatch) {
+        if (stop_ != nullptr && ::WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0)
+            Stop();
+        return true;
+    }
+    if (message == WM_COMMAND && HIWORD(wParam) == 0) {
+        switch (LOWORD(wParam)) {
+            case kMenuAbrir:
+                RunUntrapped([this] { mnu_Abrir(); });
+                return true;
+            case kMenuConfigurar:
+                RunUntrapped([this] { mnu_Configurar(); });
+                return true;
+            case kMenuCerrar:
+                RunUntrapped([this] { mnu_Cerrar(); });
+                return true;
+            default:
+                return false;
+        }
+    }
+    return false;
+}
+
+void Win32Window::Tick() {
+    // A tick never starts inside another, whichever loop delivers the timer.
+    if (ticking_ || stopping_ || !onTick_)
+        return;
+    ticking_ = true;
+    RunUntrapped(onTick_);
+    ticking_ = false;
+}
+
+void Win32Window::Stop() {
+    if (stopping_)
+        return;
+    stopping_ = true;
+    ::KillTimer(tray_.handle(), kTimer1);
+    ::KillTimer(tray_.handle(), kStopWatch);
+    ::EndMenu();
+    ::EnumThreadWindows(::GetCurrentThreadId(), EndBox,
+                        reinterpret_cast<LPARAM>(settings_ ? settings_->handle() : nullptr));
+}
+
+void Win32Window::mnu_Abrir() {
+    const HWND window = frmLista_.handle();
+    ::ShowWindow(window, ::IsIconic(window) ? SW_RESTORE : SW_SHOW);
+    ::SetForegroundWindow(window);
+}
+
+void Win32Window::mnu_Configurar() {
+    if (context_ == nullptr)
+        return;
+    if (settings_ != nullptr) {  // already open: brought to the front
+        ::SetForegroundWindow(settings_->handle());
+        return;
+    }
+    FrmConfig dialog(*context_, untrapped_);
+    dialog.Open();
+    // Modal to the main window; the icon, the menu and Timer1 go on.
+    settings_ = &dialog;
+    ::EnableWindow(frmLista_.handle(), FALSE);
+    MSG message;
+    while (dialog.open() && !stopping_) {
+        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0)
+                ::PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        Dispatch(message);
+    }
+    ::EnableWindow(frmLista_.handle(), TRUE);
+    settings_ = nullptr;
+}
+
+void Win32Window::mnu_Cerrar() {
+    HideWindow();
+}
+
+void Win32Window::PopupMenu() {
+    const HMENU menu = ::CreatePopupMenu();
+    ::AppendMenuW(menu, MF_STRING, kMenuAbrir, L"Abrir");
+    ::AppendMenuW(menu, MF_STRING, kMenuConfigurar, L"Configurar");
+    ::AppendMenuW(menu, MF_STRING, kMenuCerrar, L"Cerrar");
+    POINT at{};
+    ::GetCursorPos(&at);
+    // A menu of a window that is not in the foreground would not close when the clerk clicks
+    // elsewhere; the message after it lets the shell see that it closed.
+    ::SetForegroundWindow(tray_.handle());
+    ::SetLastError(ERROR_SUCCESS);
+    const BOOL shown =
+        ::TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, at.x, at.y, tray_.handle(), nullptr);
+    const DWORD error = ::GetLastError();
+    ::PostMessageW(tray_.handle(), WM_NULL, 0, 0);
+    ::DestroyMenu(menu);
+    if (!shown && error != ERROR_SUCCESS)
+        throw Failure(static_cast<std::int32_t>(error), "Tolvane", "No se pudo abrir el menú");
+}
+
+void Win32Window::HideWindow() {
+    ::ShowWindow(frmLista_.handle(), hasNotificationArea_ ? SW_HIDE : SW_MINIMIZE);
+}
+
+void Win32Window::RunUntrapped(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const Interrupted&) {
+        // A stop closed a box or cut a wait short: the loop is already ending.
+    } catch (...) {
+        // A failure must not cross the system's dispatching of messages: reported from here.
+        untrapped_(CurrentFailure());
     }
 }
 

@@ -2,33 +2,24 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 
 #include "ui/Window.h"
+#include "ui/win32/Clerk.h"
 
 namespace tolvane::ui::win32 {
 namespace {
 
-// Answers the first box of this process with `button`, from another thread as a clerk would,
-// and gives its caption and text.
+// Answers the first box of this process with `button` and gives its caption and text.
 std::wstring AnswerBox(int button) {
-    for (int attempt = 0; attempt < 500; ++attempt) {
-        HWND box = nullptr;
-        while ((box = ::FindWindowExW(nullptr, box, L"#32770", nullptr)) != nullptr) {
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(box, &process);
-            if (process != ::GetCurrentProcessId())
-                continue;
-            wchar_t caption[64] = {}, text[256] = {};
-            ::GetWindowTextW(box, caption, 64);
-            ::GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's static text
-            ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
-            return std::wstring(caption) + L": " + text;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return L"(no box)";
+    const HWND box = test::WaitForWindow(L"#32770");
+    if (box == nullptr)
+        return L"(no box)";
+    wchar_t text[256] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's static text
+    const std::wstring shown = test::WindowText(box) + L": " + text;
+    ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+    return shown;
 }
 
 TEST(MessageBoxesTest, AskAndTellWithTheProgramsCaptionAndGiveTheButtonPressed) {
