@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# A resident Tolvane.exe --headless under Wine: it sends the kit's dispatch to a file:// folder
-# named by its drive, and a stop request (WM_CLOSE to its hidden window, as taskkill without /f
-# sends) ends it within two seconds with exit status 0.
-#   stop_request.sh EXE WORK
+# A resident Tolvane.exe under Wine, with its console front-end or its windows: it sends the
+# kit's dispatch to a file:// folder named by its drive, and a stop request (WM_CLOSE to its
+# top-level windows, as taskkill without /f sends) ends it within two seconds with exit status 0.
+#   stop_request.sh EXE WORK [--headless]
 set -euo pipefail
 source "$(dirname "$0")/wine_home.sh"
 
@@ -10,7 +10,7 @@ make_home "$1" "$2" sqlite "" 10073IC04004521A
 server="$(win "$work/server")"
 write_config "file:///${server//\\//}"
 LC_ALL=es_AR.UTF-8 TOLVANE_HOME="$(win "$work/program")" ODBCSYSINI="$source_dir/odbc" \
-    "$run" "$work/program/Tolvane.exe" --headless 2>"$work/messages" &
+    "$run" "$work/program/Tolvane.exe" ${3:-} 2>"$work/messages" &
 program=$!
 for _ in $(seq 150); do
     if [ -f "$work/server/despachos/C4521.xml" ]; then break; fi

@@ -87,6 +87,10 @@ LRESULT TrayWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             ::Shell_NotifyIconW(NIM_ADD, &icon_);  // Explorer restarted without our icon
         return 0;
     }
+    // A request to close (taskkill, a shutdown) is the stop request's to answer: the icon's
+    // window stays until the program ends.
+    if (message == WM_CLOSE)
+        return 0;
     if (onMessage_ && onMessage_(message, wParam, lParam))
         return 0;
     return ::DefWindowProcW(window_, message, wParam, lParam);
