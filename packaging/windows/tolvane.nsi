@@ -39,6 +39,11 @@ Section "Tolvane"
     File "${TEMPLATES}/Config.ini"
     File "${TEMPLATES}/QuillonConfig.ini"
     SetOverwrite on
+    ; The clerks save their settings into Config.ini from the settings window, without being
+    ; administrators: they may change that file (the Users group, by its well-known SID so
+    ; that it holds in every language), and nothing else of the folder.
+    nsExec::Exec '"$SYSDIR\icacls.exe" "$INSTDIR\Config.ini" /grant *S-1-5-32-545:M'
+    Pop $0
     WriteUninstaller "$INSTDIR\Uninstall.exe"
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\Tolvane.exe"
