@@ -115,6 +115,33 @@ TEST_F(Win32WindowTest, TheIconsDoubleClickOpensTheMenuWhoseEntriesShowAndHideTh
     }
 }
 
+// The menu opens from the icon while a start-up box waits for its answer, and Esc in the
+// window hides it again.
+TEST_F(Win32WindowTest, TheMenuOpensWhileABoxIsOpenAndEscHidesTheWindow) {
+    const HWND frmLista = window.frmLista().handle();
+    bool menuShown = false;
+    std::thread clerk([&] {
+        const HWND box = test::WaitForWindow(L"#32770");
+        ::PostMessageW(window.tray().handle(), WM_MOUSEMOVE, 0, WM_LBUTTONDBLCLK);
+        if (const HWND menu = test::WaitForWindow(L"#32768")) {
+            menuShown = true;
+            test::PressKey(menu, VK_DOWN);
+            test::PressKey(menu, VK_RETURN);  // Abrir
+        }
+        for (int i = 0; i < 500 && !::IsWindowVisible(frmLista); ++i)
+            std::this_thread::sleep_for(10ms);
+        ::PostMessageW(box, WM_COMMAND, IDNO, 0);
+    });
+    EXPECT_EQ(window.MessageBox("¿Reintentar?", kMbYesNo), kIdNo);
+    clerk.join();
+    EXPECT_TRUE(menuShown);
+    EXPECT_TRUE(::IsWindowVisible(frmLista));
+
+    test::PressKey(window.frmLista().lst(), VK_ESCAPE);
+    window.DoEvents();
+    EXPECT_FALSE(::IsWindowVisible(frmLista));
+}
+
 // A pass shows its files, the file in progress and the progress in the window's controls
 // while the window stays hidden.
 class Win32PassTest : public ::testing::Test,
