@@ -9,6 +9,8 @@
 #include "common/Failure.h"
 #include "common/Stop.h"
 #include "support/ProgramRig.h"
+#include "ui/FormLayout.h"
+#include "ui/TrayEvents.h"
 #include "ui/win32/Clerk.h"
 
 namespace tolvane::ui::win32 {
@@ -140,6 +142,34 @@ TEST_F(Win32WindowTest, TheMenuOpensWhileABoxIsOpenAndEscHidesTheWindow) {
     test::PressKey(window.frmLista().lst(), VK_ESCAPE);
     window.DoEvents();
     EXPECT_FALSE(::IsWindowVisible(frmLista));
+}
+
+// The window and its controls stand where the twips table puts them at this density, those
+// of the frame placed from its corner.
+TEST_F(Win32WindowTest, TheWindowIsLaidOutFromTheTwipsTable) {
+    FrmLista& form = window.frmLista();
+    const UINT dpi = WindowDpi(form.handle());
+    const auto pixels = [dpi](double twips) { return TwipsToPixels(twips, dpi); };
+    RECT client{};
+    ::GetClientRect(form.handle(), &client);
+    EXPECT_EQ(client.right, pixels(layout::kFrmListaWidth));
+    EXPECT_EQ(client.bottom, pixels(layout::kFrmListaHeight));
+    const auto placed = [&](HWND control) {
+        RECT rect{};
+        ::GetWindowRect(control, &rect);
+        ::MapWindowPoints(nullptr, form.handle(), reinterpret_cast<POINT*>(&rect), 2);
+        return std::tuple{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+    };
+    const auto expected = [&](const layout::TwipsRect& rect, double left, double top) {
+        return std::tuple{
+            static_cast<LONG>(pixels(left + rect.left)), static_cast<LONG>(pixels(top + rect.top)),
+            static_cast<LONG>(pixels(rect.width)), static_cast<LONG>(pixels(rect.height))};
+    };
+    const double frameLeft = layout::kFr.left, frameTop = layout::kFr.top;
+    EXPECT_EQ(placed(form.lst()), expected(layout::kLst, 0, 0));
+    EXPECT_EQ(placed(form.lbl(0)), expected(layout::kLblFile, frameLeft, frameTop));
+    EXPECT_EQ(placed(form.lbl(1)), expected(layout::kLblNotice, frameLeft, frameTop));
+    EXPECT_EQ(placed(form.pbMain()), expected(layout::kPbMain, frameLeft, frameTop));
 }
 
 // A pass shows its files, the file in progress and the progress in the window's controls
