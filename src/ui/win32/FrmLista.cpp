@@ -18,7 +18,8 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"Tolvane.frmLista";
 constexpr UINT kWmDpiChanged = 0x02E0;
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// Not WS_CLIPCHILDREN: the frame's group box paints only its border, the form the rest.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 using platform::win32::Widen;
 using std::wstring;
@@ -111,11 +112,13 @@ FrmLista::FrmLista(std::function<void()> hide) : hide_(std::move(hide)) {
                  WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, WS_EX_CLIENTEDGE);
     fr_ = Child(window_, L"BUTTON", L"", BS_GROUPBOX);
     image1_ = Child(window_, L"STATIC", L"", SS_ICON | SS_CENTERIMAGE);
-    lbl_[0] = Child(window_, L"STATIC", L"...", SS_CENTER | SS_NOPREFIX);
+    // The file's label overlaps Image1 and paints its background: it leaves Image1's corner.
+    lbl_[0] = Child(window_, L"STATIC", L"...", SS_CENTER | SS_NOPREFIX | WS_CLIPSIBLINGS);
     lbl_[1] = Child(window_, L"STATIC", L"...", SS_CENTER | SS_NOPREFIX);
     pbMain_ = Child(window_, PROGRESS_CLASSW, L"", 0);
     ::SendMessageW(pbMain_, PBM_SETRANGE32, 0, 100);
     label1_ = Child(window_, L"STATIC", Widen(layout::kLabel1Text).c_str(), SS_RIGHT | SS_NOPREFIX);
+    ::SetWindowPos(image1_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     Layout(WindowDpi(window_), nullptr);
     // In the middle of the work area, as the window has always opened.
