@@ -79,7 +79,7 @@ chown -R "$user:" "$home"
 echo "== tolvane --headless --once, as $user"
 status=0
 errors=$(as_user tolvane --headless --once 2>&1 >/dev/null) || status=$?
-[ "$status" -eq 0 ] && [ -z "$errors" ] || fail "exit status $status: $errors"
+if [ "$status" -ne 0 ] || [ -n "$errors" ]; then fail "exit status $status: $errors"; fi
 for name in C4521.xml I4521.xml; do
     LC_ALL=C sed "s/@USUARIO@/$user/" "tests/data/golden/$name" |
         cmp - "$home/server/despachos/$name" || fail "uploaded $name differs from its golden file"
@@ -95,17 +95,22 @@ grep -qx 'Exec=/usr/bin/tolvane' "$home/.config/autostart/BRENMOOR_TOLVANE.deskt
 
 # The resident program gets the user's folder and the installation's driver list (the user's
 # folder has none); a stop ends it with status 0.
-as_user tolvane --headless &
+# shellcheck disable=SC2016 # the user's shell expands $$ and $0
+as_user sh -c 'echo $$ >"$0"; exec tolvane --headless' "$home/pid" &
 launched=$!
+# The shell's process becomes the launcher's, then the program's; it is ready once it holds its
+# single-instance lock, its stop handler in place by then.
+ready=
 for _ in $(seq 100); do
-    pid=$(pgrep -u "$user" -f '^/usr/lib/tolvane/tolvane --headless$') && break
+    pid=$(cat "$home/pid" 2>/dev/null) || pid=none
+    if [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = /usr/lib/tolvane/tolvane ] &&
+        [[ $(readlink "/proc/$pid"/fd/* 2>/dev/null) == *tolvane.lock* ]]; then
+        ready=1
+        break
+    fi
     sleep 0.1
 done
-# Ready once it holds its single-instance lock: its stop handler is in place by then.
-for _ in $(seq 100); do
-    ls -l "/proc/${pid:?the resident program did not start}/fd" | grep -q tolvane.lock && break
-    sleep 0.1
-done
+[ -n "$ready" ] || fail "the resident program did not start"
 environment=$(tr '\0' '\n' <"/proc/$pid/environ")
 grep -qx "TOLVANE_HOME=$settings" <<<"$environment" || fail "TOLVANE_HOME not given"
 grep -qx "ODBCSYSINI=/usr/lib/tolvane/odbc" <<<"$environment" || fail "driver list not given"
@@ -120,12 +125,12 @@ purged=$(apt_get purge tolvane 2>&1)
 grep -q "settings folder (~/.config/tolvane" <<<"$purged" || fail "the purge does not say what it leaves"
 dpkg-query -W -f='${Status}' tolvane 2>/dev/null | grep -qv '^unknown ok not-installed' &&
     fail "tolvane still known to dpkg"
-# What remains of the package's paths are folders that hold other files or that another
-# package owns.
+# Of the package's paths only folders that other packages own remain.
 for path in "${owned[@]}"; do
     if [ -e "$path" ] || [ -L "$path" ]; then
-        [ -d "$path" ] && { [ -n "$(ls -A "$path")" ] || dpkg -S "$path" >/dev/null 2>&1; } ||
+        if [ -L "$path" ] || [ ! -d "$path" ] || ! dpkg -S "$path" >/dev/null 2>&1; then
             fail "$path remains"
+        fi
     fi
 done
 grep -qx "SERVIDOR=file://$home/server" "$settings/Config.ini" || fail "the user's settings went"
