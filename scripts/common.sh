@@ -3,7 +3,8 @@
 
 TOLVANE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# Build and run-time needs of the core and its tests.
+# Build and run-time needs of the core and its tests; dpkg-dev (the package's library
+# dependencies) and lintian for the Debian package.
 TOLVANE_PACKAGES=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libpugixml-dev
@@ -11,6 +12,7 @@ TOLVANE_PACKAGES=(
     libcurl4-openssl-dev libssl-dev python3-pyftpdlib
     vsftpd openssh-server openssl
     qt6-base-dev
+    dpkg-dev lintian
 )
 
 # The Windows stage of scripts/test: the mingw-w64 compiler, Wine to run what it builds,

@@ -125,6 +125,11 @@ class Platform {
     virtual std::string ProgramFolder() = 0;
     // File name of the program's executable.
     virtual std::string ExecutableName() = 0;
+    // What starts the program, as the start-at-logon entry names it: the executable in the
+    // program's folder.
+    virtual std::string ProgramPath() {
+        return ProgramFolder() + PathSeparator() + ExecutableName();
+    }
     // The system's folder for installed programs.
     virtual std::string ProgramFilesFolder() = 0;
 

@@ -163,8 +163,7 @@ void Program::RegisterRunValue() {
         return;
     // A failed write is not reported: the next start tries again.
     config::EscribirRegistro(os.registry(), platform::RegistryRoot::LocalMachine, kRunKey,
-                             kRunValue, context_.ProgramFile(os.ExecutableName()),
-                             platform::kRegSz);
+                             kRunValue, os.ProgramPath(), platform::kRegSz);
 }
 
 void Program::FillIconoBandeja() {

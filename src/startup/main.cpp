@@ -45,6 +45,18 @@ void PrintUsage(std::ostream& out) {
            "A second instance exits 0 at once.\n";
 }
 
+// Where this run's settings are.
+void PrintSettingsFolder(std::ostream& out) {
+    out << "\nSettings: Config.ini and QuillonConfig.ini in "
+        << tolvane::platform::CreatePlatform()->ProgramFolder()
+        << "\n(TOLVANE_HOME, else the program's own folder).\n";
+#ifndef _WIN32
+    out << "Installed from the package, the tolvane command sets TOLVANE_HOME to\n"
+           "$XDG_CONFIG_HOME/tolvane (~/.config/tolvane) when it is unset, and fills that\n"
+           "folder from the package's templates at the first start.\n";
+#endif
+}
+
 struct Options {
     bool headless = false;
     bool once = false;
@@ -102,6 +114,7 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             PrintUsage(std::cout);
+            PrintSettingsFolder(std::cout);
             return kExitOk;
         }
         if (arg == "--version") {

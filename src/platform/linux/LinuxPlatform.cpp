@@ -112,6 +112,7 @@ LinuxPaths LinuxPaths::FromEnvironment() {
     if (paths.programFilesFolder.empty())
         paths.programFilesFolder = "/opt";
     paths.homeFolder = home;
+    paths.launcher = AbsoluteEnvironment("TOLVANE_LAUNCHER");
     return paths;
 }
 
@@ -255,6 +256,10 @@ std::string LinuxPlatform::ProgramFolder() {
 std::string LinuxPlatform::ExecutableName() {
     const std::string executable = ExecutablePath();
     return executable.substr(executable.rfind('/') + 1);
+}
+
+std::string LinuxPlatform::ProgramPath() {
+    return paths_.launcher.empty() ? Platform::ProgramPath() : paths_.launcher;
 }
 
 std::string LinuxPlatform::ProgramFilesFolder() {

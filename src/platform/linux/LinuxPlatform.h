@@ -18,11 +18,12 @@ struct LinuxPaths {
     std::string programFolder;  // empty: the executable's own folder
     std::string programFilesFolder;  // the system's folder for installed programs
     std::string homeFolder{};        // the user's home
+    std::string launcher{};          // what started the program, when not the executable itself
 
     // $TOLVANE_REGISTRY_DIR (default $XDG_CONFIG_HOME/tolvane/registry),
     // $XDG_CONFIG_HOME/autostart, $XDG_RUNTIME_DIR (else a per-user folder under the
     // temporary folder), $TOLVANE_HOME, $ProgramFiles (default /opt), $HOME (else the home
-    // of the user's account).
+    // of the user's account), $TOLVANE_LAUNCHER (when absolute).
     static LinuxPaths FromEnvironment();
 };
 
@@ -45,6 +46,10 @@ class LinuxPlatform final : public Platform {
     bool PreviousInstanceRunning() override;
     std::string ProgramFolder() override;
     std::string ExecutableName() override;
+    // The launcher that started the program, when there is one: the installed program runs
+    // with a settings folder of the user's own as its program folder, and only the launcher
+    // gives it that folder.
+    std::string ProgramPath() override;
     std::string ProgramFilesFolder() override;
     char PathSeparator() const override { return '/'; }
     std::string KnownHostsFile() override;

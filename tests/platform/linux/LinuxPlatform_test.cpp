@@ -61,28 +61,36 @@ TEST_F(LinuxPlatformTest, PathsFromTheEnvironmentAndTheExecutable) {
     EXPECT_TRUE(fs::is_regular_file(os->ProgramFolder() + "/" + os->ExecutableName()));
     EXPECT_EQ(LinuxPlatform({"", "", "", "/srv/tolvane//", "/x"}).ProgramFolder(), "/srv/tolvane");
 
-    const char* const names[] = {"XDG_CONFIG_HOME", "HOME",   "TOLVANE_REGISTRY_DIR",
-                                 "XDG_RUNTIME_DIR", "TMPDIR", "ProgramFiles"};
-    // Every variable set or unset (nullptr), in two environments, and the paths they give.
-    const char* const environments[2][6] = {
-        {"/cfg", nullptr, nullptr, "relative/ignored", dir.path().c_str(), nullptr},
-        {nullptr, "/home/clerk", "/reg", "/run/user/1000", dir.path().c_str(), "/programs"},
+    const char* const names[] = {
+        "XDG_CONFIG_HOME", "HOME",         "TOLVANE_REGISTRY_DIR", "XDG_RUNTIME_DIR",
+        "TMPDIR",          "ProgramFiles", "TOLVANE_HOME",         "TOLVANE_LAUNCHER"};
+    // Every variable set or unset (nullptr), in two environments, and the paths they give: the
+    // start-at-logon entry names the launcher that started the program, when it is absolute,
+    // and otherwise the executable's name in the program folder.
+    const char* const environments[2][8] = {
+        {"/cfg", nullptr, nullptr, "relative/ignored", dir.path().c_str(), nullptr, "/srv/t",
+         "bin/tolvane"},
+        {nullptr, "/home/clerk", "/reg", "/run/user/1000", dir.path().c_str(), "/programs",
+         "/home/clerk/.config/tolvane", "/usr/bin/tolvane"},
     };
     const std::string runtime = dir.path() / ("tolvane-" + std::to_string(geteuid()));
     // Without HOME, the home of the user's account.
     const std::string home = std::string(getpwuid(geteuid())->pw_dir);
     const std::string expected[2] = {
-        "/cfg/tolvane/registry /cfg/autostart " + runtime + " /opt " + home + "/.ssh/known_hosts",
+        "/cfg/tolvane/registry /cfg/autostart " + runtime + " /opt " + home +
+            "/.ssh/known_hosts /srv/t /srv/t/" + os->ExecutableName(),
         "/reg /home/clerk/.config/autostart /run/user/1000 /programs "
-        "/home/clerk/.ssh/known_hosts"};
+        "/home/clerk/.ssh/known_hosts /home/clerk/.config/tolvane /usr/bin/tolvane"};
     for (int e = 0; e < 2; ++e) {
         std::vector<std::pair<std::string, const char*>> variables;
-        for (int i = 0; i < 6; ++i)
+        for (int i = 0; i < 8; ++i)
             variables.emplace_back(names[i], environments[e][i]);
         const test::ScopedEnv environment(variables);
         const LinuxPaths p = LinuxPaths::FromEnvironment();
+        LinuxPlatform platform(p);
         EXPECT_EQ(p.registryDir + " " + p.autostartDir + " " + p.runtimeDir + " " +
-                      p.programFilesFolder + " " + LinuxPlatform(p).KnownHostsFile(),
+                      p.programFilesFolder + " " + platform.KnownHostsFile() + " " +
+                      platform.ProgramFolder() + " " + platform.ProgramPath(),
                   expected[e]);
     }
     EXPECT_TRUE(fs::is_directory(runtime));
