@@ -22,6 +22,9 @@ TOLVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev nsis)
 
 # scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
 TOLVANE_SCREENSHOT_PACKAGES=(xvfb xauth openbox trayer xdotool x11-utils imagemagick)
+# scripts/screenshots --windows: Tolvane.exe under Wine, its databases through the host's
+# unixODBC and SQLite driver.
+TOLVANE_SCREENSHOT_WINDOWS_PACKAGES=(wine wine64 unixodbc libsqliteodbc)
 # scripts/screenshots --sni: a StatusNotifierItem host on a session bus of its own.
 TOLVANE_SNI_PACKAGES=(xfce4-panel xfce4-sntray-plugin dbus dbus-x11)
 
@@ -44,10 +47,11 @@ ensure_packages() {
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# build_preset PRESET [BUILD_ARGS...], e.g. build_preset windows --target tolvane
 build_preset() {
     local preset="$1"
     cmake --preset "$preset" -S "$TOLVANE_ROOT" >/dev/null
-    cmake --build --preset "$preset" -j "$(nproc)"
+    cmake --build --preset "$preset" -j "$(nproc)" "${@:2}"
 }
 
 # Builds the Windows libraries when the cache lacks them and points the windows preset at
