@@ -198,8 +198,9 @@ bool Win32Window::OnTrayMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 void Win32Window::Tick() {
-    // A tick never starts inside another, whichever loop delivers the timer.
-    if (ticking_ || stopping_ || !onTick_)
+    // A tick never starts inside another, whichever loop delivers the timer; nor while the
+    // menu is open, whose clicks the pass's yields would take from it.
+    if (ticking_ || menuOpen_ || stopping_ || !onTick_)
         return;
     ticking_ = true;
     RunUntrapped(onTick_);
@@ -264,8 +265,10 @@ void Win32Window::PopupMenu() {
     // elsewhere; the message after it lets the shell see that it closed.
     ::SetForegroundWindow(tray_.handle());
     ::SetLastError(ERROR_SUCCESS);
+    menuOpen_ = true;
     const BOOL shown =
         ::TrackPopupMenuEx(menu, TPM_RIGHTBUTTON, at.x, at.y, tray_.handle(), nullptr);
+    menuOpen_ = false;
     const DWORD error = ::GetLastError();
     ::PostMessageW(tray_.handle(), WM_NULL, 0, 0);
     ::DestroyMenu(menu);

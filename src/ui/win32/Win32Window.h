@@ -86,6 +86,7 @@ class Win32Window final : public Window {
     bool timer1On_ = false;
     std::function<void()> onTick_;
     bool ticking_ = false;
+    bool menuOpen_ = false;
     Context* context_ = nullptr;
     FrmConfig* settings_ = nullptr;
     std::function<void(const Failure&)> untrapped_;
