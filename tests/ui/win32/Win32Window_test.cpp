@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -97,20 +98,27 @@ TEST_F(Win32WindowTest, TheIconsDoubleClickOpensTheMenuWhoseEntriesShowAndHideTh
         {WM_LBUTTONDOWN, 0, false}, {WM_RBUTTONUP, 0, false},     {WM_LBUTTONDBLCLK, 1, true},
         {WM_RBUTTONDOWN, 0, true},  {WM_LBUTTONDBLCLK, 3, false},
     };
+    // Ticks wait while the menu is open: a pass's yields would take its clicks.
+    std::atomic<int> ticks = 0;
+    window.setTimerHandler([&] { ++ticks; });
+    window.SetTimer(10, true);
     for (const auto& [event, entry, visible] : cases) {
-        bool clerkDone = false;
+        std::atomic<bool> clerkDone = false;
         std::thread clerk([&, event = event, entry = entry] {
             ::PostMessageW(window.tray().handle(), WM_MOUSEMOVE, 0, event);
             const HWND menu = test::WaitForWindow(L"#32768", nullptr, entry > 0 ? 5s : 300ms);
             EXPECT_EQ(menu != nullptr, entry > 0) << event;
             if (menu != nullptr) {
+                const int before = ticks;
+                std::this_thread::sleep_for(100ms);
+                EXPECT_EQ(ticks, before) << "a tick ran inside the menu";
                 for (int step = 0; step < entry; ++step)
                     test::PressKey(menu, VK_DOWN);
                 test::PressKey(menu, VK_RETURN);
             }
             clerkDone = true;
         });
-        PumpUntil(window, [&] { return clerkDone; });
+        PumpUntil(window, [&] { return clerkDone.load(); });
         clerk.join();
         window.DoEvents();  // the entry chosen
         EXPECT_EQ(::IsWindowVisible(frmLista) != FALSE, visible) << event;
@@ -121,7 +129,7 @@ TEST_F(Win32WindowTest, TheIconsDoubleClickOpensTheMenuWhoseEntriesShowAndHideTh
 // window hides it again.
 TEST_F(Win32WindowTest, TheMenuOpensWhileABoxIsOpenAndEscHidesTheWindow) {
     const HWND frmLista = window.frmLista().handle();
-    bool menuShown = false;
+    std::atomic<bool> menuShown = false;
     std::thread clerk([&] {
         const HWND box = test::WaitForWindow(L"#32770");
         ::PostMessageW(window.tray().handle(), WM_MOUSEMOVE, 0, WM_LBUTTONDBLCLK);
