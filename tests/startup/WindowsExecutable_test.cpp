@@ -1,10 +1,11 @@
-// Tolvane.exe's own resources, read from the built file as Windows reads them: its version
-// record, its manifest and the icon that Explorer shows for it.
+// Tolvane.exe as Windows sees the built file: its version record, its manifest, the icon that
+// Explorer shows for it, and its subsystem.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <pugixml.hpp>
 #include <set>
@@ -155,6 +156,23 @@ TEST_F(WindowsExecutableTest, ItsManifestAsksForCommonControls6AndPerMonitorDpi)
                                               "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
                                               "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
                                               "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}));
+}
+
+// Started at logon or from Explorer, the program must not open a console window: it belongs to
+// the GUI subsystem (platform/Console.h tells how its console modes still reach a console).
+TEST(WindowsExecutableFileTest, ItIsAProgramOfTheGuiSubsystem) {
+    std::ifstream file(std::filesystem::path(ExecutablePath()), std::ios::binary);
+    ASSERT_TRUE(file) << "cannot read " << TOLVANE_EXECUTABLE;
+    IMAGE_DOS_HEADER dos{};
+    file.read(reinterpret_cast<char*>(&dos), sizeof dos);
+    ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
+    IMAGE_NT_HEADERS64 headers{};
+    file.seekg(dos.e_lfanew);
+    file.read(reinterpret_cast<char*>(&headers), sizeof headers);
+    ASSERT_TRUE(file);
+    ASSERT_EQ(headers.Signature, IMAGE_NT_SIGNATURE);
+    ASSERT_EQ(headers.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+    EXPECT_EQ(headers.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 }
 
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
