@@ -16,9 +16,9 @@ TOLVANE_PACKAGES=(
 )
 
 # The Windows stage of scripts/test: the mingw-w64 compiler, Wine to run what it builds,
-# dpkg-dev to unpack Debian's source packages of the libraries built for Windows, and NSIS for
-# the installer.
-TOLVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev nsis)
+# dpkg-dev to unpack Debian's source packages of the libraries built for Windows, NSIS for
+# the installer, and Python for the icons made at build time (cmake/xpm_to_ico.py).
+TOLVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev nsis python3)
 
 # scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
 TOLVANE_SCREENSHOT_PACKAGES=(xvfb xauth openbox trayer xdotool x11-utils imagemagick)

@@ -10,6 +10,7 @@
 #include "common/Stop.h"
 #include "common/Version.h"
 #include "components/ComponentFactory.h"
+#include "platform/Console.h"
 #include "platform/Platform.h"
 #include "platform/StopSource.h"
 #include "startup/Program.h"
@@ -109,6 +110,7 @@ int RunProgram(tolvane::ui::FrontEnd& frontEnd, const tolvane::platform::StopSou
 }  // namespace
 
 int main(int argc, char** argv) {
+    tolvane::platform::AttachParentConsole(argc, argv);
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];

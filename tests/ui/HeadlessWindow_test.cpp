@@ -84,5 +84,29 @@ TEST(HeadlessWindow, TheLoopAndAQuestionOnATerminalGiveWayToAStop) {
         ::close(fd);
 }
 
+// A Windows console ends a typed line with CR LF: the answer is what comes before them, read
+// through the stream or from the terminal as it comes.
+TEST(HeadlessWindow, AnAnswerEndedByCrLfIsTheAnswer) {
+    std::ostringstream out;
+    std::istringstream in("quizas\r\ns\r\n");
+    HeadlessWindow window(out, in, true);
+    EXPECT_EQ(window.MessageBox("¿Reintentar?", kMbYesNo), kIdYes);
+    EXPECT_EQ(out.str(), "Tolvane: ¿Reintentar? [S/N] [S/N] ");
+
+    int answers[2], stop[2];
+    ASSERT_EQ(::pipe(answers), 0);
+    ASSERT_EQ(::pipe(stop), 0);
+    std::istringstream unused;
+    HeadlessWindow terminal(out, unused, true, answers[0]);
+    terminal.setStopFd(stop[0]);
+    ASSERT_EQ(::write(answers[1], "si\r\nN\r\n", 8), 8);
+    ::close(answers[1]);  // and nothing more: an answer not understood ends in No
+    EXPECT_EQ(terminal.MessageBox("¿Reintentar?", kMbYesNo), kIdYes);
+    EXPECT_EQ(terminal.MessageBox("¿Reintentar?", kMbYesNo), kIdNo);
+    EXPECT_EQ(out.str().substr(out.str().rfind("Tolvane: ")), "Tolvane: ¿Reintentar? [S/N] ");
+    for (const int fd : {answers[0], stop[0], stop[1]})
+        ::close(fd);
+}
+
 }  // namespace
 }  // namespace tolvane::ui

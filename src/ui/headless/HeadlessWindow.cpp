@@ -4,12 +4,24 @@
 #include <cerrno>
 #include <istream>
 #include <ostream>
+#include <string>
+#include <utility>
 
 #include "common/Failure.h"
 #include "common/Stop.h"
 #include "common/Text.h"
 
 namespace tolvane::ui {
+namespace {
+
+// A line of the terminal without its end: a Windows console ends it with CR LF.
+std::string WithoutCarriageReturn(std::string line) {
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+}  // namespace
 
 HeadlessWindow::HeadlessWindow(std::ostream& messages, std::istream& answers, bool interactive,
                                platform::WaitHandle answersFd)
@@ -73,7 +85,7 @@ std::optional<std::string> HeadlessWindow::ReadAnswer() {
         std::string line;
         if (!std::getline(answers_, line))
             return std::nullopt;
-        return line;
+        return WithoutCarriageReturn(std::move(line));
     }
     // Read here rather than through the stream, whose buffer the wait could not see.
     for (;;) {
@@ -81,7 +93,7 @@ std::optional<std::string> HeadlessWindow::ReadAnswer() {
         if (end != std::string::npos) {
             std::string line = typed_.substr(0, end);
             typed_.erase(0, end + 1);
-            return line;
+            return WithoutCarriageReturn(std::move(line));
         }
         const int ready = platform::WaitForAny({answersFd_, stopFd_}, -1);
         if (ready < 0)

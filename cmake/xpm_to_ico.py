@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""Makes a Windows icon file from an XPM image, for the resources of Tolvane.exe.
+
+    xpm_to_ico.py --sizes 16,32,48 INPUT.xpm OUTPUT.ico
+
+Every size becomes one 32-bit image of the icon (BGRA colours with an alpha channel, and the
+AND mask that older readers use), scaled from the XPM by nearest neighbour. The XPM's colours
+are `c #RGB`, `c #RRGGBB` or `c #RRRRGGGGBBBB`, or `c None` for a transparent pixel; anything
+else stops the conversion with a message rather than guess.
+"""
+
+import argparse
+import os
+import re
+import struct
+import sys
+
+
+class XpmError(Exception):
+    pass
+
+
+def _c_strings(text):
+    """The string literals of the XPM's C array, in order, comments left out."""
+    text = re.sub(r"/\*.*?\*/", "", text, flags=re.S)
+    strings = []
+    for match in re.finditer(r'"((?:[^"\\]|\\.)*)"', text):
+        strings.append(re.sub(r"\\(.)", r"\1", match.group(1)))
+    return strings
+
+
+def _parse_colour(value, key):
+    if value.lower() == "none":
+        return None
+    match = re.fullmatch(r"#([0-9A-Fa-f]+)", value)
+    if not match or len(match.group(1)) not in (3, 6, 12):
+        raise XpmError(f"colour of {key!r}: {value!r} is neither None nor #RGB/#RRGGBB/#RRRRGGGGBBBB")
+    digits = match.group(1)
+    width = len(digits) // 3
+    channels = [int(digits[i * width:(i + 1) * width], 16) for i in range(3)]
+    # To 8 bits a channel: #RGB repeats its digit, #RRRRGGGGBBBB keeps the high byte.
+    if width == 1:
+        channels = [c * 17 for c in channels]
+    elif width == 4:
+        channels = [c >> 8 for c in channels]
+    return tuple(channels) + (255,)
+
+
+def read_xpm(path):
+    """(width, height, rows): rows of (R, G, B, A) tuples, or None for transparent pixels."""
+    with open(path, encoding="ascii") as source:
+        strings = _c_strings(source.read())
+    if not strings:
+        raise XpmError("no image data")
+    header = strings[0].split()
+    if len(header) < 4:
+        raise XpmError(f"header {strings[0]!r}: expected width, height, colours, characters a pixel")
+    width, height, colours, per_pixel = (int(v) for v in header[:4])
+    if len(strings) < 1 + colours + height:
+        raise XpmError(f"{len(strings)} strings, expected {1 + colours + height}")
+    table = {}
+    for entry in strings[1:1 + colours]:
+        key, words = entry[:per_pixel], entry[per_pixel:].split()
+        # Visual kinds and their values; a value may be several words ("c light blue").
+        kinds = {}
+        kind = None
+        for word in words:
+            if word in ("c", "m", "g", "g4", "s"):
+                kind = word
+                kinds[kind] = []
+            elif kind is None:
+                raise XpmError(f"colour entry {entry!r}: value before any kind")
+            else:
+                kinds[kind].append(word)
+        if "c" not in kinds:
+            raise XpmError(f"colour entry {entry!r}: no colour (c) value")
+        table[key] = _parse_colour(" ".join(kinds["c"]), key)
+    rows = []
+    for number, line in enumerate(strings[1 + colours:1 + colours + height]):
+        if len(line) != width * per_pixel:
+            raise XpmError(f"row {number}: {len(line)} characters, expected {width * per_pixel}")
+        row = []
+        for x in range(width):
+            key = line[x * per_pixel:(x + 1) * per_pixel]
+            if key not in table:
+                raise XpmError(f"row {number}, column {x}: pixel {key!r} is not in the colour table")
+            row.append(table[key])
+        rows.append(row)
+    return width, height, rows
+
+
+def scale(rows, width, height, size):
+    """Nearest neighbour, from width x height to size x size."""
+    return [[rows[y * height // size][x * width // size] for x in range(size)] for y in range(size)]
+
+
+def icon_image(pixels, size):
+    """One image of an ICO file: BITMAPINFOHEADER (twice the height: colours, then the mask),
+    bottom-up BGRA rows, then the bottom-up 1-bit AND mask, rows padded to 32 bits."""
+    colour = bytearray()
+    mask = bytearray()
+    mask_stride = (size + 31) // 32 * 4
+    for row in reversed(pixels):
+        bits = bytearray(mask_stride)
+        for x, pixel in enumerate(row):
+            if pixel is None:
+                colour += b"\0\0\0\0"
+                bits[x // 8] |= 0x80 >> (x % 8)
+            else:
+                red, green, blue, alpha = pixel
+                colour += bytes((blue, green, red, alpha))
+        mask += bits
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(colour) + len(mask),
+                         0, 0, 0, 0)
+    return header + bytes(colour) + bytes(mask)
+
+
+def icon_file(images):
+    """ICONDIR, one ICONDIRENTRY an image, then the images. `images` is [(size, bytes)]."""
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(directory) + 16 * len(images)
+    entries = b""
+    for size, data in images:
+        dimension = 0 if size >= 256 else size  # 0 stands for 256
+        entries += struct.pack("<BBBBHHII", dimension, dimension, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    return directory + entries + b"".join(data for _, data in images)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description="XPM to Windows icon (32-bit images).")
+    parser.add_argument("--sizes", required=True,
+                        help="comma-separated sizes in pixels of the icon's images, e.g. 16,32,48")
+    parser.add_argument("input")
+    parser.add_argument("output")
+    args = parser.parse_args(argv)
+    try:
+        sizes = [int(s) for s in args.sizes.split(",")]
+    except ValueError:
+        parser.error(f"--sizes {args.sizes!r}: not a list of numbers")
+    if any(s < 1 or s > 256 for s in sizes) or len(set(sizes)) != len(sizes):
+        parser.error(f"--sizes {args.sizes!r}: each from 1 to 256, none twice")
+    try:
+        width, height, rows = read_xpm(args.input)
+    except (OSError, ValueError, XpmError) as error:
+        print(f"xpm_to_ico: {args.input}: {error}", file=sys.stderr)
+        return 1
+    data = icon_file([(s, icon_image(scale(rows, width, height, s), s)) for s in sizes])
+    # Written whole or not at all: a build stopped halfway leaves no icon that looks made.
+    partial = args.output + ".part"
+    with open(partial, "wb") as out:
+        out.write(data)
+    os.replace(partial, args.output)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,8 @@
+#include "platform/Console.h"
+
+namespace tolvane::platform {
+
+// A POSIX program has the streams its parent gave it, console or not.
+void AttachParentConsole(int, char**) {}
+
+}  // namespace tolvane::platform
