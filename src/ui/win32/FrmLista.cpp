@@ -118,6 +118,9 @@ FrmLista::FrmLista(std::function<void()> hide) : hide_(std::move(hide)) {
     pbMain_ = Child(window_, PROGRESS_CLASSW, L"", 0);
     ::SendMessageW(pbMain_, PBM_SETRANGE32, 0, 100);
     label1_ = Child(window_, L"STATIC", Widen(layout::kLabel1Text).c_str(), SS_RIGHT | SS_NOPREFIX);
+    // The first child created is the topmost: the frame goes under what it holds, Image1 over
+    // the label that overlaps it.
+    ::SetWindowPos(fr_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::SetWindowPos(image1_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     Layout(WindowDpi(window_), nullptr);
