@@ -1,9 +1,20 @@
 #include "ui/Window.h"
 
 #include "common/Failure.h"
+#include "common/Stop.h"
 #include "common/Text.h"
 
 namespace tolvane::ui {
+
+void RunUntrapped(const std::function<void()>& handler,
+                  const std::function<void(const Failure&)>& untrapped) {
+    try {
+        handler();
+    } catch (const Interrupted&) {
+    } catch (...) {
+        untrapped(CurrentFailure());
+    }
+}
 
 std::string UntrappedFailureText(const Failure& failure) {
     return "Error en tiempo de ejecución " + std::to_string(failure.number()) + ":\r\n\r\n" +

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,12 @@ struct NotifyIconData {
 // What the report of an unhandled failure says: "Error en tiempo de ejecución <number>:",
 // a blank line, the description.
 std::string UntrappedFailureText(const Failure& failure);
+
+// Runs an event handler that traps nothing (a tick, a menu entry, a window's key) from an event
+// loop: a stop's Interrupted ends it quietly, as the loop is ending anyway; any other failure
+// goes to `untrapped`, since no failure may cross the loop.
+void RunUntrapped(const std::function<void()>& handler,
+                  const std::function<void(const Failure&)>& untrapped);
 
 class Window {
   public:

@@ -287,14 +287,7 @@ void QtWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
 }
 
 void QtWindow::RunUntrapped(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const Interrupted&) {
-        // A stop closed a box or cut a wait short: the event loop is already ending.
-    } catch (...) {
-        // A failure must not cross Qt's event loop: it is reported from here.
-        untrapped_(CurrentFailure());
-    }
+    ui::RunUntrapped(handler, untrapped_);
 }
 
 }  // namespace tolvane::ui::qt

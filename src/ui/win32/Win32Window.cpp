@@ -281,14 +281,7 @@ void Win32Window::HideWindow() {
 }
 
 void Win32Window::RunUntrapped(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const Interrupted&) {
-        // A stop closed a box or cut a wait short: the loop is already ending.
-    } catch (...) {
-        // A failure must not cross the system's dispatching of messages: reported from here.
-        untrapped_(CurrentFailure());
-    }
+    ui::RunUntrapped(handler, untrapped_);
 }
 
 }  // namespace tolvane::ui::win32
