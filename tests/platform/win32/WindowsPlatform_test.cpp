@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <process.h>
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <iterator>
 #include <tuple>
 
 #include "config/Registry.h"
@@ -16,11 +15,6 @@
 
 namespace tolvane::platform::win32 {
 namespace {
-
-std::ptrdiff_t Entries(const std::filesystem::path& folder) {
-    return std::distance(std::filesystem::directory_iterator(folder),
-                         std::filesystem::directory_iterator());
-}
 
 // The test home empties the program's keys; the kit's value is written in either view.
 class WindowsPlatformTest : public ::testing::Test {
@@ -78,37 +72,20 @@ TEST_F(WindowsPlatformTest, ProfileFilesAreWrittenInTheAnsiCodePageAndReadAsUtf8
     EXPECT_EQ(os.GetPrivateProfileString("Opciones", "FALTA", "por omisión", file), "por omisión");
 }
 
-// The child runs this same test binary and reports through its exit code whether it found the
-// instance that this process holds.
+// The child runs this same test binary and reports through its exit status whether it found
+// the instance that this process holds.
 TEST_F(WindowsPlatformTest, ASecondProcessFindsTheFirstInstance) {
-    if (std::getenv("TOLVANE_TEST_INSTANCE_CHILD") != nullptr)
+    if (std::wstring(::GetCommandLineW()).ends_with(L" --instance-child"))
         std::exit(os.PreviousInstanceRunning() ? 42 : 7);
     ASSERT_FALSE(os.PreviousInstanceRunning());
     EXPECT_FALSE(os.PreviousInstanceRunning());  // its own claim is no other instance
-
-    const auto childExit = [] {
-        wchar_t self[MAX_PATH];
-        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring command =
-            L"\"" + std::wstring(self) +
-            L"\" --gtest_filter=WindowsPlatformTest.ASecondProcessFindsTheFirstInstance";
-        ::SetEnvironmentVariableW(L"TOLVANE_TEST_INSTANCE_CHILD", L"1");
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION child{};
-        const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                                              nullptr, nullptr, &startup, &child);
-        ::SetEnvironmentVariableW(L"TOLVANE_TEST_INSTANCE_CHILD", nullptr);
-        if (!started)
-            return DWORD{0};
-        ::WaitForSingleObject(child.hProcess, 30000);
-        DWORD code = 0;
-        ::GetExitCodeProcess(child.hProcess, &code);
-        ::CloseHandle(child.hProcess);
-        ::CloseHandle(child.hThread);
-        return code;
-    };
-    EXPECT_EQ(childExit(), 42u);
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring quoted = L"\"" + std::wstring(self) + L"\"";
+    const wchar_t* const argv[] = {
+        quoted.c_str(), L"--gtest_filter=WindowsPlatformTest.ASecondProcessFindsTheFirstInstance",
+        L"--instance-child", nullptr};
+    EXPECT_EQ(::_wspawnv(_P_WAIT, self, argv), 42);
 }
 
 TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttributes) {
@@ -121,7 +98,7 @@ TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttr
         ASSERT_EQ(out.Commit(), 0);
     }
     EXPECT_EQ(ReadWholeFile(target), "nuevo");
-    EXPECT_EQ(Entries(NativePath(folder)), 1);  // no temporary file left
+    EXPECT_EQ(test::CountEntries(NativePath(folder)), 1);  // no temporary file left
     EXPECT_EQ(RemoveFile(target, false), kErrorReadOnly);
     EXPECT_EQ(RemoveFile(target, true), 0);
     EXPECT_EQ(RemoveFile(target, true), ENOENT);
@@ -132,7 +109,7 @@ TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttr
         DurableFile abandoned(folder + "nunca.xml", ".tmp-nunca", 0666);
         abandoned.Write("a medias");
     }
-    EXPECT_EQ(Entries(NativePath(folder)), 0);
+    EXPECT_EQ(test::CountEntries(NativePath(folder)), 0);
 
     std::FILE* spill = OpenTemporaryFile();
     ASSERT_NE(spill, nullptr);
