@@ -22,23 +22,6 @@ void Say(HANDLE out, const std::wstring& text) {
     ::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-// One argument of a command line, quoted as the C runtime splits them.
-std::wstring Quoted(const std::wstring& argument) {
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
-}
-
 // Keys pressed and released on the console, as someone typing `text`.
 bool Type(const std::wstring& text) {
     const HANDLE input =
@@ -98,9 +81,10 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
 
-    std::wstring commandLine = Quoted(argv[first]);
-    for (int i = first + 1; i < argc; ++i)
-        commandLine += L" " + Quoted(argv[i]);
+    // Each argument quoted whole: none holds a double quote or ends with a backslash.
+    std::wstring commandLine;
+    for (int i = first; i < argc; ++i)
+        commandLine += (i > first ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;  // and every one of them null
