@@ -14,12 +14,14 @@
 namespace tolvane::ui {
 namespace {
 
-// Boxes are "Tolvane: " blocks with their own line breaks; a question is asked on a terminal
-// and answered No without one or at the end of input.
+// Boxes are "Tolvane: " blocks with their own line breaks; a question is asked on a terminal,
+// again while the answer is not understood (a Windows console ends a line with CR LF), and
+// answered No without a terminal or at the end of input.
 TEST(HeadlessWindow, BoxesAreTolvaneBlocksAndQuestionsAreAskedOnlyOnATerminal) {
     const std::tuple<bool, std::string, int> cases[] = {{false, "s\n", kIdNo},
                                                         {true, "  SI \n", kIdYes},
                                                         {true, "quizas\nn\n", kIdNo},
+                                                        {true, "quizas\r\ns\r\n", kIdYes},
                                                         {true, "", kIdNo}};
     for (const auto& [interactive, typed, answer] : cases) {
         std::ostringstream out;
@@ -28,8 +30,11 @@ TEST(HeadlessWindow, BoxesAreTolvaneBlocksAndQuestionsAreAskedOnlyOnATerminal) {
         EXPECT_EQ(window.MessageBox("No llega.\r\n¿Reintentar?", kMbYesNo | kMbIconExclamation),
                   answer)
             << typed;
-        if (interactive)
+        if (interactive) {
+            EXPECT_EQ(out.str(), "Tolvane: No llega.\n¿Reintentar? [S/N] " +
+                                     std::string(typed.starts_with("quizas") ? "[S/N] " : ""));
             continue;
+        }
         EXPECT_EQ(window.MessageBox("uno\r\ndos", kMbOk | kMbIconExclamation), kIdOk);
         window.ReportUntrappedFailure(Failure(-2146102393, "x", "sin datos"));
         EXPECT_EQ(out.str(),
@@ -38,19 +43,26 @@ TEST(HeadlessWindow, BoxesAreTolvaneBlocksAndQuestionsAreAskedOnlyOnATerminal) {
     }
 }
 
-// On a terminal, answers are read as they come, several lines at once included. The loop ticks
-// only while the timer is enabled; a stop request ends it, and a question that waits.
+// On a terminal, answers are read as they come, several lines at once included, a line ended
+// with CR LF as well; at the end of input, No. The loop ticks only while the timer is enabled; a
+// stop request ends it, and a question that waits.
 TEST(HeadlessWindow, TheLoopAndAQuestionOnATerminalGiveWayToAStop) {
-    int answers[2], stop[2];
-    ASSERT_EQ(::pipe(answers), 0);
-    ASSERT_EQ(::pipe(stop), 0);
+    int answers[2], console[2], stop[2];
+    ASSERT_TRUE(::pipe(answers) == 0 && ::pipe(console) == 0 && ::pipe(stop) == 0);
     std::ostringstream out;
     std::istringstream unused;
-    HeadlessWindow window(out, unused, true, answers[0]);
+    HeadlessWindow window(out, unused, true, answers[0]),
+        typedOnConsole(out, unused, true, console[0]);
     window.setStopFd(stop[0]);
+    typedOnConsole.setStopFd(stop[0]);
     ASSERT_EQ(::write(answers[1], "quizas\nsi\nn\n", 12), 12);
-    EXPECT_EQ(window.MessageBox("¿Reintentar?", kMbYesNo), kIdYes);
-    EXPECT_EQ(window.MessageBox("¿Reintentar?", kMbYesNo), kIdNo);
+    ASSERT_EQ(::write(console[1], "si\r\nN\r\n", 8), 8);
+    ::close(console[1]);  // and nothing more
+    for (HeadlessWindow* asked : {&window, &typedOnConsole}) {
+        EXPECT_EQ(asked->MessageBox("¿Reintentar?", kMbYesNo), kIdYes);
+        EXPECT_EQ(asked->MessageBox("¿Reintentar?", kMbYesNo), kIdNo);
+    }
+    EXPECT_EQ(out.str().substr(out.str().rfind("Tolvane: ")), "Tolvane: ¿Reintentar? [S/N] ");
 
     // A stop request that comes while the window waits.
     const auto stopSoon = [&] {
@@ -80,31 +92,7 @@ TEST(HeadlessWindow, TheLoopAndAQuestionOnATerminalGiveWayToAStop) {
     EXPECT_THROW(window.MessageBox("¿Reintentar?", kMbYesNo), Interrupted);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     stopper.join();
-    for (const int fd : {answers[0], answers[1], stop[0], stop[1]})
-        ::close(fd);
-}
-
-// A Windows console ends a typed line with CR LF: the answer is what comes before them, read
-// through the stream or from the terminal as it comes.
-TEST(HeadlessWindow, AnAnswerEndedByCrLfIsTheAnswer) {
-    std::ostringstream out;
-    std::istringstream in("quizas\r\ns\r\n");
-    HeadlessWindow window(out, in, true);
-    EXPECT_EQ(window.MessageBox("¿Reintentar?", kMbYesNo), kIdYes);
-    EXPECT_EQ(out.str(), "Tolvane: ¿Reintentar? [S/N] [S/N] ");
-
-    int answers[2], stop[2];
-    ASSERT_EQ(::pipe(answers), 0);
-    ASSERT_EQ(::pipe(stop), 0);
-    std::istringstream unused;
-    HeadlessWindow terminal(out, unused, true, answers[0]);
-    terminal.setStopFd(stop[0]);
-    ASSERT_EQ(::write(answers[1], "si\r\nN\r\n", 8), 8);
-    ::close(answers[1]);  // and nothing more: an answer not understood ends in No
-    EXPECT_EQ(terminal.MessageBox("¿Reintentar?", kMbYesNo), kIdYes);
-    EXPECT_EQ(terminal.MessageBox("¿Reintentar?", kMbYesNo), kIdNo);
-    EXPECT_EQ(out.str().substr(out.str().rfind("Tolvane: ")), "Tolvane: ¿Reintentar? [S/N] ");
-    for (const int fd : {answers[0], stop[0], stop[1]})
+    for (const int fd : {answers[0], answers[1], console[0], stop[0], stop[1]})
         ::close(fd);
 }
 
