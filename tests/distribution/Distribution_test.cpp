@@ -2,14 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "common/Failure.h"
 #include "components/Disk.h"
 #include "config/Context.h"
 #include "support/Expect.h"
-#ifndef _WIN32
-#include "support/FileSizeLimit.h"
-#endif
 #include "support/TolvaneHome.h"
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace tolvane::distribution {
 namespace {
@@ -190,14 +192,31 @@ TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinisha
 }
 
 #ifndef _WIN32  // a file size limit per process, to fail a real write, is POSIX only
+// While it lives, files of this process cannot grow beyond `bytes`: writes past it fail as on a
+// full disk (EFBIG) instead of ending the process.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit limit = previous;
+        limit.rlim_cur = bytes;
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, handler);
+    }
+    rlimit previous{};
+    void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+};
+
 TEST_F(DistributionTest, ARealWriteFailureOnTheItemsCopyRemovesNothing) {
-    // A file-size limit makes the backup disk refuse the large items file like a full disk.
+    // The limit makes the backup disk refuse the large items file like a full disk.
     test::WriteFile(kit + "C8.RET", "cover");
     test::WriteFile(kit + "I8.RET", std::string(256 * 1024, 'x'));
     // The system's reason, in the message's own language, with its number.
     test::ExpectFailure(
         [&] {
-            const test::FileSizeLimit limit(64 * 1024);
+            const FileSizeLimit limit(64 * 1024);
             MoverDespacho(context, "C8.RET", "I8.RET", nullptr);
         },
         -2147218070, "",
