@@ -31,15 +31,9 @@ bool Type(const std::wstring& text) {
     for (wchar_t c : text) {
         if (c == L'\n')
             c = L'\r';
-        for (const BOOL down : {TRUE, FALSE}) {
-            INPUT_RECORD key{};
-            key.EventType = KEY_EVENT;
-            key.Event.KeyEvent.bKeyDown = down;
-            key.Event.KeyEvent.wRepeatCount = 1;
-            key.Event.KeyEvent.wVirtualKeyCode = c == L'\r' ? VK_RETURN : 0;
-            key.Event.KeyEvent.uChar.UnicodeChar = c;
-            keys.push_back(key);
-        }
+        const WORD code = c == L'\r' ? VK_RETURN : 0;
+        for (const BOOL down : {TRUE, FALSE})
+            keys.push_back({KEY_EVENT, {.KeyEvent = {down, 1, code, 0, {c}, 0}}});
     }
     if (input == INVALID_HANDLE_VALUE)
         return false;
