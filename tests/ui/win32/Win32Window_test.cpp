@@ -101,14 +101,17 @@ TEST_F(Win32WindowTest, TheLoopRunsTimer1UntilAStopIsRequested) {
     }
 }
 
-// Boxes carry the program's caption and the text given, and give the button pressed; a stop
-// closes the box that is open, whoever waits on it, and no box opens after it.
+// Boxes carry the program's caption and the text given, and give the button pressed; the menu
+// opens from the icon while one waits for its answer, and Esc in the window hides it again. A
+// stop closes the box that is open, whoever waits on it, and no box opens after it.
 TEST_F(Win32WindowTest, BoxesGiveTheButtonPressedAndAStopClosesTheOpenOneAndRefusesTheNext) {
+    const HWND frmLista = window.frmLista().handle();
     window.WatchStop(reinterpret_cast<platform::WaitHandle>(stop));
     // Style, button pressed (none: a stop is requested instead), what the call gives.
     const std::tuple<int, WPARAM, int> cases[] = {
         {kMbYesNo | kMbIconExclamation, IDYES, kIdYes},
         {kMbOk | kMbIconStop, IDOK, kIdOk},
+        {kMbYesNo, IDNO, kIdNo},
         {kMbYesNo, 0, -1},
     };
     for (const auto& [style, button, answer] : cases) {
@@ -118,6 +121,15 @@ TEST_F(Win32WindowTest, BoxesGiveTheButtonPressedAndAStopClosesTheOpenOneAndRefu
             wchar_t text[256] = {};
             ::GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's static text
             shown = WindowText(box) + L": " + text;
+            if (button == IDNO) {  // first Abrir in the menu
+                ::PostMessageW(window.tray().handle(), WM_MOUSEMOVE, 0, WM_LBUTTONDBLCLK);
+                if (const HWND menu = WaitForWindow(L"#32768")) {
+                    PressKey(menu, VK_DOWN);
+                    PressKey(menu, VK_RETURN);
+                }
+                for (int i = 0; i < 500 && !::IsWindowVisible(frmLista); ++i)
+                    std::this_thread::sleep_for(10ms);
+            }
             button != 0 ? ::PostMessageW(box, WM_COMMAND, button, 0) : ::SetEvent(stop);
         });
         const auto start = Clock::now();
@@ -129,6 +141,12 @@ TEST_F(Win32WindowTest, BoxesGiveTheButtonPressedAndAStopClosesTheOpenOneAndRefu
         clerk.join();
         EXPECT_EQ(given, answer) << style;
         EXPECT_EQ(shown, L"Tolvane: \u00BFReintentar la carpeta \u00F1?");
+        if (button == IDNO) {
+            EXPECT_TRUE(::IsWindowVisible(frmLista));
+            PressKey(window.frmLista().lst(), VK_ESCAPE);
+            window.DoEvents();
+            EXPECT_FALSE(::IsWindowVisible(frmLista));
+        }
         EXPECT_LT(Clock::now() - start, 2s);
     }
     EXPECT_THROW(window.MessageBox("otra", kMbOk), Interrupted);
@@ -174,33 +192,6 @@ TEST_F(Win32WindowTest, TheIconsDoubleClickOpensTheMenuWhoseEntriesShowAndHideTh
     }
 }
 
-// The menu opens from the icon while a start-up box waits for its answer, and Esc in the
-// window hides it again.
-TEST_F(Win32WindowTest, TheMenuOpensWhileABoxIsOpenAndEscHidesTheWindow) {
-    const HWND frmLista = window.frmLista().handle();
-    std::atomic<bool> menuShown = false;
-    std::thread clerk([&] {
-        const HWND box = WaitForWindow(L"#32770");
-        ::PostMessageW(window.tray().handle(), WM_MOUSEMOVE, 0, WM_LBUTTONDBLCLK);
-        if (const HWND menu = WaitForWindow(L"#32768")) {
-            menuShown = true;
-            PressKey(menu, VK_DOWN);
-            PressKey(menu, VK_RETURN);  // Abrir
-        }
-        for (int i = 0; i < 500 && !::IsWindowVisible(frmLista); ++i)
-            std::this_thread::sleep_for(10ms);
-        ::PostMessageW(box, WM_COMMAND, IDNO, 0);
-    });
-    EXPECT_EQ(window.MessageBox("¿Reintentar?", kMbYesNo), kIdNo);
-    clerk.join();
-    EXPECT_TRUE(menuShown);
-    EXPECT_TRUE(::IsWindowVisible(frmLista));
-
-    PressKey(window.frmLista().lst(), VK_ESCAPE);
-    window.DoEvents();
-    EXPECT_FALSE(::IsWindowVisible(frmLista));
-}
-
 // The window and its controls stand where the twips table puts them at this density, those
 // of the frame placed from its corner.
 TEST_F(Win32WindowTest, TheWindowIsLaidOutFromTheTwipsTable) {
@@ -211,22 +202,19 @@ TEST_F(Win32WindowTest, TheWindowIsLaidOutFromTheTwipsTable) {
     ::GetClientRect(form.handle(), &client);
     EXPECT_EQ(client.right, pixels(layout::kFrmListaWidth));
     EXPECT_EQ(client.bottom, pixels(layout::kFrmListaHeight));
-    const auto placed = [&](HWND control) {
+    const auto expectAt = [&](HWND control, const layout::TwipsRect& twips, double left,
+                              double top) {
         RECT rect{};
         ::GetWindowRect(control, &rect);
         ::MapWindowPoints(nullptr, form.handle(), reinterpret_cast<POINT*>(&rect), 2);
-        return std::tuple{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+        EXPECT_EQ(std::tuple(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
+                  std::tuple(pixels(left + twips.left), pixels(top + twips.top),
+                             pixels(twips.width), pixels(twips.height)));
     };
-    const auto expected = [&](const layout::TwipsRect& rect, double left, double top) {
-        return std::tuple{
-            static_cast<LONG>(pixels(left + rect.left)), static_cast<LONG>(pixels(top + rect.top)),
-            static_cast<LONG>(pixels(rect.width)), static_cast<LONG>(pixels(rect.height))};
-    };
-    const double frameLeft = layout::kFr.left, frameTop = layout::kFr.top;
-    EXPECT_EQ(placed(form.lst()), expected(layout::kLst, 0, 0));
-    EXPECT_EQ(placed(form.lbl(0)), expected(layout::kLblFile, frameLeft, frameTop));
-    EXPECT_EQ(placed(form.lbl(1)), expected(layout::kLblNotice, frameLeft, frameTop));
-    EXPECT_EQ(placed(form.pbMain()), expected(layout::kPbMain, frameLeft, frameTop));
+    expectAt(form.lst(), layout::kLst, 0, 0);
+    expectAt(form.lbl(0), layout::kLblFile, layout::kFr.left, layout::kFr.top);
+    expectAt(form.lbl(1), layout::kLblNotice, layout::kFr.left, layout::kFr.top);
+    expectAt(form.pbMain(), layout::kPbMain, layout::kFr.left, layout::kFr.top);
 }
 
 // A program on its home, wired to the window as the executable wires them.
