@@ -200,7 +200,7 @@ class ExecutableTest : public ::testing::Test {
     test::ProcessResult Run(const std::vector<std::string>& args) {
         std::vector<std::string> argv{TOLVANE_EXECUTABLE};
         argv.insert(argv.end(), args.begin(), args.end());
-        return test::RunProcess(argv, home.Environment());
+        return test::ChildProcess(argv, home.Environment()).Wait();
     }
 
     test::TolvaneHome home;
