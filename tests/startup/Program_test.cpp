@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Failure.h"
 #include "config/Registry.h"
 #include "startup/KitWatch.h"
 #include "support/Expect.h"
 #include "support/ProgramRig.h"
+#include "ui/FileList.h"
 
 namespace tolvane::startup {
 namespace {
@@ -232,6 +234,41 @@ TEST(QuietPeriod, ComesFromTheSettingWithOneSecondWhenItHoldsNoNumber) {
     };
     for (const auto& [espera, milliseconds] : cases)
         EXPECT_EQ(QuietPeriod(espera).count(), milliseconds) << "'" << espera << "'";
+}
+
+TEST(FileList, ListsMatchingFilesWithoutRegardToCaseSortedByName) {
+    test::TempDir dir;
+    for (const char* name :
+         {"C002.RET", "c001.ret", "I001.RET", "C003.RET.bak", "XC004.RET", "C005.RETX", "C.RET"}) {
+        test::WriteFile(dir.path() / name, "");
+    }
+    fs::create_directory(dir.path() / "C999.RET");  // a folder is not listed
+
+    test::ScriptedWindow window;
+    ui::FileList list(window);
+    list.setPattern("C*.RET");
+    list.setPath(dir.prefix());
+    list.Refresh();
+
+    const std::vector<std::string> expected{"C.RET", "c001.ret", "C002.RET"};
+    EXPECT_EQ(list.names(), expected);
+    EXPECT_EQ(window.files, expected);
+    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(list.List(1), "c001.ret");
+    EXPECT_THROW(list.List(3), Failure);
+
+    test::WriteFile(dir.path() / "C000.RET", "");
+    EXPECT_EQ(list.ListCount(), 3) << "the listing only changes when refreshed";
+    list.Refresh();
+    EXPECT_EQ(list.List(1), "C000.RET");
+    test::ExpectFailure([&] { list.setPath("/no/existe/"); }, 76, "", {"/no/existe/"});
+}
+
+TEST(Pattern, WildcardsMatchLikeFilePatterns) {
+    EXPECT_TRUE(ui::MatchesPattern("CA.RET.RET", "C*.RET"));
+    EXPECT_TRUE(ui::MatchesPattern("AB", "A?"));
+    EXPECT_FALSE(ui::MatchesPattern("A", "A?"));
+    EXPECT_TRUE(ui::MatchesPattern("noext", "*.*"));
 }
 
 }  // namespace
