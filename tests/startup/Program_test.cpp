@@ -12,8 +12,6 @@
 namespace tolvane::startup {
 namespace {
 
-const char* const kFrecuencia = "Debe configurar la frecuencia del procedimiento en el archivo INI";
-
 class StartupTest : public ::testing::Test, protected test::ProgramRig<> {
   protected:
     void Configure(const std::string& period, const std::string& ruta1, const std::string& ruta2) {
@@ -63,7 +61,8 @@ TEST_F(StartupTest, SettingsAndAnswersDecideHowStartUpEnds) {
                "\" VERIFIQUE SI PUEDE ACCEDER A ESA CARPETA \r\nrevise el archivo "
                "config.ini\r\n\r\nDesea Reintenar acceder?;";
     };
-    const std::string noPeriod = "48:" + std::string(kFrecuencia) + ";";
+    const std::string noPeriod =
+        "48:Debe configurar la frecuencia del procedimiento en el archivo INI;";
     // Period, backup folders, outcome (none: a failure), boxes, the period of a running timer.
     const std::tuple<std::string, std::string, std::string, std::optional<StartupOutcome>,
                      std::string, unsigned>
