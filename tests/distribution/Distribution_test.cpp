@@ -197,8 +197,7 @@ TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinisha
 struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes) {
         ::getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limit = previous;
-        limit.rlim_cur = bytes;
+        const rlimit limit{bytes, previous.rlim_max};
         EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     }
     ~FileSizeLimit() {
