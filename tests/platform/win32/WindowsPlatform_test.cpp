@@ -16,35 +16,31 @@
 namespace tolvane::platform::win32 {
 namespace {
 
-// The test home empties the program's keys; the kit's value is written in either view.
+// The test home empties the program's keys.
 class WindowsPlatformTest : public ::testing::Test {
   protected:
-    void SetKitValue(REGSAM view, const std::wstring& value) {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\SIF America\\KitMaria", 0,
-                                    nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        ::RegSetValueExW(key, L"KITOUT", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-    }
-    std::string ReadKit() {
-        const config::RegValue value = config::LeerRegistro(
-            os.registry(), RegistryRoot::LocalMachine, "SOFTWARE\\SIF America\\KitMaria", "KITOUT");
-        return std::holds_alternative<std::string>(value) ? std::get<std::string>(value) : "";
-    }
-
     test::TolvaneHome home;
     WindowsPlatform& os = home.os();
 };
 
 // A 32-bit installer's values live in the 32-bit view; the program is 64-bit.
 TEST_F(WindowsPlatformTest, MachineValuesAreReadFromThe32BitViewFirstThenThe64BitOne) {
-    EXPECT_EQ(ReadKit(), "");
-    SetKitValue(KEY_WOW64_64KEY, L"C:\\Kit64\\");
-    EXPECT_EQ(ReadKit(), "C:\\Kit64\\");
+    const auto readKit = [&] {
+        return config::RegValueText(config::LeerRegistro(os.registry(), RegistryRoot::LocalMachine,
+                                                         "SOFTWARE\\SIF America\\KitMaria",
+                                                         "KITOUT"));
+    };
+    EXPECT_EQ(readKit(), "");
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\SIF America\\KitMaria", 0, nullptr,
+                                0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(key, L"KITOUT", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"C:\\Kit64\\"),
+                     sizeof L"C:\\Kit64\\");
+    ::RegCloseKey(key);
+    EXPECT_EQ(readKit(), "C:\\Kit64\\");
     home.SetKitFolder("C:\\Kit Aduana ñ\\");  // in the 32-bit view
-    EXPECT_EQ(ReadKit(), "C:\\Kit Aduana ñ\\");
+    EXPECT_EQ(readKit(), "C:\\Kit Aduana ñ\\");
 }
 
 TEST_F(WindowsPlatformTest, UserSettingsRoundTripThroughTheRealStore) {
