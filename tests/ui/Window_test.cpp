@@ -18,9 +18,8 @@
 namespace tolvane::ui {
 namespace {
 
-// Boxes are "Tolvane: " blocks with their own line breaks; a question is asked on a terminal,
-// again while the answer is not understood (a Windows console ends a line with CR LF), and
-// answered No without a terminal or at the end of input.
+// Boxes are "Tolvane: " blocks; a question is asked on a terminal until the answer is understood
+// (a Windows console ends it with CR LF), and answered No without one or at the end of input.
 TEST(HeadlessWindow, BoxesAreTolvaneBlocksAndQuestionsAreAskedOnlyOnATerminal) {
     const std::tuple<bool, std::string, int> cases[] = {{false, "s\n", kIdNo},
                                                         {true, "  SI \n", kIdYes},
@@ -47,9 +46,8 @@ TEST(HeadlessWindow, BoxesAreTolvaneBlocksAndQuestionsAreAskedOnlyOnATerminal) {
     }
 }
 
-// On a terminal, answers are read as they come, several lines at once included, a line ended
-// with CR LF as well; at the end of input, No. The loop ticks only while the timer is enabled; a
-// stop request ends it, and a question that waits.
+// On a terminal answers are read as they come, several lines at once too. The loop ticks only
+// while the timer is enabled; a stop request ends it, and a question that waits.
 TEST(HeadlessWindow, TheLoopAndAQuestionOnATerminalGiveWayToAStop) {
     int answers[2], console[2], stop[2];
     ASSERT_TRUE(::pipe(answers) == 0 && ::pipe(console) == 0 && ::pipe(stop) == 0);

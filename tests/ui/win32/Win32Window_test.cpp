@@ -101,9 +101,8 @@ TEST_F(Win32WindowTest, TheLoopRunsTimer1UntilAStopIsRequested) {
     }
 }
 
-// Boxes carry the program's caption and the text given, and give the button pressed; the menu
-// opens from the icon while one waits for its answer, and Esc in the window hides it again. A
-// stop closes the box that is open, whoever waits on it, and no box opens after it.
+// Boxes show the program's caption and the text, and give the button pressed; the menu opens over
+// one. A stop closes the box that is open, whoever waits on it, and no box opens after it.
 TEST_F(Win32WindowTest, BoxesGiveTheButtonPressedAndAStopClosesTheOpenOneAndRefusesTheNext) {
     const HWND frmLista = window.frmLista().handle();
     window.WatchStop(reinterpret_cast<platform::WaitHandle>(stop));
@@ -223,9 +222,8 @@ class Win32ProgramTest : public ::testing::Test,
   protected:
     Win32ProgramTest() { window.setSettingsContext(program.context()); }
 
-    // Opens the settings window and, as the clerk, reads the first field, types a server and
-    // presses the key (none: the close box) with `heldKey` down; gives what the first field
-    // showed.
+    // The clerk types a server in the settings window and presses `key` (0: the close box) with
+    // `heldKey` down; what the window's first field showed.
     std::wstring TypeServerAndPress(WPARAM key, bool alt, BYTE heldKey) {
         BYTE keys[256] = {};
         if (heldKey != 0)
@@ -260,9 +258,7 @@ class Win32ProgramTest : public ::testing::Test,
     }
 };
 
-// The settings window shows the settings; F11 with any shift state saves what was typed in
-// memory, the per-user store and Config.ini, Esc and the close box save nothing, and Timer1
-// goes on while it is open.
+// Timer1 goes on while the settings window is open.
 TEST_F(Win32ProgramTest, F11WithAnyShiftStateSavesEverywhereAndEscOrTheCloseBoxSaveNothing) {
     int ticks = 0;
     window.setTimerHandler([&] { ++ticks; });
