@@ -56,10 +56,8 @@ int wmain(int argc, wchar_t** argv) {
         typed = argv[2];
         first = 3;
     }
-    if (first >= argc) {
-        Say(out, L"usage: console_parent [--type TEXT] PROGRAM [ARGUMENT...]\n");
-        return 64;
-    }
+    if (first >= argc)
+        return 64;  // usage above
     ::FreeConsole();
     if (!::AllocConsole()) {
         Say(out, L"no console: error " + std::to_wstring(::GetLastError()) + L"\n");
@@ -89,9 +87,8 @@ int wmain(int argc, wchar_t** argv) {
                      L"\n");
         return 1;
     }
-    const bool ended = ::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
-    if (!ended)
-        ::TerminateProcess(process.hProcess, 1);
+    if (::WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0)
+        ::TerminateProcess(process.hProcess, 124);  // still running after 30 s
     DWORD status = 0;
     ::GetExitCodeProcess(process.hProcess, &status);
 
@@ -106,10 +103,6 @@ int wmain(int argc, wchar_t** argv) {
         line.erase(line.find_last_not_of(L' ') + 1);
         if (!line.empty() || row < info.dwCursorPosition.Y)
             Say(out, L"console: " + line + L"\n");
-    }
-    if (!ended) {
-        Say(out, L"still running after 30 s\n");
-        return 1;
     }
     Say(out, L"exit status " + std::to_wstring(status) + L"\n");
     return 0;
