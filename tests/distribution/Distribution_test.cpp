@@ -131,12 +131,11 @@ TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
         MoverDespacho(context, "C1.RET", "I1.RET", nullptr);
         EXPECT_FALSE(fs::exists(kit + "C1.RET") || fs::exists(kit + "I1.RET"));
         std::vector<std::string> holding;  // the folders with both files, byte for byte
-        for (const auto& folder : folders) {
+        for (const auto& folder : folders)
             if (fs::exists(folder + "C1.RET") &&
                 test::ReadFile(folder + "C1.RET") + test::ReadFile(folder + "I1.RET") ==
                     "kit bytes\r\n\xE9items")
                 holding.push_back(folder);
-        }
         EXPECT_EQ(holding, copies) << ruta1 << " " << ruta2;
     }
     // A pair that is not there is no error.

@@ -81,12 +81,11 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
               (std::vector<std::string>{"C1111.xml", "C4521.xml", "I1111.xml", "I4521.xml"}));
     const std::string sent = test::ReadFile(server->root() / remote / "C4521.xml");
     EXPECT_EQ(sent, home.Golden("C4521.xml", sent));
-    for (const auto& folder : {bck1, bck2}) {
+    for (const auto& folder : {bck1, bck2})
         EXPECT_EQ(test::Names(folder),
                   (std::vector<std::string>{"C10073IC04001111H.RET", "C10073IC04004521A.RET",
                                             "I10073IC04000123B.RET", "I10073IC04001111H.RET",
                                             "I10073IC04004521A.RET"}));
-    }
     EXPECT_EQ(test::Names(kit),
               (std::vector<std::string>{"C10073IC04005555E.RET", "C10073LAPI000055D.RET",
                                         "I10073IC04005555E.RET", "I10073LAPI000055D.RET"}));

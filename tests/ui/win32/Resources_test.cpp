@@ -42,10 +42,9 @@ Image ReadXpm(const char* const* xpm) {
             value == "None" ? 0 : 0xFF000000u | std::stoul(value.substr(1), nullptr, 16);
     }
     Image image{width, {}};
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y)
         for (const char key : std::string(xpm[1 + colours + y]))
             image.pixels.push_back(table.at(key));
-    }
     return image;
 }
 
