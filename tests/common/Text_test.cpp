@@ -36,7 +36,7 @@ TEST(ReplaceAll, DoesNotRescanWhatItPutIn) {
     EXPECT_EQ(text::ReplaceAll("abc", "", "z"), "abc");
 }
 
-TEST(LeadingNumber, ReadsTheNumberAtTheStartLeniently) {
+TEST(Numbers, AreReadLenientlyFromTheStartAndRoundedHalfToEven) {
     const std::pair<const char*, double> cases[] = {
         {"", 0},       {"abc", 0},      {"60000", 60000}, {" 6 0 0 ", 600},
         {"12abc", 12}, {"-3.5x", -3.5}, {"1e3", 1000},    {"2D2", 200},
@@ -44,9 +44,6 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartLeniently) {
         {"+7", 7},     {"-", 0},        {".", 0},         {"1e", 1}};
     for (const auto& [text, value] : cases)
         EXPECT_DOUBLE_EQ(LeadingNumber(text), value) << text;
-}
-
-TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
     for (const auto& [value, rounded] :
          {std::pair{0.5, 0.0}, {1.5, 2.0}, {2.5, 2.0}, {2.6, 3.0}, {-1.5, -2.0}})
         EXPECT_EQ(RoundHalfEven(value), rounded) << value;
@@ -86,7 +83,7 @@ TEST(SpillBuffer, KeepsEveryByteAndNeverCutsACharacter) {
     }
 }
 
-TEST(XmlText, FilesAreReadAsTheyDeclare) {
+TEST(XmlText, FilesAreReadAsTheyDeclareAndValuesWrittenLatin1SafeAndEscaped) {
     const std::pair<std::string, std::string> cases[] = {
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9</a>",
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>é</a>"},
@@ -101,10 +98,7 @@ TEST(XmlText, FilesAreReadAsTheyDeclare) {
     };
     for (const auto& [bytes, text] : cases)
         EXPECT_EQ(DecodeXmlBytes(bytes), text) << bytes;
-}
-
-// Characters beyond Latin-1 become references; completed values are attribute values.
-TEST(XmlText, WrittenValuesAreLatin1SafeAndEscaped) {
+    // Characters beyond Latin-1 become references; completed values are attribute values.
     EXPECT_EQ(Latin1SafeXml("Peña € Łódź"), "Peña &#8364; &#321;ód&#378;");
     EXPECT_EQ(Latin1SafeXml("a\xE9z"), "a\xE9z");  // a stray byte is kept for the file
     EXPECT_EQ(AttributeValue("Pérez & Cía <SRL> \"La Unión\" 'x' >"),
@@ -143,16 +137,13 @@ TEST(XmlText, StreamedReplacementsMatchTheWholeTextWhereverPiecesAreCut) {
         EXPECT_EQ(InPieces<StreamingLatin1Safe>(latin1, piece), Latin1SafeXml(latin1)) << piece;
 }
 
-TEST(NormalizarNombreArchivo, ReplacesWhatFileNamesCannotHoldInPlace) {
+TEST(Utilities, FileNamesLoseWhatTheyCannotHoldInPlaceAndSqlTextDoublesQuotes) {
     const std::pair<std::string, std::string> cases[] = {
         {"a/b\\c:d", "a_b_c_d"}, {"*?<>|", "_____"}, {"", ""}, {"12\"34", "12\"34"}};
     for (auto [value, out] : cases) {
         EXPECT_EQ(NormalizarNombreArchivo(value), out);
         EXPECT_EQ(value, out);
     }
-}
-
-TEST(SqlText, DoublesSingleQuotes) {
     EXPECT_EQ(SqlText("x' or '1'='1"), "x'' or ''1''=''1");
 }
 

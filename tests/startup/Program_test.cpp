@@ -261,9 +261,6 @@ TEST(FileList, ListsMatchingFilesWithoutRegardToCaseSortedByName) {
     list.Refresh();
     EXPECT_EQ(list.List(1), "C000.RET");
     test::ExpectFailure([&] { list.setPath("/no/existe/"); }, 76, "", {"/no/existe/"});
-}
-
-TEST(Pattern, WildcardsMatchLikeFilePatterns) {
     EXPECT_TRUE(ui::MatchesPattern("CA.RET.RET", "C*.RET"));
     EXPECT_TRUE(ui::MatchesPattern("AB", "A?"));
     EXPECT_FALSE(ui::MatchesPattern("A", "A?"));
