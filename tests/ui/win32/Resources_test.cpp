@@ -104,19 +104,6 @@ TEST(ImagesTest, EveryIconShowsItsXpmAtEverySize) {
 // Tolvane.exe as Windows sees the built file: the version its properties show, a manifest that
 // Windows can read (it refuses to start a program whose manifest is not well-formed), and the
 // icon that Explorer shows for it.
-// The executable as Windows names it: under Wine the build's host path becomes a DOS path.
-std::wstring ExecutablePath() {
-    using DosFileName = WCHAR*(CDECL*)(const char*);
-    const auto dosFileName = reinterpret_cast<DosFileName>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    if (dosFileName == nullptr)
-        return platform::win32::Widen(TOLVANE_EXECUTABLE);
-    WCHAR* name = dosFileName(TOLVANE_EXECUTABLE);
-    std::wstring path = name;
-    ::HeapFree(::GetProcessHeap(), 0, name);
-    return path;
-}
-
 BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
     reinterpret_cast<std::vector<ULONG_PTR>*>(names)->push_back(
         IS_INTRESOURCE(name) ? reinterpret_cast<ULONG_PTR>(name) : 0);
@@ -124,7 +111,13 @@ BOOL CALLBACK CollectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
 }
 
 TEST(WindowsExecutableTest, ItShowsTheProgramsVersionAndIconAndStartsWithItsManifest) {
-    const std::wstring path = ExecutablePath();
+    // The executable as Windows names it: under Wine the build's host path becomes a DOS path.
+    using DosFileName = WCHAR*(CDECL*)(const char*);
+    const auto dosFileName = reinterpret_cast<DosFileName>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    WCHAR* dos = dosFileName != nullptr ? dosFileName(TOLVANE_EXECUTABLE) : nullptr;
+    const std::wstring path = dos != nullptr ? dos : platform::win32::Widen(TOLVANE_EXECUTABLE);
+    ::HeapFree(::GetProcessHeap(), 0, dos);
     DWORD ignored = 0;
     std::vector<BYTE> record(::GetFileVersionInfoSizeW(path.c_str(), &ignored));
     ASSERT_FALSE(record.empty()) << "no version record";
