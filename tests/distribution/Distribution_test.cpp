@@ -191,8 +191,7 @@ TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinisha
 }
 
 #ifndef _WIN32  // a file size limit per process, to fail a real write, is POSIX only
-// While it lives, files of this process cannot grow beyond `bytes`: writes past it fail as on a
-// full disk (EFBIG) instead of ending the process.
+// While it lives, writes past `bytes` fail as on a full disk (EFBIG) instead of ending the process.
 struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes) {
         ::getrlimit(RLIMIT_FSIZE, &previous);
