@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include <stdexcept>
+#include <tuple>
 
 #include "components/ComponentFactory.h"
 #include "components/Disk.h"
@@ -91,6 +97,91 @@ TEST(ComponentFactoryTest, MakesTheLocalComponentsOrWhatTakesTheirPlaceAndElseFa
     factory.Register(kDisk, [] { return std::make_unique<LocalTextFile>(); });
     EXPECT_NE(dynamic_cast<LocalTextFile*>(factory.Create<TextFile>(kDisk).get()), nullptr);
 }
+
+#ifndef _WIN32  // the disk's own tests, of POSIX permissions and signals
+class DiskTest : public ::testing::Test {
+  protected:
+    const test::FailureFrom ExpectFailure{"Pellam.Disk"};
+    test::TolvaneHome home;
+    std::unique_ptr<Disk> disk = home.factory().Create<Disk>(kDisk);
+    const std::string in = home.Folder("in"), out = home.Folder("out");  // ending with "/"
+};
+
+TEST_F(DiskTest, FoldersAndFilesAreToldApart) {
+    test::WriteFile(in + "file.txt", "x");
+    const std::string locked = home.Folder("locked");
+    fs::permissions(locked, fs::perms::none);
+    for (const std::string& folder : {in, in.substr(0, in.size() - 1)})
+        EXPECT_TRUE(disk->ExisteCarpeta(folder) && !disk->ExisteArchivo(folder)) << folder;
+    EXPECT_TRUE(disk->ExisteArchivo(in + "file.txt") && !disk->ExisteCarpeta(in + "file.txt"));
+    for (const std::string& neither :
+         {in + "file.txt/", in + "none", in + "none/file.txt", std::string()})
+        EXPECT_FALSE(disk->ExisteCarpeta(neither) || disk->ExisteArchivo(neither)) << neither;
+    // A folder that cannot be listed is not reachable, except by the superuser.
+    EXPECT_EQ(disk->ExisteCarpeta(locked), ::geteuid() == 0);
+    fs::permissions(locked, fs::perms::owner_all);
+}
+
+TEST_F(DiskTest, CopyReplacesTheDestinationWithEveryByteAndOutlivesItsSource) {
+    std::string bytes;
+    for (int value = 0; value < 512; ++value)
+        bytes.push_back(static_cast<char>(value % 256));
+    test::WriteFile(in + "C1.RET", bytes);
+    test::WriteFile(out + "C1.RET", std::string(5000, 'z'));
+
+    disk->CopiarArchivo(in + "C1.RET", out + "C1.RET", true);
+    disk->EliminarArchivo(in + "C1.RET", true);
+    EXPECT_EQ(test::ReadFile(out + "C1.RET"), bytes);
+    EXPECT_EQ(test::CountEntries(out), 1);  // no temporary file left behind
+}
+
+TEST_F(DiskTest, CopiesOfLongNamesAndCopiesCutShortByADeathLeaveNothingBehind) {
+    const std::string name = std::string(240, 'C') + ".RET";  // the file system allows 255
+    test::WriteFile(in + name, std::string(64 * 1024, 'x'));
+    // A copy dies half-way: the file-size limit's signal ends the child process mid-write.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        disk->CopiarArchivo(in + name, out + name, true);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the copy was meant to die";
+    ASSERT_EQ(test::CountEntries(out), 1) << "the dead copy's temporary file";
+
+    disk->CopiarArchivo(in + name, out + name, true);
+    EXPECT_EQ(fs::file_size(out + name), 64u * 1024);
+    EXPECT_EQ(test::CountEntries(out), 1);
+}
+
+TEST_F(DiskTest, AFailedCopyNamesWhatFailedAndLeavesNoTrace) {
+    const std::string source = in + "C1.RET";
+    test::WriteFile(source, "contenido");
+    fs::create_directory(out + "busy.ret");  // a folder where the copy should go
+    // Source, destination, overwrite, number, what the description names.
+    const std::tuple<std::string, std::string, bool, std::int32_t, std::string> cases[] = {
+        {out + "none.ret", out + "copy.ret", true, 53, out + "none.ret"},
+        {source, out + "none/copy.ret", true, 76, out + "none"},
+        {source, out + "busy.ret", true, 75, source + " en " + out + "busy.ret"},
+        {source, out + "busy.ret", false, 58, out + "busy.ret"}};
+    for (const auto& [from, to, overwrite, number, named] : cases) {
+        ExpectFailure([&] { disk->CopiarArchivo(from, to, overwrite); }, number, {named});
+        EXPECT_EQ(test::CountEntries(out), 1);
+    }
+}
+
+TEST_F(DiskTest, DeletionTakesFilesOnlyAndKeepsReadOnlyOnesWithoutForce) {
+    test::WriteFile(in + "ro.txt", "x");
+    fs::permissions(in + "ro.txt", fs::perms::owner_read);
+    ExpectFailure([&] { disk->EliminarArchivo(in + "ro.txt", false); }, 75, {in + "ro.txt"});
+    ExpectFailure([&] { disk->EliminarArchivo(in, true); }, 75, {in});
+    disk->EliminarArchivo(in + "ro.txt", true);
+    EXPECT_EQ(test::CountEntries(in), 0);
+    ExpectFailure([&] { disk->EliminarArchivo(in + "ro.txt", true); }, 53, {in + "ro.txt"});
+}
+#endif
 
 }  // namespace
 }  // namespace tolvane::components
