@@ -74,16 +74,15 @@ TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
 
 // Without the kit's value the watched folder is under the program files folder, with exactly
 // one separator before KitMaria.
-TEST(LeerINIDefaultFolder, AProgramFilesFolderEndingInASeparatorGetsNoSecond) {
-    test::TolvaneHome home;
+TEST_F(LeerINITest, AProgramFilesFolderEndingInASeparatorGetsNoSecond) {
     auto paths = home.Paths();
     paths.programFilesFolder += "/";
     platform::LinuxPlatform os(paths);
     components::ComponentFactory factory;
     components::RegisterStandardComponents(factory, os);
-    Context context(os, factory);
-    LeerINI(context);
-    EXPECT_EQ(context.settings.RutaKitOut, home.ProgramFiles().string() + "/KitMaria/out/");
+    Context withSeparator(os, factory);
+    LeerINI(withSeparator);
+    EXPECT_EQ(withSeparator.settings.RutaKitOut, home.ProgramFiles().string() + "/KitMaria/out/");
 }
 
 // A disk whose program-files question fails, to stop the load at its last step.
