@@ -279,9 +279,7 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
     EXPECT_EQ(failure.description().find("s3cr3to"), std::string::npos);
 }
 
-// Sections ignore case, values keep everything after the first "=", passwords are masked; the
-// file is the program folder's unless another is set.
-TEST(BrokerConfigTest, IsReadWithTheIniRulesFromTheProgramFolderOrTheFileSet) {
+TEST(BrokerConfigTest, IgnoresSectionCaseMasksPasswordsAndComesFromTheProgramFolderUnlessSet) {
     const std::string text =
         "\xEF\xBB\xBF; comentario\r\n# otro\r\nConnectionString=fuera\r\n[ Historial ]\r\n"
         "  connectionstring =  DSN=h;Opt=a=b  \r\nConnectionString=no\r\n[INTERNOS]\nOtra=1\n"
