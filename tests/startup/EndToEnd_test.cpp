@@ -1,6 +1,5 @@
-// The whole road of a dispatch, with every real part: the SQLite databases through ODBC, an
-// FTP server on loopback, and real folders; and the real executable, started as the office
-// starts it.
+// The whole road of a dispatch with every real part (SQLite through ODBC, an FTP server on
+// loopback, real folders), and the real executable started as the office starts it.
 
 #include <signal.h>
 #include <sys/stat.h>

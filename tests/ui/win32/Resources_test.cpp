@@ -1,5 +1,4 @@
-// The Windows executable's resources: the front-end's icons, the version record and the
-// manifest.
+// The Windows executable's resources: the front-end's icons, the version record, the manifest.
 
 #include <gtest/gtest.h>
 
