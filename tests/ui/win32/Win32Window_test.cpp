@@ -1,6 +1,5 @@
-// The Windows front-end driven as a clerk drives it: from a thread of its own the clerk waits
-// for the program's windows to show and posts them what the clerk would do, while the test's
-// thread runs the program's message loops.
+// The Windows front-end driven as a clerk drives it, from a thread of its own that waits for the
+// program's windows and posts them the clerk's keys while the test's thread runs the loops.
 
 #include "ui/win32/Win32Window.h"
 
@@ -117,9 +116,7 @@ TEST_F(Win32WindowTest, BoxesGiveTheButtonPressedAndAStopClosesTheOpenOneAndRefu
         std::wstring shown;
         std::thread clerk([&, button = button] {
             const HWND box = WaitForWindow(L"#32770");
-            wchar_t text[256] = {};
-            ::GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's static text
-            shown = WindowText(box) + L": " + text;
+            shown = WindowText(box) + L": " + WindowText(::GetDlgItem(box, 0xFFFF));  // its text
             if (button == IDNO) {  // first Abrir in the menu
                 ::PostMessageW(window.tray().handle(), WM_MOUSEMOVE, 0, WM_LBUTTONDBLCLK);
                 if (const HWND menu = WaitForWindow(L"#32768")) {
