@@ -185,7 +185,7 @@ Value Sz(const std::string& text) {
     return std::make_pair(kRegSz, text + '\0');
 }
 
-class LinuxRegistryTest : public ::testing::Test {
+class LinuxRegistryTest : public LinuxPlatformTest {
   protected:
     // The value as the settings code reads it: type and size first, then the bytes.
     Value Query(RegistryRoot root, const std::string& path, const std::string& name) {
@@ -200,7 +200,6 @@ class LinuxRegistryTest : public ::testing::Test {
         return found ? Value(std::make_pair(type, data)) : std::nullopt;
     }
 
-    test::TempDir dir;
     fs::path machineFile = dir.Sub("registry/HKEY_LOCAL_MACHINE.reg");
     fs::path registryDir = machineFile.parent_path();
     fs::path autostartDir = dir.Sub("autostart/x").parent_path();
