@@ -16,8 +16,6 @@
 namespace tolvane::distribution {
 namespace {
 
-constexpr std::int32_t kSubirArchivo = -2146102393;
-
 // An uploader that answers from a script and keeps the files it was asked to send. (The
 // settings it is given are pinned by the end-to-end passes, against a real server.)
 struct ScriptedUploader : components::Uploader {
@@ -97,7 +95,7 @@ TEST_F(DistributionTest, TheUploadsAnswerIsTheResultAndOnlyAFailureKeepsTheFiles
         if (failedStep.empty()) {
             EXPECT_EQ(upload(), answer());
         } else {
-            test::ExpectFailure(upload, kSubirArchivo,
+            test::ExpectFailure(upload, -2146102393,
                                 "SubirArchivo.frmLista.Tolvane " + failedStep + " Sorvik.Uploader",
                                 {reason});
         }

@@ -245,8 +245,7 @@ TEST_F(ExecutableTest, SecondInstanceEndsSilentlyWhileTheFirstStaysResident) {
     EXPECT_EQ(result.err, "");
 }
 
-// Sends `signal` once the program has been waiting a while: it must end within two seconds,
-// with status 0.
+// Sends `signal` once the program has waited a while: it must end within two seconds, status 0.
 void ExpectPromptStop(test::ChildProcess& process, int signal) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const auto sent = std::chrono::steady_clock::now();
