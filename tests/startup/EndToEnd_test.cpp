@@ -122,10 +122,8 @@ TEST_F(EndToEndTest, ADispatchTheKitIsStillWritingIsTakenWholeOnceItIsStill) {
         }
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (fs::exists(kit + "C10073IC04004521A.RET") &&
-           std::chrono::steady_clock::now() < deadline) {
+    while (fs::exists(kit + "C10073IC04004521A.RET") && std::chrono::steady_clock::now() < deadline)
         program.Timer1_Timer();
-    }
     writer.join();
 
     EXPECT_TRUE(window.boxes.empty()) << window.boxes.at(0).text;

@@ -236,9 +236,8 @@ TEST(QuietPeriod, ComesFromTheSettingWithOneSecondWhenItHoldsNoNumber) {
 TEST(FileList, ListsMatchingFilesWithoutRegardToCaseSortedByName) {
     test::TempDir dir;
     for (const char* name :
-         {"C002.RET", "c001.ret", "I001.RET", "C003.RET.bak", "XC004.RET", "C005.RETX", "C.RET"}) {
+         {"C002.RET", "c001.ret", "I001.RET", "C003.RET.bak", "XC004.RET", "C005.RETX", "C.RET"})
         test::WriteFile(dir.path() / name, "");
-    }
     fs::create_directory(dir.path() / "C999.RET");  // a folder is not listed
 
     test::ScriptedWindow window;

@@ -8,10 +8,9 @@ std::string SecureServer::Unavailable() {
     if (::geteuid() != 0)
         return "the encrypted servers need root (a system user, daemons)";
     for (const char* program :
-         {"/usr/sbin/vsftpd", "/usr/sbin/sshd", "/usr/bin/openssl", "/usr/bin/ssh-keygen"}) {
+         {"/usr/sbin/vsftpd", "/usr/sbin/sshd", "/usr/bin/openssl", "/usr/bin/ssh-keygen"})
         if (!fs::exists(program))
             return std::string(program) + " is not installed (vsftpd, openssh-server, openssl)";
-    }
     return {};
 }
 
