@@ -219,6 +219,7 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
             << ini << "\n"
             << result.err;
     }
+    EXPECT_TRUE(fs::exists(home.Autostart() / "BRENMOOR_TOLVANE.desktop"));  // by a single pass
 }
 
 TEST_F(ExecutableTest, SecondInstanceEndsSilentlyWhileTheFirstStaysResident) {
