@@ -111,9 +111,10 @@ int main(int argc, char** argv) {
 
         const auto sqlite = bench.home().Program() / "operaciones.db";
         const auto loaded =
-            test::RunProcess({"/usr/bin/sqlite3", sqlite.string(),
-                              ".read " + (kSourceDir / "db/sqlite/schema.sql").string()},
-                             {});
+            test::ChildProcess({"/usr/bin/sqlite3", sqlite.string(),
+                                ".read " + (kSourceDir / "db/sqlite/schema.sql").string()},
+                               {})
+                .Wait();
         if (loaded.exitStatus != 0)
             throw std::runtime_error("sqlite3: " + loaded.err);
         bench.Run("SQLite", "Driver=SQLite3;Database=" + sqlite.string());

@@ -279,8 +279,7 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
     EXPECT_EQ(failure.description().find("s3cr3to"), std::string::npos);
 }
 
-TEST(BrokerConfigTest,
-     SectionsIgnoreCaseValuesKeepEverythingAfterTheFirstEqualsPasswordsAreMasked) {
+TEST(BrokerConfigTest, IgnoresSectionCaseMasksPasswordsAndComesFromTheProgramFolderUnlessSet) {
     const std::string text =
         "\xEF\xBB\xBF; comentario\r\n# otro\r\nConnectionString=fuera\r\n[ Historial ]\r\n"
         "  connectionstring =  DSN=h;Opt=a=b  \r\nConnectionString=no\r\n[INTERNOS]\nOtra=1\n"
@@ -293,9 +292,6 @@ TEST(BrokerConfigTest,
                       {"/etc/q.ini", entity});
     EXPECT_EQ(odbc::MaskPasswords("password = {a;b}}c} ;Port=1"), "password =***;Port=1");
     EXPECT_EQ(odbc::MaskPasswords("Database=pwd;Pwd=x"), "Database=pwd;Pwd=***");
-}
-
-TEST(QuillonBrokerTest, ReadsTheFileInTheProgramFolderUnlessAnotherIsSet) {
     test::TolvaneHome home;  // its program folder's QuillonConfig.ini has INTERNOS, HISTORIAL
     auto broker = home.factory().Create<Broker>(kBroker);
     ExpectFailure([&] { broker->getDataConnectionByEntity("HISTORIAL"); },

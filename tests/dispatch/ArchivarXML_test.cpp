@@ -103,8 +103,7 @@ TEST_F(ArchivarXMLTest, LapiDispatchLeavesNothingBehind) {
     context().RutaXMLCaratula = "stale";
     ArchivarXML(context(), kit(), "C10073LAPI000055D.RET");
     EXPECT_TRUE(context().EsLAPI);
-    EXPECT_EQ(context().RutaXMLCaratula, "");
-    EXPECT_EQ(context().RutaXMLItems, "");
+    EXPECT_EQ(context().RutaXMLCaratula + context().RutaXMLItems, "");
     EXPECT_EQ(test::CountEntries(kit()), 2);
     EXPECT_TRUE(home.HistoryRows().empty());
 

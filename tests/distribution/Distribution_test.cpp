@@ -2,19 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "common/Failure.h"
 #include "components/Disk.h"
 #include "config/Context.h"
 #include "support/Expect.h"
-#ifndef _WIN32
-#include "support/FileSizeLimit.h"
-#endif
 #include "support/TolvaneHome.h"
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace tolvane::distribution {
 namespace {
-
-constexpr std::int32_t kSubirArchivo = -2146102393;
 
 // An uploader that answers from a script and keeps the files it was asked to send. (The
 // settings it is given are pinned by the end-to-end passes, against a real server.)
@@ -95,7 +95,7 @@ TEST_F(DistributionTest, TheUploadsAnswerIsTheResultAndOnlyAFailureKeepsTheFiles
         if (failedStep.empty()) {
             EXPECT_EQ(upload(), answer());
         } else {
-            test::ExpectFailure(upload, kSubirArchivo,
+            test::ExpectFailure(upload, -2146102393,
                                 "SubirArchivo.frmLista.Tolvane " + failedStep + " Sorvik.Uploader",
                                 {reason});
         }
@@ -129,12 +129,11 @@ TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
         MoverDespacho(context, "C1.RET", "I1.RET", nullptr);
         EXPECT_FALSE(fs::exists(kit + "C1.RET") || fs::exists(kit + "I1.RET"));
         std::vector<std::string> holding;  // the folders with both files, byte for byte
-        for (const auto& folder : folders) {
+        for (const auto& folder : folders)
             if (fs::exists(folder + "C1.RET") &&
                 test::ReadFile(folder + "C1.RET") + test::ReadFile(folder + "I1.RET") ==
                     "kit bytes\r\n\xE9items")
                 holding.push_back(folder);
-        }
         EXPECT_EQ(holding, copies) << ruta1 << " " << ruta2;
     }
     // A pair that is not there is no error.
@@ -190,14 +189,29 @@ TEST_F(DistributionTest, AFailureAnywhereLeavesThePairWholeOrTheItemsFileFinisha
 }
 
 #ifndef _WIN32  // a file size limit per process, to fail a real write, is POSIX only
+// While it lives, writes past `bytes` fail as on a full disk (EFBIG) instead of ending the process.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &previous);
+        const rlimit limit{bytes, previous.rlim_max};
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, handler);
+    }
+    rlimit previous{};
+    void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+};
+
 TEST_F(DistributionTest, ARealWriteFailureOnTheItemsCopyRemovesNothing) {
-    // A file-size limit makes the backup disk refuse the large items file like a full disk.
+    // The limit makes the backup disk refuse the large items file like a full disk.
     test::WriteFile(kit + "C8.RET", "cover");
     test::WriteFile(kit + "I8.RET", std::string(256 * 1024, 'x'));
     // The system's reason, in the message's own language, with its number.
     test::ExpectFailure(
         [&] {
-            const test::FileSizeLimit limit(64 * 1024);
+            const FileSizeLimit limit(64 * 1024);
             MoverDespacho(context, "C8.RET", "I8.RET", nullptr);
         },
         -2147218070, "",

@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Failure.h"
 #include "config/Registry.h"
+#include "startup/KitWatch.h"
 #include "support/Expect.h"
 #include "support/ProgramRig.h"
+#include "ui/FileList.h"
 
 namespace tolvane::startup {
 namespace {
-
-const char* const kFrecuencia = "Debe configurar la frecuencia del procedimiento en el archivo INI";
 
 class StartupTest : public ::testing::Test, protected test::ProgramRig<> {
   protected:
@@ -60,7 +61,8 @@ TEST_F(StartupTest, SettingsAndAnswersDecideHowStartUpEnds) {
                "\" VERIFIQUE SI PUEDE ACCEDER A ESA CARPETA \r\nrevise el archivo "
                "config.ini\r\n\r\nDesea Reintenar acceder?;";
     };
-    const std::string noPeriod = "48:" + std::string(kFrecuencia) + ";";
+    const std::string noPeriod =
+        "48:Debe configurar la frecuencia del procedimiento en el archivo INI;";
     // Period, backup folders, outcome (none: a failure), boxes, the period of a running timer.
     const std::tuple<std::string, std::string, std::string, std::optional<StartupOutcome>,
                      std::string, unsigned>
@@ -119,8 +121,8 @@ TEST_F(StartupTest, MissingWatchedFolderFailsTheStartAndTicksReloadTheSettings) 
     ASSERT_EQ(program.Main(), StartupOutcome::Running);
     home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=5\nRUTA1=" + bck2 + "\nSERVIDOR=nuevo\n");
     program.Timer1_Timer();
-    EXPECT_EQ(program.context().settings.RUTA1, bck2);
-    EXPECT_EQ(program.context().settings.SERVIDOR, "nuevo");
+    EXPECT_EQ(test::Joined({program.context().settings.RUTA1, program.context().settings.SERVIDOR}),
+              bck2 + "|nuevo");
     // The period is set at start-up only.
     EXPECT_EQ(window.timerInterval, 1000u);
 }
@@ -129,6 +131,137 @@ TEST(TrayTip, IsCutToTheRecordsSixtyFourCharactersOrFilledWithBlanks) {
     const auto cut = TipField(std::string(80, 'r')), filled = TipField("/b/");
     EXPECT_EQ(std::string(cut.begin(), cut.end()), std::string(64, 'r'));
     EXPECT_EQ(std::string(filled.begin(), filled.end()), "/b/" + std::string(61, ' '));
+}
+
+// The pass over dispatches that need no database: LAPI ones, broken ones, vanished ones.
+class PassTest : public ::testing::Test, protected test::ProgramRig<> {
+  protected:
+    PassTest() {
+        program.context().settings.RutaKitOut = kit;
+        window.onDoEvents = [this] {
+            timerOnDuringPass = timerOnDuringPass || window.timerEnabled;
+            onYield();
+        };
+        window.timerEnabled = true;
+    }
+
+    bool timerOnDuringPass = false;
+    std::function<void()> onYield = [] {};
+};
+
+// The timer is off for the whole pass, and the display is cleared at its end, an empty
+// folder's included.
+TEST_F(PassTest, ProgressAdvancesPerFileAndTheTimerIsOffThroughout) {
+    program.Procesar();
+    EXPECT_EQ(window.labels[0] + "|" + window.labels[1], "|");
+    for (const char* name : {"C10073LAPI000001A.RET", "C10073LAPI000002B.RET", "C3.RET"})
+        test::WriteFile(kit + name, test::LapiCoverSheet(name));
+    std::vector<std::string> labelsSeen;
+    onYield = [&] {
+        if (labelsSeen.empty() || labelsSeen.back() != window.labels[0])
+            labelsSeen.push_back(window.labels[0]);
+    };
+    program.Procesar();
+
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(window.progressValues,
+              (std::vector<float>{0, 100.0f / 3, static_cast<float>(100.0 / 3 * 2), 100, 0}));
+    EXPECT_EQ(labelsSeen, (std::vector<std::string>{"", "Procesando Archivo C-10073LAPI000001A",
+                                                    "Procesando Archivo C-10073LAPI000002B",
+                                                    "Procesando Archivo C-C3.RET", ""}));
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_FALSE(timerOnDuringPass);
+}
+
+// The first failure ends the pass with one message, every pass, and leaves the display as it was.
+TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
+    test::WriteFile(kit + "C2.RET", "<R><DESPACHO_CARATULA");
+    test::WriteFile(kit + "C3.RET", test::LapiCoverSheet("3"));
+    test::WriteFile(kit + "C4.RET", test::LapiCoverSheet("4"));
+    program.Procesar();
+
+    EXPECT_EQ(window.Boxes(),
+              "48:No se puedo leer p_ARCHIVO " + kit + "C2.RET " + kit +
+                  " linea 80\r\n\r\n1119111 - seccion[Procesar.frmLista.Tolvane](0) - "
+                  "ArchivarXML.frmLista.Tolvane LoaDXML;");
+    EXPECT_EQ(window.labels[0], "Procesando Archivo C-C2.RET");
+    EXPECT_FLOAT_EQ(window.progressValues.back(), 50.0f);
+    EXPECT_TRUE(window.timerEnabled);
+
+    fs::remove_all(kit);  // a missing folder is told at every pass
+    program.Procesar();
+    program.Procesar();
+    ASSERT_EQ(window.boxes.size(), 3u);
+    EXPECT_NE(window.boxes[2].text.find("\r\n\r\n76 - seccion[Procesar.frmLista.Tolvane](0) - "),
+              std::string::npos);
+    EXPECT_EQ(program.failuresReported(), 3);
+    EXPECT_TRUE(window.timerEnabled);
+}
+
+TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
+    test::WriteFile(kit + "C2.RET", "not even xml");
+    onYield = [&] {
+        if (window.labels[0] == "Procesando Archivo C-C1.RET")
+            fs::remove(kit + "C2.RET");
+    };
+    program.context().RutaXMLCaratula = "stale";
+    program.Procesar();
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(program.context().RutaXMLCaratula, "");
+    EXPECT_EQ(window.files, std::vector<std::string>{"C1.RET"});
+}
+
+TEST_F(PassTest, StopRequestEndsThePassBetweenDispatches) {
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
+    test::WriteFile(kit + "C2.RET", "broken");
+    int asked = 0;
+    program.setStopRequested([&] { return ++asked > 1; });
+    program.Procesar();
+    EXPECT_TRUE(window.boxes.empty()) << "the broken second dispatch was not reached";
+    EXPECT_EQ(window.labels[0], "");
+    EXPECT_TRUE(window.timerEnabled);
+}
+
+TEST(QuietPeriod, ComesFromTheSettingWithOneSecondWhenItHoldsNoNumber) {
+    const std::pair<std::string, int> cases[] = {
+        {"", 1000}, {"  ", 1000},   {"pronto", 1000}, {"-5", 1000},
+        {"0", 0},   {" 250 ", 250}, {"1500ms", 1500},
+    };
+    for (const auto& [espera, milliseconds] : cases)
+        EXPECT_EQ(QuietPeriod(espera).count(), milliseconds) << "'" << espera << "'";
+}
+
+TEST(FileList, ListsMatchingFilesWithoutRegardToCaseSortedByName) {
+    test::TempDir dir;
+    for (const char* name :
+         {"C002.RET", "c001.ret", "I001.RET", "C003.RET.bak", "XC004.RET", "C005.RETX", "C.RET"})
+        test::WriteFile(dir.path() / name, "");
+    fs::create_directory(dir.path() / "C999.RET");  // a folder is not listed
+
+    test::ScriptedWindow window;
+    ui::FileList list(window);
+    list.setPattern("C*.RET");
+    list.setPath(dir.prefix());
+    list.Refresh();
+
+    const std::vector<std::string> expected{"C.RET", "c001.ret", "C002.RET"};
+    EXPECT_EQ(list.names(), expected);
+    EXPECT_EQ(window.files, expected);
+    EXPECT_EQ(list.ListCount(), 3);
+    EXPECT_EQ(list.List(1), "c001.ret");
+    EXPECT_THROW(list.List(3), Failure);
+
+    test::WriteFile(dir.path() / "C000.RET", "");
+    EXPECT_EQ(list.ListCount(), 3) << "the listing only changes when refreshed";
+    list.Refresh();
+    EXPECT_EQ(list.List(1), "C000.RET");
+    test::ExpectFailure([&] { list.setPath("/no/existe/"); }, 76, "", {"/no/existe/"});
+    EXPECT_TRUE(ui::MatchesPattern("CA.RET.RET", "C*.RET"));
+    EXPECT_TRUE(ui::MatchesPattern("AB", "A?"));
+    EXPECT_FALSE(ui::MatchesPattern("A", "A?"));
+    EXPECT_TRUE(ui::MatchesPattern("noext", "*.*"));
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ constexpr const char* kPython = "/usr/bin/python3";
 }  // namespace
 
 std::string FtpServer::Unavailable() {
-    static const bool usable = RunProcess({kPython, "-c", "import pyftpdlib"}, {}).exitStatus == 0;
+    static const bool usable =
+        ChildProcess({kPython, "-c", "import pyftpdlib"}, {}).Wait().exitStatus == 0;
     return usable ? "" : std::string(kPython) + " cannot import pyftpdlib (python3-pyftpdlib)";
 }
 

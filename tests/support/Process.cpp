@@ -75,13 +75,8 @@ ProcessResult ChildProcess::Wait(int timeoutMs) {
             ReadFile(output_.path() / "err")};
 }
 
-ProcessResult RunProcess(const std::vector<std::string>& args,
-                         const std::map<std::string, std::string>& environment, int timeoutMs) {
-    return ChildProcess(args, environment).Wait(timeoutMs);
-}
-
 std::string RunChecked(const std::vector<std::string>& args) {
-    const ProcessResult result = RunProcess(args, {}, 120000);
+    const ProcessResult result = ChildProcess(args, {}).Wait(120000);
     if (result.exitStatus != 0)
         throw std::runtime_error(args[0] + " failed (" + std::to_string(result.exitStatus) +
                                  "): " + result.err + result.out);

@@ -34,9 +34,6 @@ class ChildProcess {
     int status_ = -1;
 };
 
-ProcessResult RunProcess(const std::vector<std::string>& args,
-                         const std::map<std::string, std::string>& environment,
-                         int timeoutMs = 30000);
 // Runs a command that must succeed and gives its output; std::runtime_error with its error
 // output when it fails.
 std::string RunChecked(const std::vector<std::string>& args);

@@ -19,9 +19,9 @@ class ScriptedWindow : public ui::Window {
     // Answers a box; by default OK boxes give OK and questions give No.
     std::function<int(const Box&)> answer;
     // Runs at every yield, to act while the core waits.
-    std::function<void()> onDoEvents;
+    std::function<void()> onDoEvents = [] {};
     // Runs before every icon message is taken, to refuse one by throwing.
-    std::function<void(std::uint32_t)> onNotifyIcon;
+    std::function<void(std::uint32_t)> onNotifyIcon = [](std::uint32_t) {};
 
     std::vector<Box> boxes;
     std::vector<std::uint32_t> iconMessages;  // kNimAdd / kNimDelete, in order
@@ -44,8 +44,7 @@ class ScriptedWindow : public ui::Window {
     std::uintptr_t WindowHandle() override { return 0x1234; }
     std::uintptr_t IconHandle() override { return 0x5678; }
     void NotifyIcon(std::uint32_t message, const ui::NotifyIconData& data) override {
-        if (onNotifyIcon)
-            onNotifyIcon(message);
+        onNotifyIcon(message);
         iconMessages.push_back(message);
         lastIcon = data;
     }
@@ -56,10 +55,7 @@ class ScriptedWindow : public ui::Window {
         timerInterval = intervalMs;
         timerEnabled = enabled;
     }
-    void DoEvents() override {
-        if (onDoEvents)
-            onDoEvents();
-    }
+    void DoEvents() override { onDoEvents(); }
     int MessageBox(const std::string& text, int style) override {
         boxes.push_back({text, style});
         if (answer)

@@ -8,16 +8,16 @@ std::string SecureServer::Unavailable() {
     if (::geteuid() != 0)
         return "the encrypted servers need root (a system user, daemons)";
     for (const char* program :
-         {"/usr/sbin/vsftpd", "/usr/sbin/sshd", "/usr/bin/openssl", "/usr/bin/ssh-keygen"}) {
+         {"/usr/sbin/vsftpd", "/usr/sbin/sshd", "/usr/bin/openssl", "/usr/bin/ssh-keygen"})
         if (!fs::exists(program))
             return std::string(program) + " is not installed (vsftpd, openssh-server, openssl)";
-    }
     return {};
 }
 
 namespace {
 
 const std::string kScript = TOLVANE_SOURCE_DIR "/tests/support/secure_server.sh";
+const char* const kSchemes[] = {"ftpes", "ftps", "sftp"};  // by Kind
 
 }  // namespace
 
@@ -27,21 +27,13 @@ SecureServer::SecureServer(Kind kind) : kind_(kind), d_(dir_.path()), root_(dir_
 }
 
 std::vector<std::string> SecureServer::Command() const {
-    const char* kinds[] = {"ftpes", "ftps", "sftp"};
-    return {"/bin/bash",           kScript, "run", d_, kinds[static_cast<int>(kind_)],
+    return {"/bin/bash",           kScript, "run", d_, kSchemes[static_cast<int>(kind_)],
             std::to_string(port())};
 }
 
 std::string SecureServer::Url() const {
-    switch (kind_) {
-        case Kind::ExplicitTls:
-            return "ftpes://" + Address();
-        case Kind::ImplicitTls:
-            return "ftps://" + Address();
-        case Kind::Sftp:
-            break;
-    }
-    return "sftp://" + Address() + root_.string();
+    return kSchemes[static_cast<int>(kind_)] + ("://" + Address()) +
+           (kind_ == Kind::Sftp ? root_.string() : "");
 }
 
 std::string SecureServer::KnownHostsLine() const {

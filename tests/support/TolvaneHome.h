@@ -36,6 +36,8 @@ class TolvaneHome {
     // A folder inside the home, created, as a prefix ending with the separator.
     std::string Folder(const std::string& relative) const;
     const TempDir& dir() const { return dir_; }
+    HomePlatform& os() { return *os_; }
+    components::ComponentFactory& factory() { return factory_; }
 
     void WriteConfigIni(const std::string& content) const;
     // Writes the customs kit's registry value naming its output folder.
@@ -49,12 +51,6 @@ class TolvaneHome {
     // The environment that gives the real executable this home.
     std::map<std::string, std::string> Environment() const;
 #endif
-    HomePlatform& os() {
-        return *os_;
-    }
-    components::ComponentFactory& factory() {
-        return factory_;
-    }
 
   private:
     std::unique_ptr<HomePlatform> MakePlatform() const;

@@ -15,11 +15,10 @@ constexpr const wchar_t* kKitKey = L"SOFTWARE\\SIF America\\KitMaria";
 // The registry is the Wine prefix's own, shared by every test: the program's keys start empty,
 // and the program finds its folder through TOLVANE_HOME.
 std::unique_ptr<HomePlatform> TolvaneHome::MakePlatform() const {
-    for (const wchar_t* application : {L"HISTORIAL", L"VESTRAL"}) {
+    for (const wchar_t* application : {L"HISTORIAL", L"VESTRAL"})
         ::RegDeleteTreeW(
             HKEY_CURRENT_USER,
             (std::wstring(L"Software\\VB and VBA Program Settings\\") + application).c_str());
-    }
     for (const REGSAM view : {REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}})
         ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kKitKey, view, 0);
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",

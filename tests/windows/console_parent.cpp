@@ -22,23 +22,6 @@ void Say(HANDLE out, const std::wstring& text) {
     ::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-// One argument of a command line, quoted as the C runtime splits them.
-std::wstring Quoted(const std::wstring& argument) {
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
-}
-
 // Keys pressed and released on the console, as someone typing `text`.
 bool Type(const std::wstring& text) {
     const HANDLE input =
@@ -48,15 +31,9 @@ bool Type(const std::wstring& text) {
     for (wchar_t c : text) {
         if (c == L'\n')
             c = L'\r';
-        for (const BOOL down : {TRUE, FALSE}) {
-            INPUT_RECORD key{};
-            key.EventType = KEY_EVENT;
-            key.Event.KeyEvent.bKeyDown = down;
-            key.Event.KeyEvent.wRepeatCount = 1;
-            key.Event.KeyEvent.wVirtualKeyCode = c == L'\r' ? VK_RETURN : 0;
-            key.Event.KeyEvent.uChar.UnicodeChar = c;
-            keys.push_back(key);
-        }
+        const WORD code = c == L'\r' ? VK_RETURN : 0;
+        for (const BOOL down : {TRUE, FALSE})
+            keys.push_back({KEY_EVENT, {.KeyEvent = {down, 1, code, 0, {c}, 0}}});
     }
     if (input == INVALID_HANDLE_VALUE)
         return false;
@@ -79,10 +56,8 @@ int wmain(int argc, wchar_t** argv) {
         typed = argv[2];
         first = 3;
     }
-    if (first >= argc) {
-        Say(out, L"usage: console_parent [--type TEXT] PROGRAM [ARGUMENT...]\n");
-        return 64;
-    }
+    if (first >= argc)
+        return 64;  // usage above
     ::FreeConsole();
     if (!::AllocConsole()) {
         Say(out, L"no console: error " + std::to_wstring(::GetLastError()) + L"\n");
@@ -98,9 +73,10 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
 
-    std::wstring commandLine = Quoted(argv[first]);
-    for (int i = first + 1; i < argc; ++i)
-        commandLine += L" " + Quoted(argv[i]);
+    // Each argument quoted whole: none holds a double quote or ends with a backslash.
+    std::wstring commandLine;
+    for (int i = first; i < argc; ++i)
+        commandLine += (i > first ? L" \"" : L"\"") + std::wstring(argv[i]) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;  // and every one of them null
@@ -111,9 +87,8 @@ int wmain(int argc, wchar_t** argv) {
                      L"\n");
         return 1;
     }
-    const bool ended = ::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
-    if (!ended)
-        ::TerminateProcess(process.hProcess, 1);
+    if (::WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0)
+        ::TerminateProcess(process.hProcess, 124);  // still running after 30 s
     DWORD status = 0;
     ::GetExitCodeProcess(process.hProcess, &status);
 
@@ -128,10 +103,6 @@ int wmain(int argc, wchar_t** argv) {
         line.erase(line.find_last_not_of(L' ') + 1);
         if (!line.empty() || row < info.dwCursorPosition.Y)
             Say(out, L"console: " + line + L"\n");
-    }
-    if (!ended) {
-        Say(out, L"still running after 30 s\n");
-        return 1;
     }
     Say(out, L"exit status " + std::to_wstring(status) + L"\n");
     return 0;

@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <process.h>
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <iterator>
 #include <tuple>
 
 #include "config/Registry.h"
@@ -17,40 +16,31 @@
 namespace tolvane::platform::win32 {
 namespace {
 
-std::ptrdiff_t Entries(const std::filesystem::path& folder) {
-    return std::distance(std::filesystem::directory_iterator(folder),
-                         std::filesystem::directory_iterator());
-}
-
-// The test home empties the program's keys; the kit's value is written in either view.
+// The test home empties the program's keys.
 class WindowsPlatformTest : public ::testing::Test {
   protected:
-    void SetKitValue(REGSAM view, const std::wstring& value) {
-        HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\SIF America\\KitMaria", 0,
-                                    nullptr, 0, KEY_WRITE | view, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        ::RegSetValueExW(key, L"KITOUT", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-        ::RegCloseKey(key);
-    }
-    std::string ReadKit() {
-        const config::RegValue value = config::LeerRegistro(
-            os.registry(), RegistryRoot::LocalMachine, "SOFTWARE\\SIF America\\KitMaria", "KITOUT");
-        return std::holds_alternative<std::string>(value) ? std::get<std::string>(value) : "";
-    }
-
     test::TolvaneHome home;
     WindowsPlatform& os = home.os();
 };
 
 // A 32-bit installer's values live in the 32-bit view; the program is 64-bit.
 TEST_F(WindowsPlatformTest, MachineValuesAreReadFromThe32BitViewFirstThenThe64BitOne) {
-    EXPECT_EQ(ReadKit(), "");
-    SetKitValue(KEY_WOW64_64KEY, L"C:\\Kit64\\");
-    EXPECT_EQ(ReadKit(), "C:\\Kit64\\");
+    const auto readKit = [&] {
+        return config::RegValueText(config::LeerRegistro(os.registry(), RegistryRoot::LocalMachine,
+                                                         "SOFTWARE\\SIF America\\KitMaria",
+                                                         "KITOUT"));
+    };
+    EXPECT_EQ(readKit(), "");
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\SIF America\\KitMaria", 0, nullptr,
+                                0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExW(key, L"KITOUT", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"C:\\Kit64\\"),
+                     sizeof L"C:\\Kit64\\");
+    ::RegCloseKey(key);
+    EXPECT_EQ(readKit(), "C:\\Kit64\\");
     home.SetKitFolder("C:\\Kit Aduana ñ\\");  // in the 32-bit view
-    EXPECT_EQ(ReadKit(), "C:\\Kit Aduana ñ\\");
+    EXPECT_EQ(readKit(), "C:\\Kit Aduana ñ\\");
 }
 
 TEST_F(WindowsPlatformTest, UserSettingsRoundTripThroughTheRealStore) {
@@ -78,37 +68,20 @@ TEST_F(WindowsPlatformTest, ProfileFilesAreWrittenInTheAnsiCodePageAndReadAsUtf8
     EXPECT_EQ(os.GetPrivateProfileString("Opciones", "FALTA", "por omisión", file), "por omisión");
 }
 
-// The child runs this same test binary and reports through its exit code whether it found the
-// instance that this process holds.
+// The child runs this same test binary and reports through its exit status whether it found
+// the instance that this process holds.
 TEST_F(WindowsPlatformTest, ASecondProcessFindsTheFirstInstance) {
-    if (std::getenv("TOLVANE_TEST_INSTANCE_CHILD") != nullptr)
+    if (std::wstring(::GetCommandLineW()).ends_with(L" --instance-child"))
         std::exit(os.PreviousInstanceRunning() ? 42 : 7);
     ASSERT_FALSE(os.PreviousInstanceRunning());
     EXPECT_FALSE(os.PreviousInstanceRunning());  // its own claim is no other instance
-
-    const auto childExit = [] {
-        wchar_t self[MAX_PATH];
-        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring command =
-            L"\"" + std::wstring(self) +
-            L"\" --gtest_filter=WindowsPlatformTest.ASecondProcessFindsTheFirstInstance";
-        ::SetEnvironmentVariableW(L"TOLVANE_TEST_INSTANCE_CHILD", L"1");
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION child{};
-        const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
-                                              nullptr, nullptr, &startup, &child);
-        ::SetEnvironmentVariableW(L"TOLVANE_TEST_INSTANCE_CHILD", nullptr);
-        if (!started)
-            return DWORD{0};
-        ::WaitForSingleObject(child.hProcess, 30000);
-        DWORD code = 0;
-        ::GetExitCodeProcess(child.hProcess, &code);
-        ::CloseHandle(child.hProcess);
-        ::CloseHandle(child.hThread);
-        return code;
-    };
-    EXPECT_EQ(childExit(), 42u);
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring quoted = L"\"" + std::wstring(self) + L"\"";
+    const wchar_t* const argv[] = {
+        quoted.c_str(), L"--gtest_filter=WindowsPlatformTest.ASecondProcessFindsTheFirstInstance",
+        L"--instance-child", nullptr};
+    EXPECT_EQ(::_wspawnv(_P_WAIT, self, argv), 42);
 }
 
 TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttributes) {
@@ -121,7 +94,7 @@ TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttr
         ASSERT_EQ(out.Commit(), 0);
     }
     EXPECT_EQ(ReadWholeFile(target), "nuevo");
-    EXPECT_EQ(Entries(NativePath(folder)), 1);  // no temporary file left
+    EXPECT_EQ(test::CountEntries(NativePath(folder)), 1);  // no temporary file left
     EXPECT_EQ(RemoveFile(target, false), kErrorReadOnly);
     EXPECT_EQ(RemoveFile(target, true), 0);
     EXPECT_EQ(RemoveFile(target, true), ENOENT);
@@ -132,7 +105,7 @@ TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttr
         DurableFile abandoned(folder + "nunca.xml", ".tmp-nunca", 0666);
         abandoned.Write("a medias");
     }
-    EXPECT_EQ(Entries(NativePath(folder)), 0);
+    EXPECT_EQ(test::CountEntries(NativePath(folder)), 0);
 
     std::FILE* spill = OpenTemporaryFile();
     ASSERT_NE(spill, nullptr);

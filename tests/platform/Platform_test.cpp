@@ -1,13 +1,17 @@
+#include "platform/Console.h"
 #include "platform/DateRecognition.h"
 
 #include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
 
 namespace tolvane::platform {
 namespace {
 
 using O = DateOrder;
 
-TEST(DateRecognition, ReadsIsoAndLocaleOrderedDates) {
+TEST(DateRecognition, ReadsIsoAndLocaleOrderedDatesAndRefusesWhatIsNoDate) {
     const std::tuple<const char*, O, DateTime> cases[] = {
         {"2010-06-28", O::DayMonthYear, {2010, 6, 28}},
         {"2010-06-28T13:45:00", O::MonthDayYear, {2010, 6, 28, 13, 45, 0}},
@@ -26,9 +30,6 @@ TEST(DateRecognition, ReadsIsoAndLocaleOrderedDates) {
     };
     for (const auto& [text, order, expected] : cases)
         EXPECT_EQ(RecognizeDate(text, order), expected) << text;
-}
-
-TEST(DateRecognition, RefusesWhatIsNoDate) {
     for (const char* text :
          {"", "   ", "31/02/2010", "29/02/2010", "00/01/2010", "13/13/2010", "2010-13-01", "28/06",
           "28/06/2010 25:00", "28/06/2010 12:60", "28/06-2010", "hoy", "2010-06-28T",
@@ -36,7 +37,7 @@ TEST(DateRecognition, RefusesWhatIsNoDate) {
         EXPECT_FALSE(RecognizeDate(text, O::DayMonthYear).has_value()) << text;
 }
 
-TEST(DateStyle, FollowsTheLocalesShortDatePattern) {
+TEST(DateStyle, FollowsTheLocalesShortDatePatternAndShowsTheTimeOnlyWhenNotMidnight) {
     const std::tuple<const char*, O, char> cases[] = {
         {"%d/%m/%y", O::DayMonthYear, '/'}, {"%m/%d/%Y", O::MonthDayYear, '/'},
         {"%d.%m.%Y", O::DayMonthYear, '.'}, {"%Y-%m-%d", O::YearMonthDay, '-'},
@@ -47,14 +48,26 @@ TEST(DateStyle, FollowsTheLocalesShortDatePattern) {
         EXPECT_EQ(style.order, order) << pattern;
         EXPECT_EQ(style.separator, separator) << pattern;
     }
-}
-
-TEST(GeneralDate, ShowsTheTimeOnlyWhenNotMidnight) {
     EXPECT_EQ(FormatGeneralDate({2010, 6, 5}, {O::DayMonthYear, '/'}), "05/06/2010");
     EXPECT_EQ(FormatGeneralDate({2010, 6, 5, 9, 3, 0}, {O::MonthDayYear, '/'}),
               "06/05/2010 09:03:00");
     EXPECT_EQ(FormatGeneralDate({2010, 6, 5, 0, 0, 1}, {O::YearMonthDay, '-'}),
               "2010-06-05 00:00:01");
+}
+
+bool Talks(std::initializer_list<const char*> options) {
+    std::vector<const char*> argv{"Tolvane.exe"};
+    argv.insert(argv.end(), options);
+    return TalksOnStandardStreams(static_cast<int>(argv.size()), argv.data());
+}
+
+// The windowed front-end (no option, or --once alone) has no use for a console; every other
+// command line says or asks something on the standard streams.
+TEST(ConsoleTest, EveryCommandLineButTheWindowedFrontEndsTalksOnTheStandardStreams) {
+    EXPECT_FALSE(Talks({}) || Talks({"--once"}));
+    EXPECT_TRUE(Talks({"--headless"}) && Talks({"--once", "--headless"}) &&
+                Talks({"--headless", "--once"}) && Talks({"--version"}) && Talks({"--help"}) &&
+                Talks({"-h"}) && Talks({"--once", "--bogus"}) && Talks({"once"}));
 }
 
 }  // namespace
