@@ -1,5 +1,7 @@
 #include "ui/Window.h"
 
+#include <iostream>
+
 #include "common/Failure.h"
 #include "common/Stop.h"
 #include "common/Text.h"
@@ -16,9 +18,15 @@ void RunUntrapped(const std::function<void()>& handler,
     }
 }
 
-std::string UntrappedFailureText(const Failure& failure) {
-    return "Error en tiempo de ejecución " + std::to_string(failure.number()) + ":\r\n\r\n" +
-           failure.description();
+void ShowUntrappedFailure(Window& window, const Failure& failure) {
+    try {
+        window.MessageBox("Error en tiempo de ejecución " + std::to_string(failure.number()) +
+                              ":\r\n\r\n" + failure.description(),
+                          kMbOk | kMbIconStop);
+    } catch (const Interrupted&) {
+        std::cerr << "Tolvane: Error en tiempo de ejecución " << failure.number() << ": "
+                  << failure.description() << '\n';
+    }
 }
 
 std::string NotifyIconData::ShownTip() const {

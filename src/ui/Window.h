@@ -45,10 +45,6 @@ struct NotifyIconData {
     std::string ShownTip() const;
 };
 
-// What the report of an unhandled failure says: "Error en tiempo de ejecución <number>:",
-// a blank line, the description.
-std::string UntrappedFailureText(const Failure& failure);
-
 // Runs an event handler that traps nothing (a tick, a menu entry, a window's key) from an event
 // loop: a stop's Interrupted ends it quietly, as the loop is ending anyway; any other failure
 // goes to `untrapped`, since no failure may cross the loop.
@@ -84,5 +80,10 @@ class Window {
     // The platform's report of an unhandled failure, shown before the program ends.
     virtual void ReportUntrappedFailure(const Failure& failure) = 0;
 };
+
+// The report of an unhandled failure in a box of `window`: "Error en tiempo de ejecución
+// <number>:", a blank line, the description. When a stop closes the box (or refuses it), the
+// report goes to standard error instead: the program ends either way.
+void ShowUntrappedFailure(Window& window, const Failure& failure);
 
 }  // namespace tolvane::ui

@@ -201,13 +201,7 @@ int QtWindow::MessageBox(const std::string& text, int style) {
 }
 
 void QtWindow::ReportUntrappedFailure(const Failure& failure) {
-    try {
-        MessageBox(UntrappedFailureText(failure), kMbOk | kMbIconStop);
-    } catch (const Interrupted&) {
-        // The program ends either way; the report goes to standard error instead.
-        std::cerr << "Tolvane: Error en tiempo de ejecución " << failure.number() << ": "
-                  << failure.description() << '\n';
-    }
+    ShowUntrappedFailure(*this, failure);
 }
 
 void QtWindow::WatchStop(int stopFd) {

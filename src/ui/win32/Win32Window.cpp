@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 
 #include "common/Failure.h"
 #include "common/Stop.h"
@@ -131,13 +130,7 @@ int Win32Window::MessageBox(const std::string& text, int style) {
 }
 
 void Win32Window::ReportUntrappedFailure(const Failure& failure) {
-    try {
-        MessageBox(UntrappedFailureText(failure), kMbOk | kMbIconStop);
-    } catch (const Interrupted&) {
-        // The program ends either way; the report goes to standard error instead.
-        std::cerr << "Tolvane: Error en tiempo de ejecución " << failure.number() << ": "
-                  << failure.description() << '\n';
-    }
+    ShowUntrappedFailure(*this, failure);
 }
 
 void Win32Window::WatchStop(platform::WaitHandle stop) {
