@@ -56,23 +56,28 @@ build_preset() {
 
 # Builds the Windows libraries when the cache lacks them and points the windows preset at
 # them; a fresh Wine prefix for this run, ready before the build (test discovery runs the tests).
+# Every Wine program below goes through cmake/wine-run, which gives them one fixed locale.
 prepare_windows_stage() {
     ensure_packages "${TOLVANE_WINDOWS_PACKAGES[@]}"
     TOLVANE_WINDOWS_DEPS="$(bash "$TOLVANE_ROOT/scripts/windows-deps" | tail -n1)"
     export TOLVANE_WINDOWS_DEPS
     export WINEPREFIX="$TOLVANE_ROOT/build/wine-prefix"
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    local wine="$TOLVANE_ROOT/cmake/wine-run"
     rm -rf "$WINEPREFIX"
     # A 64-bit-only Wine complains that it has no 32-bit rundll32: nothing the tests need.
-    wineboot -i </dev/null >/dev/null 2>&1 || true
+    "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
     # Without a display, windows (the hidden one that hears stop requests among them) need
     # Wine's null graphics driver.
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    # The office's regional settings, as a clerk's desktop in Argentina has them: day first.
+    "$wine" reg add 'HKCU\Control Panel\International' /v sShortDate /d dd/MM/yyyy /f \
+        </dev/null >/dev/null 2>&1
     wineserver -w
     # One server for the whole run: one that ends between two programs (after three idle
     # seconds) resets the next one's connection now and then. Wine's own services start with
     # the first program and live as long as the server: started here, without the standard
     # streams of a later caller, which would otherwise wait for them to close.
     wineserver -p </dev/null >/dev/null 2>&1
-    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }

@@ -12,7 +12,7 @@ program="$work/program/Tolvane.exe"
 failed=0
 
 tolvane() {  # tolvane RUNNER...: the program's environment for the command that follows
-    LC_ALL=es_AR.UTF-8 TOLVANE_HOME="$(win "$work/program")" ODBCSYSINI="$source_dir/odbc" "$@"
+    TOLVANE_HOME="$(win "$work/program")" ODBCSYSINI="$source_dir/odbc" "$@"
 }
 # expect WHAT STATUS OPTION...: the console shows what the redirected streams get, and STATUS.
 expect() {

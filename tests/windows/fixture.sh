@@ -3,11 +3,13 @@
 # ctest runs this around the tests that need them.
 #   fixture.sh start|stop ftp|postgres|secure STATE
 # Each server runs on free loopback ports written to STATE (port, or ftpes_port and sftp_port),
-# configured as the Linux tests run it.
+# configured as the Linux tests run it. STATE is a link to a fresh temporary folder that every
+# user may enter: the servers that run as users of their own (postgres, the FTP and SSH test
+# user) must reach their files whatever the permissions of the folders above the build.
 set -euo pipefail
 action="$1"
 server="$2"
-state="$3"
+link="$3"
 source_dir="$(cd "$(dirname "$0")/../.." && pwd)"
 support="$source_dir/tests/support"
 pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n1)
@@ -30,17 +32,33 @@ background() {
     return 1
 }
 
-if [ "$action" = stop ]; then
+stop() {
+    local state pid signal
+    state="$(readlink "$link" 2>/dev/null)" || return 0
     for pid in "$state"/*.pid; do
         # SIGQUIT stops PostgreSQL at once.
         signal=TERM
         if [ "$(basename "$pid")" = postgres.pid ]; then signal=QUIT; fi
         if [ -f "$pid" ]; then kill -"$signal" "$(cat "$pid")" 2>/dev/null || true; fi
     done
+    rm -f "$link"
+    # The servers' own files (a cluster as postgres) are removed once they have ended.
+    for _ in $(seq 50); do
+        rm -rf "$state" 2>/dev/null && return 0
+        sleep 0.1
+    done
+}
+
+if [ "$action" = stop ]; then
+    stop
     exit 0
 fi
 
-rm -rf "$state"
+stop  # what an interrupted run left
+state="$(mktemp -d "${TMPDIR:-/tmp}/tolvane-$server.XXXXXX")"
+chmod 755 "$state"
+mkdir -p "$(dirname "$link")"
+ln -sfn "$state" "$link"
 mkdir -p "$state/root"
 case "$server" in
 ftp)

@@ -8,7 +8,7 @@ source "$(dirname "$0")/wine_home.sh"
 setup="$1"
 failed=0
 fail() { echo "$*" >&2; failed=1; }
-unix() { winepath -u "$1" 2>/dev/null; }
+unix() { "$run" winepath -u "$1" 2>/dev/null; }
 folder="$(unix 'C:\Program Files\Tolvane')"
 menu="$(unix 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Tolvane')"
 query() { "$run" reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' | grep -i "$2" || true; }

@@ -6,10 +6,10 @@
 set -euo pipefail
 source "$(dirname "$0")/wine_home.sh"
 exe="$1"
-state="$2"
+state="$(readlink -f "$2")"  # the served folder's real path: sshd's user cannot pass the build folder
 upload_user=tolvanetest
 upload_password=Cl4ve-Segura-Q7
-known_hosts="$(winepath -u "$("$run" cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')")/.ssh/known_hosts"
+known_hosts="$("$run" winepath -u "$("$run" cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')")/.ssh/known_hosts"
 failed=0
 
 # upload CASE SERVIDOR MORE_SETTINGS: a fresh home with dispatch 4521, one pass; the

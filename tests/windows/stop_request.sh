@@ -9,7 +9,7 @@ source "$(dirname "$0")/wine_home.sh"
 make_home "$1" "$2" sqlite "" 10073IC04004521A
 server="$(win "$work/server")"
 write_config "file:///${server//\\//}"
-LC_ALL=es_AR.UTF-8 TOLVANE_HOME="$(win "$work/program")" ODBCSYSINI="$source_dir/odbc" \
+TOLVANE_HOME="$(win "$work/program")" ODBCSYSINI="$source_dir/odbc" \
     "$run" "$work/program/Tolvane.exe" ${3:-} 2>"$work/messages" &
 program=$!
 for _ in $(seq 150); do

@@ -60,9 +60,9 @@ write_config() {
 }
 
 # run_tolvane: one start-up and pass; its messages in $work/messages, its exit status in $status.
-# Day-first dates, as the golden files were made.
+# Dates day first, as the golden files were made: the prefix's regional settings (cmake/wine-run).
 run_tolvane() {
     status=0
-    LC_ALL=es_AR.UTF-8 TOLVANE_HOME="$(win "$work/program")" ODBCSYSINI="$source_dir/odbc" \
+    TOLVANE_HOME="$(win "$work/program")" ODBCSYSINI="$source_dir/odbc" \
         "$run" "$work/program/Tolvane.exe" --headless --once 2>"$work/messages" || status=$?
 }
