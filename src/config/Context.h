@@ -13,8 +13,7 @@ class ComponentFactory;
 
 namespace tolvane {
 
-// What lives for the whole process: the platform, the component factory, the settings and the
-// values that the dispatch rewriting leaves for the processing pass.
+// What lives for the whole process: the platform, the component factory and the settings.
 struct Context {
     Context(platform::Platform& platform, components::ComponentFactory& components)
         : os(platform), factory(components) {}
@@ -22,10 +21,6 @@ struct Context {
     platform::Platform& os;
     components::ComponentFactory& factory;
     config::Settings settings;
-
-    std::string RutaXMLCaratula;  // the cover-sheet XML just written, or empty
-    std::string RutaXMLItems;     // the items XML just written, or empty
-    bool EsLAPI = false;          // the dispatch's destination type is "LAPI"
 
     // Program folder + separator + file name.
     std::string ProgramFile(const std::string& fileName) const;

@@ -134,7 +134,8 @@ void WriteCoverSheet(const pugi::xml_document& document, DatosDespacho& d, bool 
 
 }  // namespace
 
-void ArchivarXML(Context& context, const std::string& p_Path, const std::string& p_Archivo) {
+ArchivoXML ArchivarXML(Context& context, const std::string& p_Path, const std::string& p_Archivo) {
+    ArchivoXML result;
     int step = 20;
     std::unique_ptr<components::TextFile> textFile;
     std::unique_ptr<components::Disk> disk;
@@ -143,11 +144,6 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
     try {
         step = 30;
         textFile = context.factory.Create<components::TextFile>(components::kTextFile);
-        step = 50;
-        context.RutaXMLCaratula.clear();
-        step = 60;
-        context.RutaXMLItems.clear();
-
         step = 70;
         CoverSheet cover;
         const pugi::xml_document& document = cover.document;
@@ -163,9 +159,9 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
         d.DESPACHO = FirstChildAttribute(document, "DESPACHO");
         d.DESTINACION = FirstChildAttribute(document, "DESTINACION");
         step = 140;
-        context.EsLAPI = d.DESTINACION == kDestinacionLAPI;
-        if (context.EsLAPI)
-            return;
+        result.EsLAPI = d.DESTINACION == kDestinacionLAPI;
+        if (result.EsLAPI)
+            return result;
         step = 160;
         d.COD_ADUANA = FirstChildAttribute(document, "COD_ADUANA");
         d.CUIT_DESPACHANTE = FirstChildAttribute(document, "CUIT_DESPACHANTE");
@@ -222,7 +218,7 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
         step = 470;
         WriteOutput(*textFile, caratulaPath, step,
                     [&] { WriteCoverSheet(document, d, completed, *textFile); });
-        context.RutaXMLCaratula = caratulaPath;
+        result.RutaXMLCaratula = caratulaPath;
         const bool large = cover.text.size() > SpillBuffer::kDefaultLimit;
         cover.document.reset();
         std::string().swap(cover.text);
@@ -236,10 +232,11 @@ void ArchivarXML(Context& context, const std::string& p_Path, const std::string&
             d.TextoItems.ForEachPiece(
                 [&](std::string_view piece) { textFile->Escribir(std::string(piece)); });
         });
-        context.RutaXMLItems = itemsPath;
+        result.RutaXMLItems = itemsPath;
 
         RegistrarHistorial(context, *broker, d, step);
         step = 790;
+        return result;
     } catch (const Interrupted&) {
         throw;
     } catch (...) {

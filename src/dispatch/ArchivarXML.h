@@ -31,11 +31,17 @@ struct DatosDespacho {
 inline constexpr const char* kXmlDeclaration = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
 inline constexpr const char* kDestinacionLAPI = "LAPI";
 
+// What the rewriting of one dispatch gives the pass.
+struct ArchivoXML {
+    std::string RutaXMLCaratula;  // the cover-sheet XML written
+    std::string RutaXMLItems;     // the items XML written
+    bool EsLAPI = false;          // a LAPI dispatch: nothing was written, nothing is sent
+};
+
 // Rewrites the pending dispatch p_Path + p_Archivo into "C<id>.xml" and "I<id>.xml" in the same
 // folder, completing the masked tax ids and importer name from the operations database, and
-// records it in HISTORIAL. Leaves the written paths in RutaXMLCaratula and RutaXMLItems and
-// the destination type test in EsLAPI. Failures reach the caller as 1119111 with source
+// records it in HISTORIAL. Failures reach the caller as 1119111 with source
 // "ArchivarXML.frmLista.Tolvane " + the caught source and the failing step in the description.
-void ArchivarXML(Context& context, const std::string& p_Path, const std::string& p_Archivo);
+ArchivoXML ArchivarXML(Context& context, const std::string& p_Path, const std::string& p_Archivo);
 
 }  // namespace tolvane::dispatch

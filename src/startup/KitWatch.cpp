@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <thread>
 
 #include "common/Failure.h"
 #include "common/Numbers.h"
@@ -64,7 +63,7 @@ KitPairState KitWatch::Look(const std::string& folder, const std::string& coverN
 }
 
 void KitWatch::Listed(const std::string& folder, const std::vector<std::string>& coverNames) {
-    const auto now = Clock::now();
+    const auto now = clock_.Now();
     std::map<std::string, Seen> seen;
     for (const auto& name : coverNames) {
         const KitPairState state = Look(folder, name);
@@ -78,7 +77,7 @@ void KitWatch::Listed(const std::string& folder, const std::vector<std::string>&
 KitWatch::Outcome KitWatch::WaitUntilStill(const std::string& folder, const std::string& coverName,
                                            milliseconds quiet, const std::function<void()>& yield,
                                            const std::function<bool()>& stopRequested) {
-    auto now = Clock::now();
+    auto now = clock_.Now();
     const auto giveUp = now + 2 * quiet;
     KitPairState state = Look(folder, coverName);
     RequireOwnFiles(folder, coverName, state);
@@ -95,8 +94,8 @@ KitWatch::Outcome KitWatch::WaitUntilStill(const std::string& folder, const std:
             return {Verdict::Stopped, state};
         yield();
         const auto left = std::chrono::duration_cast<milliseconds>(quiet - (now - seen.since));
-        std::this_thread::sleep_for(std::clamp(left, milliseconds(1), kLookEvery));
-        now = Clock::now();
+        clock_.Sleep(std::clamp(left, milliseconds(1), kLookEvery));
+        now = clock_.Now();
         state = Look(folder, coverName);
         RequireOwnFiles(folder, coverName, state);
     }

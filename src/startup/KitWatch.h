@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Clock.h"
 #include "platform/Platform.h"
 
 namespace tolvane::startup {
@@ -33,8 +34,6 @@ void RequireOwnFiles(const std::string& folder, const std::string& coverName,
 // the listing also shows dispatches that the kit is still writing.
 class KitWatch {
   public:
-    using Clock = std::chrono::steady_clock;
-
     enum class Verdict {
         Still,     // unchanged for the quiet period: take it
         Changing,  // still being written after a wait: leave it for the next pass
@@ -45,7 +44,7 @@ class KitWatch {
         KitPairState state;  // as last seen: the files that are read if the dispatch is taken
     };
 
-    explicit KitWatch(platform::Platform& os) : os_(os) {}
+    KitWatch(platform::Platform& os, Clock& clock) : os_(os), clock_(clock) {}
 
     KitPairState Look(const std::string& folder, const std::string& coverName);
 
@@ -61,10 +60,11 @@ class KitWatch {
   private:
     struct Seen {
         KitPairState state;
-        Clock::time_point since;
+        Clock::TimePoint since;
     };
 
     platform::Platform& os_;
+    Clock& clock_;
     std::map<std::string, Seen> seen_;
 };
 

@@ -20,12 +20,17 @@ class FileList {
     // Fails with "path not found" (76) when the folder does not exist.
     void setPath(const std::string& folder);
     void Refresh();
+    // Points the list at a folder and a pattern without reading the folder, for a caller that
+    // reads it once for all it needs and shows what it found (Show). Fails as setPath does.
+    void Point(const std::string& folder, const std::string& pattern);
+    void Show(std::vector<std::string> names);
 
     int ListCount() const { return static_cast<int>(names_.size()); }
     const std::string& List(int index) const;
     const std::vector<std::string>& names() const { return names_; }
 
   private:
+    static void RequireFolder(const std::string& folder);
     void Fill();
 
     Window& window_;
@@ -33,12 +38,5 @@ class FileList {
     std::string path_;
     std::vector<std::string> names_;
 };
-
-// Wildcard match in the manner of the platform's file patterns.
-bool MatchesPattern(const std::string& name, const std::string& pattern);
-
-// The names of the regular files of a folder that match a pattern, sorted as the file list
-// sorts them; fails with "path not found" (76) when the folder cannot be read.
-std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern);
 
 }  // namespace tolvane::ui

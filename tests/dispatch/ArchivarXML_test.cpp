@@ -33,10 +33,11 @@ TEST_F(ArchivarXMLTest, DispatchesAreWrittenAsTheGoldenFilesAndRecordedOnce) {
         for (const auto& [coverSheet, id] : cases) {
             home.AddKitFile(coverSheet);
             home.AddKitFile("I" + std::string(coverSheet).substr(1));
-            context().EsLAPI = true;
-            ArchivarXML(context(), kit(), coverSheet);
+            const ArchivoXML written = ArchivarXML(context(), kit(), coverSheet);
 
-            EXPECT_FALSE(context().EsLAPI);
+            EXPECT_FALSE(written.EsLAPI);
+            EXPECT_EQ(written.RutaXMLCaratula, kit() + "C" + id + ".xml");
+            EXPECT_EQ(written.RutaXMLItems, kit() + "I" + id + ".xml");
             for (const std::string& output : {"C" + std::string(id), "I" + std::string(id)}) {
                 const std::string produced = test::ReadFile(kit() + output + ".xml");
                 EXPECT_EQ(produced, home.Golden(output + ".xml", produced)) << output;
@@ -100,38 +101,33 @@ TEST_F(ArchivarXMLTest, HistoryKeepsTheDocumentWithoutDeclarationOrNewData) {
 
 TEST_F(ArchivarXMLTest, LapiDispatchLeavesNothingBehind) {
     home.AddKitDispatch("10073LAPI000055D");
-    context().RutaXMLCaratula = "stale";
-    ArchivarXML(context(), kit(), "C10073LAPI000055D.RET");
-    EXPECT_TRUE(context().EsLAPI);
-    EXPECT_EQ(context().RutaXMLCaratula + context().RutaXMLItems, "");
+    const ArchivoXML lapi = ArchivarXML(context(), kit(), "C10073LAPI000055D.RET");
+    EXPECT_TRUE(lapi.EsLAPI);
+    EXPECT_EQ(lapi.RutaXMLCaratula + lapi.RutaXMLItems, "");
     EXPECT_EQ(test::CountEntries(kit()), 2);
     EXPECT_TRUE(home.HistoryRows().empty());
 
     // Only the exact upper-case word counts.
     test::WriteFile(kit() + "C9.RET", "<R><X DESPACHO=\"9\" DESTINACION=\"lapi\"/></R>");
     test::WriteFile(kit() + "I9.RET", "");
-    ArchivarXML(context(), kit(), "C9.RET");
-    EXPECT_FALSE(context().EsLAPI);
+    EXPECT_FALSE(ArchivarXML(context(), kit(), "C9.RET").EsLAPI);
     EXPECT_TRUE(fs::exists(kit() + "C9.xml"));
 }
 
 // A failure names its step and the component that failed; what was written before it stays, and
 // nothing is recorded.
 TEST_F(ArchivarXMLTest, FailuresNameTheirStepAndKeepOnlyWhatCameBefore) {
-    // Cover sheet, whether the LAPI flag is kept, whether the items file is there, SQL run before,
-    // the failing component, the description's end, whether the outputs were written.
-    const std::tuple<std::string, bool, bool, std::string, std::string, std::string, bool> cases[] =
-        {
-            // A malformed cover sheet: nothing could be read, the caller's LAPI flag is kept.
-            {"C10073IC04000666E.RET", true, true, "", "LoaDXML",
-             "No se puedo leer p_ARCHIVO " + kit() + "C10073IC04000666E.RET " + kit() + " linea 80",
-             false},
-            {"C10073IC04004521A.RET", false, false, "", "Pellam.TextFile",
-             " " + kit() + " linea 290", false},
-            {"C10073IC04004521A.RET", false, true, "drop table HISTORIAL;", "Quillon.Broker",
-             " linea 590", true},
-        };
-    for (const auto& [cover, lapiKept, withItems, setUp, source, ending, outputs] : cases) {
+    // Cover sheet, whether the items file is there, SQL run before, the failing component, the
+    // description's end, whether the outputs were written.
+    const std::tuple<std::string, bool, std::string, std::string, std::string, bool> cases[] = {
+        {"C10073IC04000666E.RET", true, "", "LoaDXML",
+         "No se puedo leer p_ARCHIVO " + kit() + "C10073IC04000666E.RET " + kit() + " linea 80",
+         false},
+        {"C10073IC04004521A.RET", false, "", "Pellam.TextFile", " " + kit() + " linea 290", false},
+        {"C10073IC04004521A.RET", true, "drop table HISTORIAL;", "Quillon.Broker", " linea 590",
+         true},
+    };
+    for (const auto& [cover, withItems, setUp, source, ending, outputs] : cases) {
         SCOPED_TRACE(source);
         for (const auto& entry : fs::directory_iterator(kit()))
             fs::remove(entry.path());
@@ -140,17 +136,16 @@ TEST_F(ArchivarXMLTest, FailuresNameTheirStepAndKeepOnlyWhatCameBefore) {
             home.AddKitFile("I" + cover.substr(1));
         if (!setUp.empty())
             home.Sql("historial", setUp);
-        context().EsLAPI = true;
         const Failure failure =
             test::ExpectFailure([&] { ArchivarXML(context(), kit(), cover); }, 1119111,
                                 "ArchivarXML.frmLista.Tolvane " + source);
         EXPECT_TRUE(text::EndsWith(failure.description(), ending)) << failure.description();
-        EXPECT_EQ(context().EsLAPI, lapiKept);
-        EXPECT_EQ(context().RutaXMLCaratula, outputs ? kit() + "C4521.xml" : "");
         EXPECT_EQ(test::CountEntries(kit()), (withItems ? 2 : 1) + (outputs ? 2 : 0));
-        EXPECT_TRUE(outputs || home.HistoryRows().empty());  // the last one has no table
+        if (outputs)
+            EXPECT_TRUE(fs::exists(kit() + "C4521.xml") && fs::exists(kit() + "I4521.xml"));
+        else
+            EXPECT_TRUE(home.HistoryRows().empty());
     }
-    EXPECT_EQ(context().RutaXMLItems, kit() + "I4521.xml");
 }
 
 }  // namespace

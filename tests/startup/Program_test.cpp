@@ -4,6 +4,7 @@
 
 #include "common/Failure.h"
 #include "config/Registry.h"
+#include "platform/FolderListing.h"
 #include "startup/KitWatch.h"
 #include "support/Expect.h"
 #include "support/ProgramRig.h"
@@ -206,10 +207,8 @@ TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
         if (window.labels[0] == "Procesando Archivo C-C1.RET")
             fs::remove(kit + "C2.RET");
     };
-    program.context().RutaXMLCaratula = "stale";
     program.Procesar();
     EXPECT_TRUE(window.boxes.empty());
-    EXPECT_EQ(program.context().RutaXMLCaratula, "");
     EXPECT_EQ(window.files, std::vector<std::string>{"C1.RET"});
 }
 
@@ -258,10 +257,10 @@ TEST(FileList, ListsMatchingFilesWithoutRegardToCaseSortedByName) {
     list.Refresh();
     EXPECT_EQ(list.List(1), "C000.RET");
     test::ExpectFailure([&] { list.setPath("/no/existe/"); }, 76, "", {"/no/existe/"});
-    EXPECT_TRUE(ui::MatchesPattern("CA.RET.RET", "C*.RET"));
-    EXPECT_TRUE(ui::MatchesPattern("AB", "A?"));
-    EXPECT_FALSE(ui::MatchesPattern("A", "A?"));
-    EXPECT_TRUE(ui::MatchesPattern("noext", "*.*"));
+    EXPECT_TRUE(platform::MatchesPattern("CA.RET.RET", "C*.RET"));
+    EXPECT_TRUE(platform::MatchesPattern("AB", "A?"));
+    EXPECT_FALSE(platform::MatchesPattern("A", "A?"));
+    EXPECT_TRUE(platform::MatchesPattern("noext", "*.*"));
 }
 
 }  // namespace

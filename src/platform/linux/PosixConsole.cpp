@@ -3,6 +3,6 @@
 namespace tolvane::platform {
 
 // A POSIX program has the streams its parent gave it, console or not.
-void AttachParentConsole(int, char**) {}
+void AttachParentConsole() {}
 
 }  // namespace tolvane::platform

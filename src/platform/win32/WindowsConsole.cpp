@@ -100,9 +100,7 @@ class ConsoleInput final : public std::streambuf {
 
 }  // namespace
 
-void AttachParentConsole(int argc, char** argv) {
-    if (!TalksOnStandardStreams(argc, argv))
-        return;
+void AttachParentConsole() {
     const bool input = Missing(STD_INPUT_HANDLE);
     const bool output = Missing(STD_OUTPUT_HANDLE);
     const bool errors = Missing(STD_ERROR_HANDLE);

@@ -12,7 +12,7 @@ namespace tolvane::platform {
 class StopSource;
 }
 
-namespace tolvane::ui {
+namespace tolvane::app {
 
 // A front-end as the entry point drives it: its main window, its wiring to the program, and
 // its event loop.
@@ -20,7 +20,7 @@ class FrontEnd {
   public:
     virtual ~FrontEnd() = default;
 
-    virtual Window& window() = 0;
+    virtual ui::Window& window() = 0;
     // Wires the front-end to the program before start-up runs.
     virtual void Attach(startup::Program& program) = 0;
     // Runs the ticks (and, with windows, the events) until a stop is requested.
@@ -32,4 +32,4 @@ class FrontEnd {
 std::unique_ptr<FrontEnd> CreateFrontEnd(bool headless, int& argc, char** argv,
                                          platform::StopSource& stop);
 
-}  // namespace tolvane::ui
+}  // namespace tolvane::app

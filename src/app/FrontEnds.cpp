@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/FrontEnd.h"
 #include "platform/StopSource.h"
 #include "startup/Program.h"
-#include "ui/FrontEnd.h"
 #include "ui/headless/HeadlessWindow.h"
 
 #ifdef _WIN32
@@ -17,8 +17,17 @@
 #include "ui/qt/QtWindow.h"
 #endif
 
-namespace tolvane::ui {
+namespace tolvane::app {
 namespace {
+
+// The windowed front-ends' wiring: from now on, start-up's boxes included, a stop closes
+// whatever is open; the settings window edits the program's settings; the timer runs its ticks.
+template <typename TrayWindow, typename StopHandle>
+void AttachTrayWindow(TrayWindow& window, StopHandle stop, startup::Program& program) {
+    window.WatchStop(stop);
+    window.setSettingsContext(program.context());
+    window.setTimerHandler([&program] { program.Timer1_Timer(); });
+}
 
 class HeadlessFrontEnd final : public FrontEnd {
   public:
@@ -28,7 +37,7 @@ class HeadlessFrontEnd final : public FrontEnd {
                   platform::StandardInput()) {
         window_.setStopFd(stop.Handle());
     }
-    Window& window() override { return window_; }
+    ui::Window& window() override { return window_; }
     void Attach(startup::Program&) override {}
     void RunLoop(const std::function<void()>& onTick) override {
         window_.RunLoop(stop_.Handle(), onTick);
@@ -36,19 +45,16 @@ class HeadlessFrontEnd final : public FrontEnd {
 
   private:
     platform::StopSource& stop_;
-    HeadlessWindow window_;
+    ui::HeadlessWindow window_;
 };
 
 #ifdef _WIN32
 class Win32FrontEnd final : public FrontEnd {
   public:
     explicit Win32FrontEnd(platform::StopSource& stop) : stop_(stop) {}
-    Window& window() override { return window_; }
+    ui::Window& window() override { return window_; }
     void Attach(startup::Program& program) override {
-        // From now on, start-up's boxes included, a stop closes whatever is open.
-        window_.WatchStop(stop_.Handle());
-        window_.setSettingsContext(program.context());
-        window_.setTimerHandler([&program] { program.Timer1_Timer(); });
+        AttachTrayWindow(window_, stop_.Handle(), program);
     }
     void RunLoop(const std::function<void()>& onTick) override {
         window_.RunLoop(stop_.Handle(), onTick);
@@ -56,7 +62,7 @@ class Win32FrontEnd final : public FrontEnd {
 
   private:
     platform::StopSource& stop_;
-    win32::Win32Window window_;
+    ui::win32::Win32Window window_;
 };
 #endif
 
@@ -75,12 +81,9 @@ class QtFrontEnd final : public FrontEnd {
   public:
     QtFrontEnd(int& argc, char** argv, platform::StopSource& stop)
         : stop_(stop), application_(argc, argv) {}
-    Window& window() override { return window_; }
+    ui::Window& window() override { return window_; }
     void Attach(startup::Program& program) override {
-        // From now on, start-up's boxes included, a stop closes whatever is open.
-        window_.WatchStop(StopDescriptor());
-        window_.setSettingsContext(program.context());
-        window_.setTimerHandler([&program] { program.Timer1_Timer(); });
+        AttachTrayWindow(window_, StopDescriptor(), program);
     }
     void RunLoop(const std::function<void()>& onTick) override {
         window_.RunLoop(StopDescriptor(), onTick);
@@ -92,7 +95,7 @@ class QtFrontEnd final : public FrontEnd {
 
     platform::StopSource& stop_;
     QApplication application_;  // before any widget
-    qt::QtWindow window_;
+    ui::qt::QtWindow window_;
 };
 #endif
 
@@ -115,4 +118,4 @@ std::unique_ptr<FrontEnd> CreateFrontEnd(bool headless, int& argc, char** argv,
     return std::make_unique<HeadlessFrontEnd>(stop);
 }
 
-}  // namespace tolvane::ui
+}  // namespace tolvane::app

@@ -1,0 +1,76 @@
+#include "app/CommandLine.h"
+
+#include <ostream>
+
+#include "common/Version.h"
+#include "platform/Platform.h"
+
+namespace tolvane::app {
+
+CommandLine ParseCommandLine(int argc, const char* const* argv) {
+    CommandLine line;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            line.request = CommandLine::Request::Help;
+            return line;
+        }
+        if (arg == "--version") {
+            line.request = CommandLine::Request::Version;
+            return line;
+        }
+        if (arg == "--headless") {
+            line.options.headless = true;
+        } else if (arg == "--once") {
+            line.options.once = true;
+        } else {
+            line.request = CommandLine::Request::Unknown;
+            line.unknown = arg;
+            return line;
+        }
+    }
+    return line;
+}
+
+bool TalksOnStandardStreams(const CommandLine& line) {
+    return line.request != CommandLine::Request::Run || line.options.headless;
+}
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: tolvane [--headless] [--once]\n"
+           "       tolvane --help | --version\n"
+           "\n"
+           "Watches the customs kit's output folder and, for every dispatch, completes it from\n"
+           "the operations database, records it, uploads it and backs up the kit's files.\n"
+           "With a display it lives in the notification area, with its progress and settings\n"
+           "windows.\n"
+           "\n"
+           "  --headless  run without windows: messages go to standard error, and a Yes/No\n"
+           "              question is asked on the terminal (answered No without one);\n"
+           "              the default when there is no display\n"
+           "  --once      start up, run one timer tick at once, then exit\n"
+           "  --help      show this help and exit\n"
+           "  --version   show the version and exit\n"
+           "\n"
+           "Exit status with --once: 0 the tick ran cleanly, 1 a pass reported a failure,\n"
+           "2 start-up left the program idle or was cancelled, 3 an untrapped failure.\n"
+           "A second instance exits 0 at once.\n";
+}
+
+void PrintSettingsFolder(std::ostream& out) {
+    out << "\nSettings: Config.ini and QuillonConfig.ini in "
+        << platform::CreatePlatform()->ProgramFolder()
+        << "\n(TOLVANE_HOME, else the program's own folder).\n";
+#ifndef _WIN32
+    out << "Installed from the package, the tolvane command sets TOLVANE_HOME to\n"
+           "$XDG_CONFIG_HOME/tolvane (~/.config/tolvane) when it is unset, and fills that\n"
+           "folder from the package's templates at the first start.\n";
+#endif
+}
+
+void PrintVersion(std::ostream& out) {
+    out << "tolvane " << version::kMajor << '.' << version::kMinor << '.' << version::kRevision
+        << '\n';
+}
+
+}  // namespace tolvane::app

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+namespace tolvane::app {
+
+struct Options {
+    bool headless = false;  // no windows: messages on standard error, questions on the terminal
+    bool once = false;      // start up, one tick, then exit
+};
+
+struct CommandLine {
+    enum class Request { Run, Help, Version, Unknown };
+    Request request = Request::Run;
+    Options options;
+    std::string unknown;  // the option not understood, with Request::Unknown
+};
+
+CommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// Whether the command line asks for something said or asked on the standard streams rather
+// than in windows: the console front-end (--headless), the help, the version, or the
+// complaint about an option the program does not know. Nothing, or --once alone, is the
+// windowed front-end.
+bool TalksOnStandardStreams(const CommandLine& line);
+
+void PrintUsage(std::ostream& out);
+// Where this run's settings are.
+void PrintSettingsFolder(std::ostream& out);
+void PrintVersion(std::ostream& out);
+
+}  // namespace tolvane::app

@@ -1,0 +1,79 @@
+#include "platform/FolderListing.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "common/Failure.h"
+#include "platform/FileServices.h"
+
+namespace tolvane::platform {
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool Match(std::string_view name, std::string_view pattern) {
+    // Iterative wildcard match with one backtracking point for the last '*'.
+    std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || Lower(pattern[p]) == Lower(name[n]))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+bool CaseBlindLess(std::string_view a, std::string_view b) {
+    const auto mismatch = std::mismatch(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return Lower(x) == Lower(y); });
+    if (mismatch.first != a.end() && mismatch.second != b.end()) {
+        return static_cast<unsigned char>(Lower(*mismatch.first)) <
+               static_cast<unsigned char>(Lower(*mismatch.second));
+    }
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
+}  // namespace
+
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+    return pattern == "*.*" || Match(name, pattern);
+}
+
+std::vector<std::string> ListFolder(const std::string& folder,
+                                    std::initializer_list<std::string_view> patterns) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(NativePath(folder), ec);
+    if (ec) {
+        throw Failure(failure_number::kPathNotFound, "lst",
+                      "No se encontró la ruta de acceso: " + folder);
+    }
+    for (const auto& entry : it) {
+        std::string name = Utf8Path(entry.path().filename());
+        // The name first: a kit folder may hold thousands of files that are none of ours, and
+        // a file's type may cost a look at its inode.
+        if (std::none_of(patterns.begin(), patterns.end(),
+                         [&](std::string_view pattern) { return MatchesPattern(name, pattern); }))
+            continue;
+        std::error_code typeError;
+        if (entry.is_regular_file(typeError))
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end(), CaseBlindLess);
+    return names;
+}
+
+}  // namespace tolvane::platform

@@ -1,0 +1,215 @@
+#include "startup/ProcessingPass.h"
+
+#include <memory>
+
+#include "common/Failure.h"
+#include "common/Stop.h"
+#include "components/ComponentFactory.h"
+#include "config/Context.h"
+#include "dispatch/ArchivarXML.h"
+#include "dispatch/Utilities.h"
+#include "distribution/Distribution.h"
+#include "platform/FolderListing.h"
+#include "platform/Platform.h"
+#include "startup/Timer.h"
+#include "ui/FileList.h"
+#include "ui/Window.h"
+
+namespace tolvane::startup {
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr const char* kCoverPattern = "C*.RET";
+constexpr const char* kItemsPattern = "I*.RET";
+const char* const kMsgAguarde = "Por favor aguarde unos instantes...";
+
+std::string LoneItemsMessage(const std::string& folder, const std::string& itemsName) {
+    return "El archivo de items " + folder + itemsName +
+           " está solo en la carpeta del kit: falta su carátula " +
+           dispatch::CoverSheetName(itemsName) +
+           " y las carpetas de respaldo no tienen una copia igual." + kCrLf +
+           "Tolvane no lo envía ni lo mueve: revise ese despacho en el kit.";
+}
+
+// The pending files of the kit's folder, from one reading of it.
+struct KitListing {
+    std::vector<std::string> coverSheets;  // as the file list shows them
+    std::vector<std::string> loneItems;    // items files whose cover sheet is not listed
+};
+
+KitListing ListKit(const std::string& folder) {
+    KitListing kit;
+    std::vector<std::string> items;
+    for (auto& name : platform::ListFolder(folder, {kCoverPattern, kItemsPattern})) {
+        // Only a name that starts with a capital I can be the items file of a listed cover
+        // sheet, and the file list's C*.RET takes a small c as well.
+        (platform::MatchesPattern(name, kCoverPattern) ? kit.coverSheets : items)
+            .push_back(std::move(name));
+    }
+    std::set<std::string> expected;
+    for (const auto& name : kit.coverSheets)
+        expected.insert(dispatch::ItemsName(name));
+    for (auto& name : items) {
+        if (name[0] == 'I' && expected.count(name) == 0)
+            kit.loneItems.push_back(std::move(name));
+    }
+    return kit;
+}
+
+// Which file of the pair differs from what was read.
+std::string ChangedFile(const std::string& folder, const std::string& coverName,
+                        const KitPairState& read, const KitPairState& now) {
+    return folder + (read.caratula != now.caratula ? coverName : dispatch::ItemsName(coverName));
+}
+
+}  // namespace
+
+std::string DispatchShown(const std::string& name) {
+    if (name.size() >= 20)
+        return name.substr(name.size() - 20, 16);
+    return name.substr(0, 16);
+}
+
+ProcessingPass::ProcessingPass(Context& context, ui::Window& window, ui::FileList& lst,
+                               Timer& timer, Clock& clock)
+    : context_(context), window_(window), lst_(lst), timer_(timer), kitWatch_(context.os, clock) {}
+
+void ProcessingPass::Procesar() {
+    std::unique_ptr<components::Disk> disk;
+    try {
+        disk = context_.factory.Create<components::Disk>(components::kDisk);
+        timer_.setEnabled(false);
+        const std::string folder = context_.settings.RutaKitOut;
+        lst_.Point(folder, kCoverPattern);
+        // One worker per kit folder: another program (another user, another computer on a
+        // shared folder) in the middle of its pass has this tick.
+        const auto claim = context_.os.ClaimFolder(folder);
+        if (!claim) {
+            timer_.setEnabled(true);
+            return;
+        }
+        KitListing kit = ListKit(folder);
+        lst_.Show(kit.coverSheets);
+        window_.DoEvents();
+
+        const auto quiet = QuietPeriod(context_.settings.ESPERA);
+        std::vector<std::string> watched = lst_.names();
+        for (const auto& name : kit.loneItems)
+            watched.push_back(dispatch::CoverSheetName(name));
+        kitWatch_.Listed(folder, watched);
+        const bool goOn = HandleLoneItems(kit.loneItems, quiet);
+
+        // What the list shows once the pass is over: the listing, less what the pass took away.
+        std::vector<std::string> left;
+        const std::vector<std::string> listed = lst_.names();
+        const int count = goOn ? static_cast<int>(listed.size()) : 0;
+        int i = 0;
+        for (; i < count; ++i) {
+            if (StopRequested())
+                break;
+            const std::string& name = listed[static_cast<std::size_t>(i)];
+            window_.SetLabel(0,
+                             "Procesando Archivo " + name.substr(0, 1) + "-" + DispatchShown(name));
+            window_.DoEvents();
+            window_.SetLabel(1, kMsgAguarde);
+            window_.DoEvents();
+            window_.SetProgress(static_cast<float>((100.0 / count) * (i + 1)));
+            window_.DoEvents();
+
+            bool gone = false;
+            // A file that went since the listing is skipped without a word.
+            if (disk->ExisteArchivo(folder + name)) {
+                const auto watch = kitWatch_.WaitUntilStill(
+                    folder, name, quiet, [this] { window_.DoEvents(); }, stopRequested_);
+                if (watch.verdict == KitWatch::Verdict::Stopped)
+                    break;
+                // One the kit is still writing waits for the next tick, without a word.
+                if (watch.verdict == KitWatch::Verdict::Still &&
+                    watch.state.caratula.kind == platform::FileState::Kind::Regular) {
+                    gone = TakeDispatch(name, watch.state);
+                }
+            } else {
+                gone = true;
+            }
+            if (!gone)
+                left.push_back(name);
+            window_.DoEvents();
+        }
+        left.insert(left.end(), listed.begin() + i, listed.end());
+
+        window_.SetLabel(0, "");
+        window_.DoEvents();
+        window_.SetLabel(1, "");
+        window_.DoEvents();
+        window_.SetProgress(0);
+        lst_.Show(std::move(left));
+        window_.DoEvents();
+        timer_.setEnabled(true);
+    } catch (const Interrupted&) {
+        // A stop cut a wait short: no message, the program is about to end.
+        timer_.setEnabled(true);
+    } catch (...) {
+        const Failure failure = CurrentFailure();
+        ++failuresReported_;
+        window_.MessageBox(failure.description() + kCrLf + kCrLf +
+                               std::to_string(failure.number()) +
+                               " - seccion[Procesar.frmLista.Tolvane](0) - " + failure.source(),
+                           ui::kMbOk | ui::kMbIconExclamation);
+        timer_.setEnabled(true);
+    }
+}
+
+bool ProcessingPass::TakeDispatch(const std::string& name, const KitPairState& seen) {
+    const std::string folder = context_.settings.RutaKitOut;
+    const dispatch::ArchivoXML archived = dispatch::ArchivarXML(context_, folder, name);
+    window_.DoEvents();
+    if (archived.EsLAPI ||
+        !distribution::SubirArchivo(context_, archived.RutaXMLCaratula, archived.RutaXMLItems)) {
+        return false;
+    }
+    distribution::MoverDespacho(context_, name, dispatch::ItemsName(name), [&] {
+        const KitPairState now = kitWatch_.Look(folder, name);
+        if (now != seen) {
+            throw Failure(failure_number::kPathFileAccess, "Tolvane",
+                          "El archivo " + ChangedFile(folder, name, seen, now) +
+                              " cambió mientras se enviaba el despacho (el kit lo estaba "
+                              "escribiendo): no se quitó de la carpeta del kit y el despacho se "
+                              "tomará de nuevo, completo, en la próxima pasada.");
+        }
+    });
+    return true;
+}
+
+bool ProcessingPass::HandleLoneItems(const std::vector<std::string>& lone,
+                                     std::chrono::milliseconds quiet) {
+    std::set<std::string> reported;  // those no longer there are forgotten
+    for (const auto& itemsName : lone) {
+        if (loneReported_.count(itemsName) != 0)
+            reported.insert(itemsName);
+    }
+    loneReported_ = std::move(reported);
+
+    const std::string folder = context_.settings.RutaKitOut;
+    for (const auto& itemsName : lone) {
+        const auto watch = kitWatch_.WaitUntilStill(
+            folder, dispatch::CoverSheetName(itemsName), quiet, [this] { window_.DoEvents(); },
+            stopRequested_);
+        if (watch.verdict == KitWatch::Verdict::Stopped)
+            return false;
+        // Its cover sheet may be arriving: the kit can write the items file first.
+        if (watch.verdict != KitWatch::Verdict::Still ||
+            watch.state.caratula.kind != platform::FileState::Kind::Missing ||
+            watch.state.items.kind != platform::FileState::Kind::Regular) {
+            continue;
+        }
+        if (distribution::FinishLoneItems(context_, itemsName)) {
+            loneReported_.erase(itemsName);
+        } else if (loneReported_.insert(itemsName).second) {
+            window_.MessageBox(LoneItemsMessage(folder, itemsName),
+                               ui::kMbOk | ui::kMbIconExclamation);
+        }
+    }
+    return true;
+}
+
+}  // namespace tolvane::startup

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "startup/KitWatch.h"
+
+namespace tolvane {
+struct Context;
+class Clock;
+}  // namespace tolvane
+namespace tolvane::ui {
+class FileList;
+class Window;
+}  // namespace tolvane::ui
+namespace tolvane::components {
+class Disk;
+}
+
+namespace tolvane::startup {
+
+class Timer;
+
+// The processing pass `Procesar` over the pending cover sheets of the watched folder, and what
+// it remembers from one pass to the next: how long each dispatch has been still, and which
+// lone items files it has reported.
+class ProcessingPass {
+  public:
+    ProcessingPass(Context& context, ui::Window& window, ui::FileList& lst, Timer& timer,
+                   Clock& clock);
+
+    // One pass. Its first failure ends it with one message box; the timer is off for the whole
+    // pass.
+    void Procesar();
+
+    // Asked before each dispatch: true stops the pass there, between dispatches, so that no
+    // dispatch is left half moved.
+    void setStopRequested(std::function<bool()> stopRequested) {
+        stopRequested_ = std::move(stopRequested);
+    }
+    const std::function<bool()>& stopRequested() const { return stopRequested_; }
+
+    // How many failure messages the passes have shown (notices not counted).
+    int failuresReported() const { return failuresReported_; }
+
+  private:
+    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
+    // Finishes or reports the items files left without their cover sheet; false when a stop
+    // was requested meanwhile.
+    bool HandleLoneItems(const std::vector<std::string>& lone, std::chrono::milliseconds quiet);
+    // Rewrites, sends and backs up one dispatch whose files were seen still as `seen`; true
+    // when its kit files have left the folder.
+    bool TakeDispatch(const std::string& name, const KitPairState& seen);
+
+    Context& context_;
+    ui::Window& window_;
+    ui::FileList& lst_;
+    Timer& timer_;
+    KitWatch kitWatch_;
+    int failuresReported_ = 0;
+    std::function<bool()> stopRequested_;
+    std::set<std::string> loneReported_;  // lone items files already reported
+};
+
+// The dispatch part of a listed name as the progress label shows it: of its last 20
+// characters, the first 16; a shorter name shows its first 16 characters.
+std::string DispatchShown(const std::string& name);
+
+}  // namespace tolvane::startup

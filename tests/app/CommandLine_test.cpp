@@ -1,0 +1,50 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+namespace tolvane::app {
+namespace {
+
+using Request = CommandLine::Request;
+
+CommandLine Parse(std::initializer_list<const char*> options) {
+    std::vector<const char*> argv{"Tolvane.exe"};
+    argv.insert(argv.end(), options);
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+// What each command line asks for, and whether it talks on the standard streams: the windowed
+// front-end (no option, or --once alone) has no use for a console.
+TEST(CommandLineTest, ReadsEachRequestAndTellsWhichTalkOnTheStandardStreams) {
+    struct Case {
+        std::initializer_list<const char*> options;
+        Request request;
+        bool headless, once, talks;
+    };
+    const Case cases[] = {
+        {{}, Request::Run, false, false, false},
+        {{"--once"}, Request::Run, false, true, false},
+        {{"--headless"}, Request::Run, true, false, true},
+        {{"--once", "--headless"}, Request::Run, true, true, true},
+        {{"--version"}, Request::Version, false, false, true},
+        {{"--help"}, Request::Help, false, false, true},
+        {{"--once", "-h"}, Request::Help, false, true, true},
+        {{"--once", "--bogus"}, Request::Unknown, false, true, true},
+        {{"once"}, Request::Unknown, false, false, true},
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = Parse(c.options);
+        const std::string shown = c.options.size() == 0 ? "(none)" : *(c.options.end() - 1);
+        EXPECT_EQ(line.request, c.request) << shown;
+        EXPECT_EQ(line.options.headless, c.headless) << shown;
+        EXPECT_EQ(line.options.once, c.once) << shown;
+        EXPECT_EQ(TalksOnStandardStreams(line), c.talks) << shown;
+    }
+    EXPECT_EQ(Parse({"--headless", "--bogus"}).unknown, "--bogus");
+}
+
+}  // namespace
+}  // namespace tolvane::app
