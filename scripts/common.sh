@@ -17,8 +17,9 @@ TOLVANE_PACKAGES=(
 
 # The Windows stage of scripts/test: the mingw-w64 compiler, Wine to run what it builds,
 # dpkg-dev to unpack Debian's source packages of the libraries built for Windows, NSIS for
-# the installer, and Python for the icons made at build time (cmake/xpm_to_ico.py).
-TOLVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev nsis python3)
+# the installer, Python for the icons made at build time (cmake/xpm_to_ico.py), and the
+# locales' sources for the one locale Wine runs in (cmake/wine-run).
+TOLVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev nsis python3 locales)
 
 # scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
 TOLVANE_SCREENSHOT_PACKAGES=(xvfb xauth openbox trayer xdotool x11-utils imagemagick)
@@ -64,6 +65,16 @@ prepare_windows_stage() {
     export WINEPREFIX="$TOLVANE_ROOT/build/wine-prefix"
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     local wine="$TOLVANE_ROOT/cmake/wine-run"
+    # The locale Wine runs in, made for the build alone: the host's generated locales and
+    # settings do not count.
+    export TOLVANE_WINE_LOCALES="$TOLVANE_ROOT/build/wine-locale"
+    if [ ! -d "$TOLVANE_WINE_LOCALES/es_AR.UTF-8" ]; then
+        rm -rf "$TOLVANE_WINE_LOCALES.new"
+        mkdir -p "$TOLVANE_WINE_LOCALES.new"
+        localedef -i es_AR -f UTF-8 "$TOLVANE_WINE_LOCALES.new/es_AR.UTF-8"
+        rm -rf "$TOLVANE_WINE_LOCALES"
+        mv "$TOLVANE_WINE_LOCALES.new" "$TOLVANE_WINE_LOCALES"
+    fi
     rm -rf "$WINEPREFIX"
     # A 64-bit-only Wine complains that it has no 32-bit rundll32: nothing the tests need.
     "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
