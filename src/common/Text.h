@@ -58,6 +58,5 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 bool EndsWith(std::string_view s, std::string_view suffix);
 bool StartsWithNoCase(std::string_view s, std::string_view prefix);
-bool EndsWithNoCase(std::string_view s, std::string_view suffix);
 
 }  // namespace tolvane::text

@@ -69,14 +69,6 @@ BrokerConfig BrokerConfig::Parse(const std::string& path, const std::string& con
     return config;
 }
 
-bool BrokerConfig::HasEntity(const std::string& entity) const {
-    const auto found = sections_.find(text::ToLowerAscii(entity));
-    if (found == sections_.end())
-        return false;
-    const auto key = found->second.find(std::string(kConnectionStringKey));
-    return key != found->second.end() && !key->second.empty();
-}
-
 const std::string& BrokerConfig::ConnectionString(const std::string& entity) const {
     const auto found = sections_.find(text::ToLowerAscii(entity));
     if (found == sections_.end()) {

@@ -32,7 +32,6 @@ class BrokerConfig {
     static BrokerConfig Parse(const std::string& path, const std::string& content);
 
     const std::string& path() const { return path_; }
-    bool HasEntity(const std::string& entity) const;
     // Fails (3265) naming the file and the entity when the entity has no section or the
     // section no connection string.
     const std::string& ConnectionString(const std::string& entity) const;

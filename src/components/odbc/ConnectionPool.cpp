@@ -125,11 +125,6 @@ void ConnectionPool::SetPooling(bool enabled) {
         Clear();
 }
 
-bool ConnectionPool::Pooling() const {
-    const std::lock_guard lock(state_->mutex);
-    return state_->pooling;
-}
-
 void ConnectionPool::SetTimeouts(const Timeouts& timeouts) {
     const std::lock_guard lock(state_->mutex);
     state_->timeouts = timeouts;
@@ -146,14 +141,6 @@ void ConnectionPool::Clear() {
         const std::lock_guard lock(state_->mutex);
         idle.swap(state_->idle);
     }
-}
-
-std::size_t ConnectionPool::IdleCount() const {
-    const std::lock_guard lock(state_->mutex);
-    std::size_t count = 0;
-    for (const auto& [key, connections] : state_->idle)
-        count += connections.size();
-    return count;
 }
 
 std::uint64_t ConnectionPool::ConnectCount() const {

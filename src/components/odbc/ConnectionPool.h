@@ -57,13 +57,11 @@ class ConnectionPool {
 
     // Off: every lease connects anew and disconnects when it goes. Turning it off empties it.
     void SetPooling(bool enabled);
-    bool Pooling() const;
     void SetTimeouts(const Timeouts& timeouts);
     Timeouts GetTimeouts() const;
     // Closes every idle connection.
     void Clear();
 
-    std::size_t IdleCount() const;
     // Connections opened so far.
     std::uint64_t ConnectCount() const;
 

@@ -100,7 +100,6 @@ class QtWindow final : public Window {
     std::optional<bool> hasNotificationArea_;
     bool toldNoNotificationArea_ = false;
     QElapsedTimer menuOpenedByHost_;  // when a StatusNotifierItem host last opened the menu
-    int yieldDelayMs_ = 0;
 };
 
 }  // namespace tolvane::ui::qt
