@@ -34,12 +34,21 @@ inline constexpr std::int32_t kGetFechaAltaById = 1119111;
 inline constexpr std::int32_t kLeerINI = -2146102393;
 inline constexpr std::int32_t kSubirArchivo = -2146102393;
 inline constexpr std::int32_t kMoverArchivo = -2147218070;
-inline constexpr std::int32_t kCannotCreateComponent = 429;
-inline constexpr std::int32_t kInvalidPropertyValue = 380;
+inline constexpr std::int32_t kLoadXmlFailure = 11111;  // a cover sheet that is no document
+// The runtime's own.
+inline constexpr std::int32_t kInvalidProcedureCall = 5;
+inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kDivisionByZero = 11;
+inline constexpr std::int32_t kTypeMismatch = 13;
+inline constexpr std::int32_t kInternal = 51;
+inline constexpr std::int32_t kBadFileName = 52;
 inline constexpr std::int32_t kFileNotFound = 53;
+inline constexpr std::int32_t kBadFileMode = 54;
+inline constexpr std::int32_t kFileAlreadyExists = 58;
 inline constexpr std::int32_t kPathFileAccess = 75;
 inline constexpr std::int32_t kPathNotFound = 76;
-inline constexpr std::int32_t kInternal = 51;
+inline constexpr std::int32_t kInvalidPropertyValue = 380;
+inline constexpr std::int32_t kCannotCreateComponent = 429;
 }  // namespace failure_number
 
 // "Procedure.module.Tolvane" → the prefix every composed source starts with.

@@ -14,7 +14,6 @@ namespace tolvane::components {
 namespace {
 
 constexpr const char* kSource = "Pellam.Disk";
-constexpr std::int32_t kFileAlreadyExists = 58;
 
 bool IsMissing(int error) {
     return error == ENOENT || error == ENOTDIR;
@@ -89,7 +88,8 @@ void LocalDisk::CopiarArchivo(const std::string& source, const std::string& dest
         throw CopyFailure(source, destination, SystemErrorText(error));
     }
     if (!overwrite && platform::PathExists(destination))
-        throw Failure(kFileAlreadyExists, kSource, "El archivo ya existe: " + destination);
+        throw Failure(failure_number::kFileAlreadyExists, kSource,
+                      "El archivo ya existe: " + destination);
 
     platform::DurableFile out(destination, TemporaryName(platform::NameOf(destination)),
                               in.permissions());

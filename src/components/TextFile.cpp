@@ -13,9 +13,6 @@ namespace tolvane::components {
 namespace {
 
 constexpr const char* kSource = "Pellam.TextFile";
-constexpr std::int32_t kInvalidCall = 5;
-constexpr std::int32_t kBadFileName = 52;
-constexpr std::int32_t kBadFileMode = 54;
 
 Failure AccessFailure(const std::string& what, const std::string& path, int error) {
     return Failure(failure_number::kPathFileAccess, kSource,
@@ -30,7 +27,7 @@ void LocalTextFile::setUbicacion_Archivo(const std::string& path) {
 
 void LocalTextFile::Abrir_Archivo(int mode) {
     if (mode != 1) {
-        throw Failure(kInvalidCall, kSource,
+        throw Failure(failure_number::kInvalidProcedureCall, kSource,
                       "Llamada a procedimiento o argumento no válido: el modo " +
                           std::to_string(mode) + " no sirve para abrir el archivo " + path_ +
                           " (solo el modo 1, lectura)");
@@ -45,7 +42,7 @@ void LocalTextFile::Crear_Archivo() {
 void LocalTextFile::Open(Mode mode) {
     Cerrar_Archivo();
     if (path_.empty()) {
-        throw Failure(kBadFileName, kSource,
+        throw Failure(failure_number::kBadFileName, kSource,
                       "Nombre o número de archivo incorrecto: no se indicó la ubicación del "
                       "archivo");
     }
@@ -77,13 +74,13 @@ void LocalTextFile::Open(Mode mode) {
 void LocalTextFile::RequireOpen(Mode mode) const {
     const char* operation = mode == Mode::Reading ? "leer" : "escribir";
     if (mode_ == Mode::Closed) {
-        throw Failure(kBadFileName, kSource,
+        throw Failure(failure_number::kBadFileName, kSource,
                       std::string("Nombre o número de archivo incorrecto: no hay un archivo "
                                   "abierto para ") +
                           operation + " (" + path_ + ")");
     }
     if (mode_ != mode) {
-        throw Failure(kBadFileMode, kSource,
+        throw Failure(failure_number::kBadFileMode, kSource,
                       std::string("Modo de archivo incorrecto: el archivo ") + openPath_ +
                           " no está abierto para " + operation);
     }

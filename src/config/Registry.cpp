@@ -9,23 +9,19 @@
 namespace tolvane::config {
 namespace {
 
-inline constexpr long kInvalidParameter = 87;
-inline constexpr std::int32_t kTypeMismatch = 13;
-inline constexpr std::int32_t kOverflow = 6;
-
 std::int32_t ToInt32(const RegValue& value) {
     if (const auto* number = std::get_if<std::int32_t>(&value))
         return *number;
     const std::string text = RegValueText(value);
     const double parsed = LeadingNumber(text);
     if (text.find_first_not_of(" \t") == std::string::npos || (parsed == 0 && text != "0")) {
-        throw Failure(kTypeMismatch, "AsignarValor",
+        throw Failure(failure_number::kTypeMismatch, "AsignarValor",
                       "No coinciden los tipos: \"" + text + "\" no es un número");
     }
     const double rounded = RoundHalfEven(parsed);
     if (rounded < std::numeric_limits<std::int32_t>::min() ||
         rounded > std::numeric_limits<std::int32_t>::max()) {
-        throw Failure(kOverflow, "AsignarValor", "Desbordamiento: " + text);
+        throw Failure(failure_number::kOverflow, "AsignarValor", "Desbordamiento: " + text);
     }
     return static_cast<std::int32_t>(rounded);
 }
@@ -86,35 +82,26 @@ long AsignarValor(platform::Registry& registry, platform::RegistryKey key,
             data[i] = static_cast<char>((raw >> (8 * i)) & 0xFF);
         return registry.SetValue(key, valueName, type, data);
     }
-    return kInvalidParameter;
+    return platform::kErrorInvalidParameter;
 }
 
 RegValue LeerRegistro(platform::Registry& registry, platform::RegistryRoot root,
                       const std::string& subKey, const std::string& valueName) {
-    platform::RegistryKey key = 0;
+    platform::ScopedKey key(registry);
     // A failed open leaves the handle 0, and the query on it then fails. Read access alone:
     // a standard user may read keys of the machine that it may not write.
-    registry.OpenKey(root, subKey, platform::kKeyRead, key);
+    registry.OpenKey(root, subKey, platform::kKeyRead, key.out());
     RegValue value;
-    ConsultarValor(registry, key, valueName, value);
-    registry.CloseKey(key);
+    ConsultarValor(registry, key.get(), valueName, value);
     return value;
 }
 
 bool EscribirRegistro(platform::Registry& registry, platform::RegistryRoot root,
                       const std::string& subKey, const std::string& valueName,
                       const RegValue& value, std::uint32_t type) {
-    platform::RegistryKey key = 0;
-    registry.OpenKey(root, subKey, platform::kKeyAllAccessButDelete, key);
-    bool stored = false;
-    try {
-        stored = AsignarValor(registry, key, valueName, type, value) == platform::kSuccess;
-    } catch (...) {
-        registry.CloseKey(key);
-        throw;
-    }
-    registry.CloseKey(key);
-    return stored;
+    platform::ScopedKey key(registry);
+    registry.OpenKey(root, subKey, platform::kKeyAllAccessButDelete, key.out());
+    return AsignarValor(registry, key.get(), valueName, type, value) == platform::kSuccess;
 }
 
 }  // namespace tolvane::config

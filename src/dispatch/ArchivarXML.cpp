@@ -25,7 +25,6 @@ namespace {
 
 constexpr const char* kMaskNombre = "XXXXXXXXXXXXXXXXXXXXXXXX";
 constexpr const char* kClosingCaratula = "</DESPACHO_CARATULA>";
-constexpr std::int32_t kLoadXmlFailure = 11111;
 
 // The parsed cover sheet. The document's strings live in `text`, parsed in place: a large cover
 // sheet is then held once as text, besides its nodes.
@@ -149,7 +148,7 @@ ArchivoXML ArchivarXML(Context& context, const std::string& p_Path, const std::s
         const pugi::xml_document& document = cover.document;
         if (!LoadCoverSheet(cover, p_Path + p_Archivo)) {
             step = 80;
-            throw Failure(kLoadXmlFailure, "LoaDXML",
+            throw Failure(failure_number::kLoadXmlFailure, "LoaDXML",
                           "No se puedo leer p_ARCHIVO " + p_Path + p_Archivo);
         }
 

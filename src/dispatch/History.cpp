@@ -13,26 +13,16 @@ namespace {
 
 constexpr const char* kEntity = "HISTORIAL";
 
-// A character literal with its quotes doubled, and the comma after it.
+// A character literal, and the comma after it.
 void AppendQuoted(std::string& sql, std::string_view value) {
     sql += '\'';
-    for (const char c : value) {
-        if (c == '\'')
-            sql += '\'';
-        sql += c;
-    }
+    AppendSqlText(sql, value);
     sql += "',";
 }
 
 void AppendQuoted(std::string& sql, const SpillBuffer& value) {
     sql += '\'';
-    value.ForEachPiece([&sql](std::string_view piece) {
-        for (const char c : piece) {
-            if (c == '\'')
-                sql += '\'';
-            sql += c;
-        }
-    });
+    value.ForEachPiece([&sql](std::string_view piece) { AppendSqlText(sql, piece); });
     sql += "',";
 }
 

@@ -23,15 +23,10 @@ constexpr std::size_t kPiece = 64 * 1024;
 
 }  // namespace
 
-SpillBuffer::~SpillBuffer() {
-    if (file_ != nullptr)
-        std::fclose(file_);
-}
-
 SpillBuffer::SpillBuffer(SpillBuffer&& other) noexcept
     : limit_(other.limit_),
       memory_(std::move(other.memory_)),
-      file_(std::exchange(other.file_, nullptr)),
+      file_(std::move(other.file_)),
       size_(std::exchange(other.size_, 0)) {}
 
 SpillBuffer& SpillBuffer::operator=(SpillBuffer&& other) noexcept {
@@ -39,7 +34,7 @@ SpillBuffer& SpillBuffer::operator=(SpillBuffer&& other) noexcept {
         Clear();
         limit_ = other.limit_;
         memory_ = std::move(other.memory_);
-        file_ = std::exchange(other.file_, nullptr);
+        file_ = std::move(other.file_);
         size_ = std::exchange(other.size_, 0);
     }
     return *this;
@@ -56,18 +51,17 @@ void SpillBuffer::Append(std::string_view bytes) {
         file_ = platform::OpenTemporaryFile();
         if (file_ == nullptr)
             TemporaryFileFailure(errno);
-        if (std::fwrite(memory_.data(), 1, memory_.size(), file_) != memory_.size())
+        if (std::fwrite(memory_.data(), 1, memory_.size(), file_.get()) != memory_.size())
             TemporaryFileFailure(errno);
         std::string().swap(memory_);
     }
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size())
         TemporaryFileFailure(errno);
     size_ += bytes.size();
 }
 
 void SpillBuffer::Clear() {
-    if (file_ != nullptr)
-        std::fclose(std::exchange(file_, nullptr));
+    file_.reset();
     std::string().swap(memory_);
     size_ = 0;
 }
@@ -78,13 +72,14 @@ void SpillBuffer::ForEachPiece(const std::function<void(std::string_view)>& use)
             use(memory_);
         return;
     }
-    if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0)
+    if (std::fflush(file_.get()) != 0 || std::fseek(file_.get(), 0, SEEK_SET) != 0)
         TemporaryFileFailure(errno);
     std::array<char, kPiece> buffer;
     std::size_t carried = 0;  // bytes of a character cut by the previous read
     for (;;) {
-        const std::size_t got = std::fread(buffer.data() + carried, 1, kPiece - carried, file_);
-        if (got == 0 && std::ferror(file_) != 0)
+        const std::size_t got =
+            std::fread(buffer.data() + carried, 1, kPiece - carried, file_.get());
+        if (got == 0 && std::ferror(file_.get()) != 0)
             TemporaryFileFailure(errno);
         const std::string_view read(buffer.data(), carried + got);
         const std::size_t whole = got == 0 ? read.size() : text::WholeUtf8Prefix(read);
@@ -97,7 +92,7 @@ void SpillBuffer::ForEachPiece(const std::function<void(std::string_view)>& use)
                   buffer.begin() + static_cast<std::ptrdiff_t>(read.size()), buffer.begin());
     }
     // Writing goes on at the end.
-    if (std::fseek(file_, 0, SEEK_END) != 0)
+    if (std::fseek(file_.get(), 0, SEEK_END) != 0)
         TemporaryFileFailure(errno);
 }
 

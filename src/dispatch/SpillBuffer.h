@@ -2,10 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
+
+#include "platform/FileServices.h"
 
 namespace tolvane {
 
@@ -17,7 +18,6 @@ class SpillBuffer {
     static constexpr std::size_t kDefaultLimit = 1024 * 1024;
 
     explicit SpillBuffer(std::size_t limit = kDefaultLimit) : limit_(limit) {}
-    ~SpillBuffer();
     SpillBuffer(SpillBuffer&& other) noexcept;
     SpillBuffer& operator=(SpillBuffer&& other) noexcept;
     SpillBuffer(const SpillBuffer&) = delete;
@@ -39,7 +39,7 @@ class SpillBuffer {
   private:
     std::size_t limit_;
     std::string memory_;
-    std::FILE* file_ = nullptr;
+    platform::TemporaryFile file_;
     std::uint64_t size_ = 0;
 };
 

@@ -66,8 +66,19 @@ std::string CoverSheetName(const std::string& itemsName) {
     return "C" + itemsName.substr(std::min<std::size_t>(1, itemsName.size()));
 }
 
+void AppendSqlText(std::string& sql, std::string_view value) {
+    for (const char c : value) {
+        if (c == '\'')
+            sql += '\'';
+        sql += c;
+    }
+}
+
 std::string SqlText(std::string_view value) {
-    return text::ReplaceAll(value, "'", "''");
+    std::string sql;
+    sql.reserve(value.size());
+    AppendSqlText(sql, value);
+    return sql;
 }
 
 std::string DbValueText(platform::Platform& os, const components::DbValue& value) {

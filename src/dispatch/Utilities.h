@@ -32,6 +32,8 @@ std::string NormalizarNombreArchivo(std::string& nombre);
 // A text put between the single quotes of an SQL character literal: its quotes doubled, so no
 // value can change a statement's meaning.
 std::string SqlText(std::string_view value);
+// The same, appended to a statement being built.
+void AppendSqlText(std::string& sql, std::string_view value);
 
 // A column's value as text: null is empty text, a date its general date form.
 std::string DbValueText(platform::Platform& os, const components::DbValue& value);

@@ -5,12 +5,6 @@
 
 namespace tolvane::platform {
 
-InputFile::InputFile(InputFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      error_(other.error_),
-      size_(other.size_),
-      permissions_(other.permissions_) {}
-
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     InputFile file(path);
     std::string bytes;

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // The file services the program's parts share, so that each kind of work on files is written
 // once per operating system. Files are always read and written as bytes; paths are UTF-8, and
@@ -24,6 +26,35 @@ inline std::string Utf8Path(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+// An open file of the system (a descriptor, or a handle on Windows), closed with its owner.
+class FileHandle {
+  public:
+    static constexpr std::intptr_t kNone = -1;
+
+    FileHandle() = default;
+    explicit FileHandle(std::intptr_t value) : value_(value) {}
+    ~FileHandle() { Close(); }
+    FileHandle(FileHandle&& other) noexcept : value_(std::exchange(other.value_, kNone)) {}
+    FileHandle& operator=(FileHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            value_ = std::exchange(other.value_, kNone);
+        }
+        return *this;
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    std::intptr_t get() const { return value_; }
+    explicit operator bool() const { return value_ != kNone; }
+    // Closes it now: 0, or the system's error (some file systems report a failed write only
+    // when the file is closed). Nothing to do and 0 when there is no file.
+    int Close();
+
+  private:
+    std::intptr_t value_ = kNone;
+};
+
 // The error of a file that is read-only and was not to be removed as such.
 inline constexpr int kErrorReadOnly = -1;
 
@@ -32,8 +63,7 @@ inline constexpr int kErrorReadOnly = -1;
 class InputFile {
   public:
     explicit InputFile(const std::string& path);
-    ~InputFile();
-    InputFile(InputFile&& other) noexcept;
+    InputFile(InputFile&& other) noexcept = default;
     InputFile& operator=(InputFile&&) = delete;
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -49,7 +79,7 @@ class InputFile {
     std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t count);
 
   private:
-    std::intptr_t handle_ = -1;
+    FileHandle handle_;
     int error_ = 0;
     std::uint64_t size_ = 0;
     std::uint32_t permissions_ = 0;
@@ -59,7 +89,6 @@ class InputFile {
 class OutputFile {
   public:
     explicit OutputFile(const std::string& path);
-    ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -70,7 +99,7 @@ class OutputFile {
     int Close();
 
   private:
-    std::intptr_t handle_ = -1;
+    FileHandle handle_;
     int error_ = 0;
 };
 
@@ -83,9 +112,14 @@ bool PathExists(const std::string& path);
 // file is kErrorReadOnly unless `evenReadOnly`.
 int RemoveFile(const std::string& path, bool evenReadOnly);
 
+struct CloseStream {
+    void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using TemporaryFile = std::unique_ptr<std::FILE, CloseStream>;
+
 // An anonymous temporary file for spilling data to disk, removed when closed; nothing when the
 // system has no room for one.
-std::FILE* OpenTemporaryFile();
+TemporaryFile OpenTemporaryFile();
 
 // The whole of a regular file; nothing, errno telling why, when it cannot be read (a folder or
 // a pipe included, which are refused without waiting on them).
@@ -115,7 +149,7 @@ class DurableFile {
 
   private:
     std::string destination_, temporary_, folder_;
-    std::intptr_t handle_ = -1;
+    FileHandle handle_;
     int error_ = 0;
     bool created_ = false;
     bool committed_ = false;

@@ -32,6 +32,7 @@ inline constexpr long kSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
 inline constexpr long kErrorAccessDenied = 5;
 inline constexpr long kErrorInvalidHandle = 6;
+inline constexpr long kErrorInvalidParameter = 87;
 inline constexpr long kErrorMoreData = 234;
 
 // The end of QueryValue in every backend: the value's bytes into `data` when the room
@@ -69,6 +70,26 @@ class Registry {
     virtual long SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
                           const std::string& data) = 0;
     virtual long CloseKey(RegistryKey key) = 0;
+};
+
+// A key open in a registry, closed with its owner. Filled by OpenKey or CreateKey through
+// `out()`; a key that could not be opened (0) is not closed.
+class ScopedKey {
+  public:
+    explicit ScopedKey(Registry& registry) : registry_(registry) {}
+    ~ScopedKey() {
+        if (key_ != 0)
+            registry_.CloseKey(key_);
+    }
+    ScopedKey(const ScopedKey&) = delete;
+    ScopedKey& operator=(const ScopedKey&) = delete;
+
+    RegistryKey& out() { return key_; }
+    RegistryKey get() const { return key_; }
+
+  private:
+    Registry& registry_;
+    RegistryKey key_ = 0;
 };
 
 // What the program needs to know of a file to tell whether it changed, read without following

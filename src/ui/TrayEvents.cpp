@@ -8,12 +8,7 @@
 #include "ui/Window.h"
 
 namespace tolvane::ui {
-namespace {
-
-constexpr std::int32_t kDivisionByZero = 11;
-constexpr std::int32_t kOverflow = 6;
-
-}  // namespace
+namespace {}  // namespace
 
 double TwipsPerPixel(double dotsPerInch) {
     return kTwipsPerInch / dotsPerInch;
@@ -25,11 +20,11 @@ int TwipsToPixels(double twips, double dotsPerInch) {
 
 std::int32_t TrayMouseMessage(double xTwips, double twipsPerPixelX) {
     if (twipsPerPixelX == 0)
-        throw Failure(kDivisionByZero, "Tolvane", "División por cero");
+        throw Failure(failure_number::kDivisionByZero, "Tolvane", "División por cero");
     const double message = RoundHalfEven(xTwips / twipsPerPixelX);
     if (!(message >= std::numeric_limits<std::int32_t>::min() &&
           message <= std::numeric_limits<std::int32_t>::max())) {
-        throw Failure(kOverflow, "Tolvane", "Desbordamiento");
+        throw Failure(failure_number::kOverflow, "Tolvane", "Desbordamiento");
     }
     return static_cast<std::int32_t>(message);
 }

@@ -1,7 +1,10 @@
 #include "ui/Window.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
+#include "common/ExitStatus.h"
 #include "common/Failure.h"
 #include "common/Stop.h"
 #include "common/Text.h"
@@ -27,6 +30,12 @@ void ShowUntrappedFailure(Window& window, const Failure& failure) {
         std::cerr << "Tolvane: Error en tiempo de ejecución " << failure.number() << ": "
                   << failure.description() << '\n';
     }
+}
+
+void EndOnUntrappedFailure(Window& window, const Failure& failure) {
+    window.ReportUntrappedFailure(failure);
+    std::fflush(nullptr);
+    std::_Exit(exit_status::kUntrapped);
 }
 
 std::string NotifyIconData::ShownTip() const {

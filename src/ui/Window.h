@@ -19,7 +19,9 @@ namespace tolvane::ui {
 inline constexpr int kMbOk = 0;
 inline constexpr int kMbYesNo = 4;
 inline constexpr int kMbIconStop = 16;
+inline constexpr int kMbIconQuestion = 32;
 inline constexpr int kMbIconExclamation = 48;
+inline constexpr int kMbIconInformation = 64;
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
@@ -85,5 +87,9 @@ class Window {
 // <number>:", a blank line, the description. When a stop closes the box (or refuses it), the
 // report goes to standard error instead: the program ends either way.
 void ShowUntrappedFailure(Window& window, const Failure& failure);
+
+// What a windowed front-end does with a failure that no event handler traps: the window's
+// report, then the end of the program with the untrapped failure's exit status.
+[[noreturn]] void EndOnUntrappedFailure(Window& window, const Failure& failure);
 
 }  // namespace tolvane::ui

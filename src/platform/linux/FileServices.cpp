@@ -19,7 +19,19 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     return fd;
 }
 
+int Descriptor(const FileHandle& handle) {
+    return static_cast<int>(handle.get());
+}
+
 }  // namespace
+
+int FileHandle::Close() {
+    if (value_ == kNone)
+        return 0;
+    // After EINTR the descriptor is closed all the same on Linux: it must not be closed again.
+    const int fd = static_cast<int>(std::exchange(value_, kNone));
+    return ::close(fd) != 0 && errno != EINTR ? errno : 0;
+}
 
 InputFile::InputFile(const std::string& path) {
     // Non-blocking so that a pipe cannot hang the program before it is refused below.
@@ -28,7 +40,7 @@ InputFile::InputFile(const std::string& path) {
         error_ = errno;
         return;
     }
-    handle_ = fd;
+    handle_ = FileHandle(fd);
     struct stat info {};
     error_ = ::fstat(fd, &info) != 0  ? errno
              : S_ISDIR(info.st_mode)  ? EISDIR
@@ -38,16 +50,11 @@ InputFile::InputFile(const std::string& path) {
     permissions_ = info.st_mode & 0777;
 }
 
-InputFile::~InputFile() {
-    if (handle_ >= 0)
-        ::close(static_cast<int>(handle_));
-}
-
 std::int64_t InputFile::Read(char* buffer, std::size_t count) {
     if (error_ != 0)
         return -1;
     for (;;) {
-        const ssize_t got = ::read(static_cast<int>(handle_), buffer, count);
+        const ssize_t got = ::read(Descriptor(handle_), buffer, count);
         if (got >= 0)
             return got;
         if (errno != EINTR) {
@@ -61,8 +68,7 @@ std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t c
     if (error_ != 0)
         return -1;
     for (;;) {
-        const ssize_t got =
-            ::pread(static_cast<int>(handle_), buffer, count, static_cast<off_t>(offset));
+        const ssize_t got = ::pread(Descriptor(handle_), buffer, count, static_cast<off_t>(offset));
         if (got >= 0)
             return got;
         if (errno != EINTR) {
@@ -73,19 +79,16 @@ std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t c
 }
 
 OutputFile::OutputFile(const std::string& path) {
-    handle_ = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (handle_ < 0)
+    const int fd = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0)
         error_ = errno;
-}
-
-OutputFile::~OutputFile() {
-    if (handle_ >= 0)
-        ::close(static_cast<int>(handle_));
+    else
+        handle_ = FileHandle(fd);
 }
 
 int OutputFile::Write(std::string_view bytes) {
     while (error_ == 0 && !bytes.empty()) {
-        const ssize_t written = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
+        const ssize_t written = ::write(Descriptor(handle_), bytes.data(), bytes.size());
         if (written >= 0)
             bytes.remove_prefix(static_cast<std::size_t>(written));
         else if (errno != EINTR)
@@ -95,10 +98,7 @@ int OutputFile::Write(std::string_view bytes) {
 }
 
 int OutputFile::Close() {
-    if (handle_ < 0)
-        return 0;
-    const int fd = static_cast<int>(std::exchange(handle_, -1));
-    return ::close(fd) != 0 && errno != EINTR ? errno : 0;
+    return handle_.Close();
 }
 
 bool IsRegularFile(const std::string& path) {
@@ -131,8 +131,8 @@ int RemoveFile(const std::string& path, bool evenReadOnly) {
     return ::unlink(path.c_str()) == 0 ? 0 : errno;
 }
 
-std::FILE* OpenTemporaryFile() {
-    return std::tmpfile();
+TemporaryFile OpenTemporaryFile() {
+    return TemporaryFile(std::tmpfile());
 }
 
 std::string FolderOf(const std::string& path) {
@@ -146,28 +146,27 @@ std::string NameOf(const std::string& path) {
 }
 
 int SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    const FileHandle folderHandle(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folderHandle)
         return errno;
-    const int error = ::fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
-    ::close(fd);
-    return error;
+    return ::fsync(Descriptor(folderHandle)) == 0 || errno == EINVAL ? 0 : errno;
 }
 
 DurableFile::DurableFile(std::string destination, const std::string& temporaryName,
                          std::uint32_t mode)
     : destination_(std::move(destination)), folder_(FolderOf(destination_)) {
     temporary_ = (folder_ == "/" ? "" : folder_) + "/" + temporaryName;
-    handle_ = OpenRetrying(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW,
-                           static_cast<mode_t>(mode));
-    if (handle_ < 0)
+    const int fd = OpenRetrying(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW,
+                                static_cast<mode_t>(mode));
+    if (fd < 0)
         error_ = errno;
-    created_ = handle_ >= 0;
+    else
+        handle_ = FileHandle(fd);
+    created_ = static_cast<bool>(handle_);
 }
 
 DurableFile::~DurableFile() {
-    if (handle_ >= 0)
-        ::close(static_cast<int>(handle_));
+    handle_.Close();
     if (created_ && !committed_)
         ::unlink(temporary_.c_str());
 }
@@ -176,7 +175,7 @@ int DurableFile::Write(std::string_view bytes) {
     if (error_ != 0)
         return error_;
     while (!bytes.empty()) {
-        const ssize_t written = ::write(static_cast<int>(handle_), bytes.data(), bytes.size());
+        const ssize_t written = ::write(Descriptor(handle_), bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -188,7 +187,7 @@ int DurableFile::Write(std::string_view bytes) {
 }
 
 int DurableFile::SetMode(std::uint32_t mode) {
-    if (error_ == 0 && ::fchmod(static_cast<int>(handle_), static_cast<mode_t>(mode)) != 0)
+    if (error_ == 0 && ::fchmod(Descriptor(handle_), static_cast<mode_t>(mode)) != 0)
         error_ = errno;
     return error_;
 }
@@ -196,12 +195,11 @@ int DurableFile::SetMode(std::uint32_t mode) {
 int DurableFile::Commit(bool folderToo) {
     if (error_ != 0)
         return error_;
-    if (::fsync(static_cast<int>(handle_)) != 0)
+    if (::fsync(Descriptor(handle_)) != 0)
         return error_ = errno;
-    const int fd = static_cast<int>(std::exchange(handle_, -1));
     // Some file systems report a failed write only when the file is closed.
-    if (::close(fd) != 0 && errno != EINTR)
-        return error_ = errno;
+    if (const int error = handle_.Close(); error != 0)
+        return error_ = error;
     if (::rename(temporary_.c_str(), destination_.c_str()) != 0)
         return error_ = errno;
     committed_ = true;

@@ -167,17 +167,14 @@ LinuxPlatform::LinuxPlatform(LinuxPaths paths)
       registry_(std::make_unique<LinuxRegistry>(paths_.registryDir, paths_.autostartDir)),
       dateStyle_(LocaleDateStyle()) {}
 
+LinuxPlatform::~LinuxPlatform() = default;
+
 std::optional<DateTime> LinuxPlatform::RecognizeDate(const std::string& text) {
     return platform::RecognizeDate(text, dateStyle_.order);
 }
 
 std::string LinuxPlatform::GeneralDate(const DateTime& value) {
     return FormatGeneralDate(value, dateStyle_);
-}
-
-LinuxPlatform::~LinuxPlatform() {
-    if (instanceLock_ >= 0)
-        ::close(instanceLock_);
 }
 
 Registry& LinuxPlatform::registry() {
@@ -221,23 +218,20 @@ std::optional<std::string> LinuxPlatform::LogonName() {
 }
 
 bool LinuxPlatform::PreviousInstanceRunning() {
-    if (instanceLock_ >= 0)
+    if (instanceLock_)
         return false;
     posix::MakeFolders(paths_.runtimeDir, 0700);
     const std::string path = paths_.runtimeDir + "/tolvane.lock";
     // The lock goes with the descriptor, so a crashed instance never blocks the next start.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    FileHandle lock(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     // Without a lock file there is no telling; this instance runs.
-    if (fd < 0)
+    if (!lock)
         return false;
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EINTR)
-            continue;
-        const bool heldByAnother = errno == EWOULDBLOCK;
-        ::close(fd);
-        return heldByAnother;
+    while (::flock(static_cast<int>(lock.get()), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR)
+            return errno == EWOULDBLOCK;
     }
-    instanceLock_ = fd;
+    instanceLock_ = std::move(lock);
     return false;
 }
 

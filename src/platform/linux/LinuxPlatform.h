@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/DateRecognition.h"
+#include "platform/FileServices.h"
 #include "platform/Platform.h"
 
 namespace tolvane::platform {
@@ -30,7 +31,7 @@ struct LinuxPaths {
 class LinuxPlatform final : public Platform {
   public:
     explicit LinuxPlatform(LinuxPaths paths);
-    ~LinuxPlatform() override;
+    ~LinuxPlatform() override;  // where the registry's type is complete
 
     Registry& registry() override;
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
@@ -69,8 +70,8 @@ class LinuxPlatform final : public Platform {
   private:
     LinuxPaths paths_;
     std::unique_ptr<LinuxRegistry> registry_;
-    int instanceLock_ = -1;
-    DateStyle dateStyle_;  // the single-instance lock, held until the object goes
+    FileHandle instanceLock_;  // held for the process's life
+    DateStyle dateStyle_;      // the single-instance lock, held until the object goes
 };
 
 }  // namespace tolvane::platform

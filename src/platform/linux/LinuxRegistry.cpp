@@ -16,7 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr long kErrorInvalidParameter = 87;
 constexpr long kErrorKeyDeleted = 1018;
 constexpr std::string_view kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr std::string_view kDesktopSuffix = ".desktop";

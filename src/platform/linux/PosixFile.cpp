@@ -82,19 +82,19 @@ namespace {
 
 class LockFileClaim final : public FolderClaim {
   public:
-    LockFileClaim(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+    LockFileClaim(std::string path, FileHandle lock)
+        : path_(std::move(path)), lock_(std::move(lock)) {}
     ~LockFileClaim() override {
         // Removed while still locked: a process that opened the old file before this point
         // finds, once it gets the lock, that the name no longer leads to its file.
         ::unlink(path_.c_str());
-        ::close(fd_);
     }
     LockFileClaim(const LockFileClaim&) = delete;
     LockFileClaim& operator=(const LockFileClaim&) = delete;
 
   private:
     std::string path_;
-    int fd_;
+    FileHandle lock_;
 };
 
 // 0 when locked, EAGAIN when held elsewhere, else the error.
@@ -116,23 +116,21 @@ std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) {
         folder + (folder.empty() || folder.back() == '/' ? "" : "/") + kClaimFileName;
     // A few rounds at most: each one that fails found the file replaced by its holder's end.
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0) {
+        FileHandle lock(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+        const int fd = static_cast<int>(lock.get());
+        if (!lock) {
             throw Failure(failure_number::kPathFileAccess, "Tolvane",
                           "No se pudo crear el archivo de bloqueo " + path +
                               " en la carpeta del kit: " + SystemErrorText(errno));
         }
         const int error = LockWhole(fd);
-        if (error == EAGAIN) {
-            ::close(fd);
+        if (error == EAGAIN)
             return nullptr;
-        }
         // A file system without locks (a share mounted without them) guards nothing, but
         // must not hold every dispatch back either: the pass goes on unguarded.
         if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS)
-            return std::make_unique<LockFileClaim>(path, fd);
+            return std::make_unique<LockFileClaim>(path, std::move(lock));
         if (error != 0) {
-            ::close(fd);
             throw Failure(failure_number::kPathFileAccess, "Tolvane",
                           "No se pudo bloquear el archivo " + path + ": " + SystemErrorText(error));
         }
@@ -140,23 +138,17 @@ std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) {
         }, named{};
         if (::fstat(fd, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
             locked.st_dev == named.st_dev && locked.st_ino == named.st_ino) {
-            return std::make_unique<LockFileClaim>(path, fd);
+            return std::make_unique<LockFileClaim>(path, std::move(lock));
         }
-        ::close(fd);
     }
     return nullptr;
 }
 
 FolderLock::FolderLock(const std::string& folder)
-    : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    : folder_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     // Without the lock the cycle still runs; it only loses its guard against another writer.
-    while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    while (folder_ && ::flock(static_cast<int>(folder_.get()), LOCK_EX) != 0 && errno == EINTR) {
     }
-}
-
-FolderLock::~FolderLock() {
-    if (fd_ >= 0)
-        ::close(fd_);
 }
 
 }  // namespace tolvane::platform::posix

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileServices.h"
 #include "platform/Platform.h"
 
 namespace tolvane::platform::posix {
@@ -43,12 +44,11 @@ std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder);
 class FolderLock {
   public:
     explicit FolderLock(const std::string& folder);
-    ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
   private:
-    int fd_ = -1;
+    FileHandle folder_;
 };
 
 }  // namespace tolvane::platform::posix

@@ -16,8 +16,12 @@ namespace {
 using win32::ErrnoOf;
 using win32::Widen;
 
-HANDLE AsHandle(std::intptr_t handle) {
-    return reinterpret_cast<HANDLE>(handle);
+HANDLE AsHandle(const FileHandle& handle) {
+    return reinterpret_cast<HANDLE>(handle.get());
+}
+
+FileHandle Owned(HANDLE file) {
+    return FileHandle(reinterpret_cast<std::intptr_t>(file));
 }
 
 int LastErrno() {
@@ -38,6 +42,12 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 }  // namespace
 
+int FileHandle::Close() {
+    if (value_ == kNone)
+        return 0;
+    return ::CloseHandle(reinterpret_cast<HANDLE>(std::exchange(value_, kNone))) ? 0 : LastErrno();
+}
+
 InputFile::InputFile(const std::string& path) {
     const HANDLE file = ::CreateFileW(Widen(path).c_str(), GENERIC_READ, kShareAll, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -45,7 +55,7 @@ InputFile::InputFile(const std::string& path) {
         error_ = LastErrno();
         return;
     }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
+    handle_ = Owned(file);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(file, &info)) {
         error_ = LastErrno();
@@ -56,11 +66,6 @@ InputFile::InputFile(const std::string& path) {
     }
     size_ = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
     permissions_ = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
-}
-
-InputFile::~InputFile() {
-    if (handle_ != -1)
-        ::CloseHandle(AsHandle(handle_));
 }
 
 std::int64_t InputFile::Read(char* buffer, std::size_t count) {
@@ -98,12 +103,7 @@ OutputFile::OutputFile(const std::string& path) {
     if (file == INVALID_HANDLE_VALUE)
         error_ = LastErrno();
     else
-        handle_ = reinterpret_cast<std::intptr_t>(file);
-}
-
-OutputFile::~OutputFile() {
-    if (handle_ != -1)
-        ::CloseHandle(AsHandle(handle_));
+        handle_ = Owned(file);
 }
 
 int OutputFile::Write(std::string_view bytes) {
@@ -119,9 +119,7 @@ int OutputFile::Write(std::string_view bytes) {
 }
 
 int OutputFile::Close() {
-    if (handle_ == -1)
-        return 0;
-    return ::CloseHandle(AsHandle(std::exchange(handle_, -1))) ? 0 : LastErrno();
+    return handle_.Close();
 }
 
 namespace {
@@ -172,7 +170,7 @@ int RemoveFile(const std::string& path, bool evenReadOnly) {
     return ::DeleteFileW(wide.c_str()) ? 0 : LastErrno();
 }
 
-std::FILE* OpenTemporaryFile() {
+TemporaryFile OpenTemporaryFile() {
     // The C library's tmpfile() writes into the root of the system drive, which a standard
     // user may not: the user's temporary folder instead, the file gone when closed.
     wchar_t folder[MAX_PATH + 1];
@@ -192,7 +190,7 @@ std::FILE* OpenTemporaryFile() {
         ::CloseHandle(file);
         return nullptr;
     }
-    std::FILE* stream = ::_fdopen(descriptor, "w+b");
+    TemporaryFile stream(::_fdopen(descriptor, "w+b"));
     if (stream == nullptr)
         ::_close(descriptor);
     return stream;
@@ -235,14 +233,13 @@ DurableFile::DurableFile(std::string destination, const std::string& temporaryNa
         error_ = LastErrno();
         return;
     }
-    handle_ = reinterpret_cast<std::intptr_t>(file);
+    handle_ = Owned(file);
     created_ = true;
     readOnly_ = attributes == FILE_ATTRIBUTE_READONLY;
 }
 
 DurableFile::~DurableFile() {
-    if (handle_ != -1)
-        ::CloseHandle(AsHandle(handle_));
+    handle_.Close();  // before the delete: Windows deletes no file open without sharing
     if (created_ && !committed_)
         ::DeleteFileW(Widen(temporary_).c_str());
 }
@@ -269,13 +266,13 @@ int DurableFile::SetMode(std::uint32_t mode) {
 int DurableFile::Commit(bool) {
     if (error_ != 0)
         return error_;
-    const HANDLE file = AsHandle(std::exchange(handle_, -1));
-    const bool flushed = ::FlushFileBuffers(file) != 0;
+    const bool flushed = ::FlushFileBuffers(AsHandle(handle_)) != 0;
     const int flushError = flushed ? 0 : LastErrno();
-    if (!::CloseHandle(file) && flushed)
-        return error_ = LastErrno();
+    const int closeError = handle_.Close();
     if (!flushed)
         return error_ = flushError;
+    if (closeError != 0)
+        return error_ = closeError;
     const std::wstring wideTemporary = Widen(temporary_);
     if (readOnly_)
         ::SetFileAttributesW(wideTemporary.c_str(), FILE_ATTRIBUTE_READONLY);

@@ -1,12 +1,9 @@
 #include "ui/qt/QtWindow.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 
 #include <QApplication>
 #include <QCursor>
-#include <QEventLoop>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -32,28 +29,16 @@ static QIcon LoadTolvaneIcon() {
 namespace tolvane::ui::qt {
 namespace {
 
-constexpr int kUntrappedExitStatus = 3;
-
 QString BoxText(const std::string& text) {
     return QString::fromStdString(text::ReplaceAll(text, "\r\n", "\n"));
 }
 
-// A pause at every yield, for pictures of a pass in progress; unset in normal use.
-int YieldDelayFromEnvironment() {
-    const char* value = std::getenv("TOLVANE_YIELD_DELAY_MS");
-    return value != nullptr ? std::atoi(value) : 0;
-}
-
 }  // namespace
 
-QtWindow::QtWindow() : icon_(LoadTolvaneIcon()), yieldDelayMs_(YieldDelayFromEnvironment()) {
+QtWindow::QtWindow() : icon_(LoadTolvaneIcon()) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(icon_);
-    untrapped_ = [this](const Failure& failure) {
-        ReportUntrappedFailure(failure);
-        std::fflush(nullptr);
-        std::_Exit(kUntrappedExitStatus);
-    };
+    untrapped_ = [this](const Failure& failure) { EndOnUntrappedFailure(*this, failure); };
     notificationArea_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
 
     frmLista_ = std::make_unique<FrmLista>([this] { HideWindow(); });
@@ -152,13 +137,7 @@ void QtWindow::SetTimer(unsigned intervalMs, bool enabled) {
 }
 
 void QtWindow::DoEvents() {
-    if (yieldDelayMs_ <= 0) {
-        QCoreApplication::processEvents();
-        return;
-    }
-    QEventLoop pause;
-    QTimer::singleShot(yieldDelayMs_, &pause, &QEventLoop::quit);
-    pause.exec();
+    QCoreApplication::processEvents();
 }
 
 int QtWindow::MessageBox(const std::string& text, int style) {
@@ -167,13 +146,13 @@ int QtWindow::MessageBox(const std::string& text, int style) {
         case kMbIconStop:
             icon = QMessageBox::Critical;
             break;
-        case 32:
+        case kMbIconQuestion:
             icon = QMessageBox::Question;
             break;
         case kMbIconExclamation:
             icon = QMessageBox::Warning;
             break;
-        case 64:
+        case kMbIconInformation:
             icon = QMessageBox::Information;
             break;
         default:

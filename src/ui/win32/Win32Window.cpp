@@ -1,8 +1,5 @@
 #include "ui/win32/Win32Window.h"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "common/Failure.h"
 #include "common/Stop.h"
 #include "ui/TrayEvents.h"
@@ -13,7 +10,6 @@
 namespace tolvane::ui::win32 {
 namespace {
 
-constexpr int kUntrappedExitStatus = 3;
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT_PTR kStopWatch = 2;
 constexpr UINT kStopWatchMs = 100;  // well within the 2 s that a stop may take
@@ -45,11 +41,7 @@ Win32Window::Win32Window()
     : frmLista_([this] { HideWindow(); }),
       tray_(*this, [this] { PopupMenu(); }),
       icon_(LoadProgramIcon()) {
-    untrapped_ = [this](const Failure& failure) {
-        ReportUntrappedFailure(failure);
-        std::fflush(nullptr);
-        std::_Exit(kUntrappedExitStatus);
-    };
+    untrapped_ = [this](const Failure& failure) { EndOnUntrappedFailure(*this, failure); };
     tray_.setMessageHandler([this](UINT message, WPARAM wParam, LPARAM lParam) {
         return OnTrayMessage(message, wParam, lParam);
     });

@@ -107,13 +107,12 @@ TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttr
     }
     EXPECT_EQ(test::CountEntries(NativePath(folder)), 0);
 
-    std::FILE* spill = OpenTemporaryFile();
+    const TemporaryFile spill = OpenTemporaryFile();
     ASSERT_NE(spill, nullptr);
-    EXPECT_GE(std::fputs("derrame\n", spill), 0);
-    std::rewind(spill);
+    EXPECT_GE(std::fputs("derrame\n", spill.get()), 0);
+    std::rewind(spill.get());
     char back[16] = {};
-    EXPECT_STREQ(std::fgets(back, sizeof back, spill), "derrame\n");  // binary: no CR added
-    std::fclose(spill);
+    EXPECT_STREQ(std::fgets(back, sizeof back, spill.get()), "derrame\n");  // binary: no CR added
 }
 
 TEST(WideTextTest, InvalidUtf8IsReplacedWithoutLosingWhatFollows) {
