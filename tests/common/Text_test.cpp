@@ -87,8 +87,13 @@ TEST(XmlText, FilesAreReadAsTheyDeclareAndValuesWrittenLatin1SafeAndEscaped) {
     const std::pair<std::string, std::string> cases[] = {
         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9</a>",
          "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>é</a>"},
-        {"<?xml version='1.0' encoding='windows-1252'?><a>\x80\x96</a>",
-         "<?xml version='1.0' encoding='windows-1252'?><a>€–</a>"},
+        // The whole row where windows-1252 differs from ISO-8859-1, its five unused bytes read
+        // as ISO-8859-1.
+        {"<?xml version='1.0' encoding='windows-1252'?><a>\x80\x81\x82\x83\x84\x85\x86\x87\x88"
+         "\x89\x8A\x8B\x8C\x8D\x8E\x8F\x90\x91\x92\x93\x94\x95\x96\x97\x98\x99\x9A\x9B\x9C\x9D"
+         "\x9E\x9F</a>",
+         "<?xml version='1.0' encoding='windows-1252'?><a>€\xC2\x81‚ƒ„…†‡ˆ‰Š‹Œ\xC2\x8DŽ\xC2\x8F"
+         "\xC2\x90‘’“”•–—˜™š›œ\xC2\x9DžŸ</a>"},
         {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>é</a>",
          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>é</a>"},
         // No declaration means UTF-8; bytes that are not UTF-8 are still read, as ISO-8859-1.

@@ -40,15 +40,17 @@ TEST_F(LeerINITest, ReadsEveryKeyOrNoneAndMirrorsUploadSettingsInTheUserStore) {
     home.WriteConfigIni(
         "; ajustes de la oficina\r\n[opciones]\r\nservidor = ftp.oficina.local \r\n"
         "Usuario=\"despachos\"\r\nPASSWORD=clave=con=iguales\r\nDIRECTORIO=\r\nRUTA=/no/se/usa/\r\n"
-        "RUTA1=/bck/uno/\r\nRUTA2=/bck/dos\r\nMILISEGUNDOS=60000\r\nESPERA=2500\r\n");
+        "RUTA1=/bck/uno/\r\nRUTA2=/bck/dos\r\nMILISEGUNDOS=60000\r\nESPERA=2500\r\n"
+        "CERTIFICADOS=/etc/oficina/ca.pem\r\n");
     LeerINI(context);
 
     const Settings& s = context.settings;
     // RUTA2 is taken as it is, no separator added. RUTA is never read back: the watched folder
     // comes from the kit or its default.
     EXPECT_EQ(test::Joined({s.SERVIDOR, s.USUARIO, s.PASSWORD, s.DIRECTORIO, s.RUTA1, s.RUTA2,
-                            s.MILISEGUNDOS, s.ESPERA, s.RutaKitOut}),
-              "ftp.oficina.local|despachos|clave=con=iguales||/bck/uno/|/bck/dos|60000|2500|" +
+                            s.MILISEGUNDOS, s.ESPERA, s.CERTIFICADOS, s.RutaKitOut}),
+              "ftp.oficina.local|despachos|clave=con=iguales||/bck/uno/|/bck/dos|60000|2500|"
+              "/etc/oficina/ca.pem|" +
                   home.ProgramFiles().string() + "/KitMaria/out/");
     EXPECT_EQ(test::Joined({Stored("SERVIDOR"), Stored("USUARIO"), Stored("PASSWORD"),
                             Stored("DIRECTORIO")}),

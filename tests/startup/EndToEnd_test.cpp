@@ -214,6 +214,9 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
         home.WriteConfigIni("[Opciones]\n" + ini + "\n");
         const auto result = test::ChildProcess(args, home.Environment()).Wait();
         EXPECT_EQ(result.exitStatus, status) << ini << "\n" << result.err;
+        if (args.back() == "--version") {
+            EXPECT_EQ(result.out, "tolvane 1.8.40\n");
+        }
         EXPECT_TRUE(message.empty() ? result.err.empty()
                                     : result.err.find(message) != std::string::npos)
             << ini << "\n"

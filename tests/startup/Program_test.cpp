@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Failure.h"
+#include "components/ComponentFactory.h"
 #include "config/Registry.h"
 #include "platform/FolderListing.h"
 #include "startup/KitWatch.h"
@@ -151,8 +152,13 @@ class PassTest : public ::testing::Test, protected test::ProgramRig<> {
 };
 
 // The timer is off for the whole pass, and the display is cleared at its end, an empty
-// folder's included.
+// folder's included. LAPI dispatches are never sent.
 TEST_F(PassTest, ProgressAdvancesPerFileAndTheTimerIsOffThroughout) {
+    int uploaders = 0;
+    home.factory().Register(components::kUploader, [&] {
+        ++uploaders;
+        return std::unique_ptr<components::Component>();
+    });
     program.Procesar();
     EXPECT_EQ(window.labels[0] + "|" + window.labels[1], "|");
     for (const char* name : {"C10073LAPI000001A.RET", "C10073LAPI000002B.RET", "C3.RET"})
@@ -172,6 +178,21 @@ TEST_F(PassTest, ProgressAdvancesPerFileAndTheTimerIsOffThroughout) {
                                                     "Procesando Archivo C-C3.RET", ""}));
     EXPECT_TRUE(window.timerEnabled);
     EXPECT_FALSE(timerOnDuringPass);
+    EXPECT_EQ(uploaders, 0);
+}
+
+// Another program in its pass over the same folder has this tick; the timer runs on, and the
+// next tick takes the folder.
+TEST_F(PassTest, AFolderClaimedElsewhereSkipsOneTickOnly) {
+    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
+    auto claim = home.os().ClaimFolder(kit);
+    ASSERT_NE(claim, nullptr);
+    program.Procesar();
+    EXPECT_TRUE(window.progressValues.empty());
+    EXPECT_TRUE(window.timerEnabled);
+    claim.reset();
+    program.Procesar();
+    EXPECT_EQ(window.progressValues, (std::vector<float>{100, 0}));
 }
 
 // The first failure ends the pass with one message, every pass, and leaves the display as it was.
@@ -221,6 +242,57 @@ TEST_F(PassTest, StopRequestEndsThePassBetweenDispatches) {
     EXPECT_TRUE(window.boxes.empty()) << "the broken second dispatch was not reached";
     EXPECT_EQ(window.labels[0], "");
     EXPECT_TRUE(window.timerEnabled);
+}
+
+// Time moved by hand: a sleep passes at once.
+struct ManualClock final : Clock {
+    TimePoint Now() const override { return now; }
+    void Sleep(std::chrono::milliseconds duration) override {
+        now += duration;
+        slept += duration;
+    }
+    TimePoint now{};
+    std::chrono::milliseconds slept{0};
+};
+
+// What the watch saw is kept from pass to pass, so a backlog waits the quiet period once, not
+// once per pass; a change, or a dispatch no longer listed, starts it again. One that keeps
+// changing is left after twice the period.
+TEST(KitWatchTest, RemembersFromPassToPassHowLongEachDispatchHasBeenStill) {
+    using namespace std::chrono_literals;
+    test::TolvaneHome home;
+    const std::string kit = home.Folder("kit");
+    test::WriteFile(kit + "C1.RET", "c");
+    test::WriteFile(kit + "I1.RET", "i");
+    ManualClock clock;
+    KitWatch watch(home.os(), clock);
+    std::function<void()> onYield = [] {};
+    const auto wait = [&] {
+        return watch.WaitUntilStill(kit, "C1.RET", 1000ms, onYield, nullptr).verdict;
+    };
+
+    watch.Listed(kit, {"C1.RET"});
+    clock.now += 600ms;
+    watch.Listed(kit, {"C1.RET"});
+    clock.now += 600ms;
+    EXPECT_EQ(wait(), KitWatch::Verdict::Still);
+    EXPECT_EQ(clock.slept, 0ms);
+
+    test::WriteFile(kit + "I1.RET", "ii");
+    watch.Listed(kit, {"C1.RET"});
+    EXPECT_EQ(wait(), KitWatch::Verdict::Still);
+    EXPECT_EQ(clock.slept, 1000ms);
+
+    watch.Listed(kit, {});
+    watch.Listed(kit, {"C1.RET"});
+    EXPECT_EQ(wait(), KitWatch::Verdict::Still);
+    EXPECT_EQ(clock.slept, 2000ms);
+
+    std::string growing = "i";
+    onYield = [&] { test::WriteFile(kit + "I1.RET", growing += "i"); };
+    onYield();
+    EXPECT_EQ(wait(), KitWatch::Verdict::Changing);
+    EXPECT_EQ(clock.slept, 4000ms);
 }
 
 TEST(QuietPeriod, ComesFromTheSettingWithOneSecondWhenItHoldsNoNumber) {

@@ -120,7 +120,7 @@ TEST(FormMouseMove, OnlyTheLeftDoubleClickOpensTheMenuAndFailuresAreShown) {
         EXPECT_EQ(TrayMouseMessage(x, twipsPerPixel), message) << x << "/" << twipsPerPixel;
         EXPECT_EQ(Shown(x, twipsPerPixel), message == 515 ? "menu" : "") << x;
     }
-    EXPECT_DOUBLE_EQ(TwipsPerPixel(96), 15);
+    EXPECT_DOUBLE_EQ(TwipsPerPixel(144), 10);
     EXPECT_EQ(TwipsToPixels(5910, 144), 591);
 
     // Failures are trapped and shown, naming the step: decoding (10) or the menu (51).
