@@ -141,10 +141,9 @@ TEST_F(ArchivarXMLTest, FailuresNameTheirStepAndKeepOnlyWhatCameBefore) {
                                 "ArchivarXML.frmLista.Tolvane " + source);
         EXPECT_TRUE(text::EndsWith(failure.description(), ending)) << failure.description();
         EXPECT_EQ(test::CountEntries(kit()), (withItems ? 2 : 1) + (outputs ? 2 : 0));
-        if (outputs)
-            EXPECT_TRUE(fs::exists(kit() + "C4521.xml") && fs::exists(kit() + "I4521.xml"));
-        else
+        if (!outputs) {  // the last one has no table to look at
             EXPECT_TRUE(home.HistoryRows().empty());
+        }
     }
 }
 

@@ -219,8 +219,7 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
         }
         EXPECT_TRUE(message.empty() ? result.err.empty()
                                     : result.err.find(message) != std::string::npos)
-            << ini << "\n"
-            << result.err;
+            << ini << "\n" + result.err;
     }
     EXPECT_TRUE(fs::exists(home.Autostart() / "BRENMOOR_TOLVANE.desktop"));  // by a single pass
 }

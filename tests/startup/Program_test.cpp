@@ -267,32 +267,25 @@ TEST(KitWatchTest, RemembersFromPassToPassHowLongEachDispatchHasBeenStill) {
     ManualClock clock;
     KitWatch watch(home.os(), clock);
     std::function<void()> onYield = [] {};
-    const auto wait = [&] {
-        return watch.WaitUntilStill(kit, "C1.RET", 1000ms, onYield, nullptr).verdict;
+    const auto expect = [&](KitWatch::Verdict verdict, std::chrono::milliseconds slept) {
+        EXPECT_EQ(watch.WaitUntilStill(kit, "C1.RET", 1000ms, onYield, nullptr).verdict, verdict);
+        EXPECT_EQ(clock.slept, slept);
     };
-
     watch.Listed(kit, {"C1.RET"});
     clock.now += 600ms;
     watch.Listed(kit, {"C1.RET"});
     clock.now += 600ms;
-    EXPECT_EQ(wait(), KitWatch::Verdict::Still);
-    EXPECT_EQ(clock.slept, 0ms);
-
+    expect(KitWatch::Verdict::Still, 0ms);
     test::WriteFile(kit + "I1.RET", "ii");
     watch.Listed(kit, {"C1.RET"});
-    EXPECT_EQ(wait(), KitWatch::Verdict::Still);
-    EXPECT_EQ(clock.slept, 1000ms);
-
+    expect(KitWatch::Verdict::Still, 1000ms);
     watch.Listed(kit, {});
     watch.Listed(kit, {"C1.RET"});
-    EXPECT_EQ(wait(), KitWatch::Verdict::Still);
-    EXPECT_EQ(clock.slept, 2000ms);
-
+    expect(KitWatch::Verdict::Still, 2000ms);
     std::string growing = "i";
     onYield = [&] { test::WriteFile(kit + "I1.RET", growing += "i"); };
     onYield();
-    EXPECT_EQ(wait(), KitWatch::Verdict::Changing);
-    EXPECT_EQ(clock.slept, 4000ms);
+    expect(KitWatch::Verdict::Changing, 4000ms);
 }
 
 TEST(QuietPeriod, ComesFromTheSettingWithOneSecondWhenItHoldsNoNumber) {
@@ -329,10 +322,9 @@ TEST(FileList, ListsMatchingFilesWithoutRegardToCaseSortedByName) {
     list.Refresh();
     EXPECT_EQ(list.List(1), "C000.RET");
     test::ExpectFailure([&] { list.setPath("/no/existe/"); }, 76, "", {"/no/existe/"});
-    EXPECT_TRUE(platform::MatchesPattern("CA.RET.RET", "C*.RET"));
-    EXPECT_TRUE(platform::MatchesPattern("AB", "A?"));
-    EXPECT_FALSE(platform::MatchesPattern("A", "A?"));
-    EXPECT_TRUE(platform::MatchesPattern("noext", "*.*"));
+    using platform::MatchesPattern;
+    EXPECT_TRUE(MatchesPattern("CA.RET.RET", "C*.RET") && MatchesPattern("AB", "A?") &&
+                MatchesPattern("noext", "*.*") && !MatchesPattern("A", "A?"));
 }
 
 }  // namespace
