@@ -1,5 +1,8 @@
 #include "app/Application.h"
 
+#include <cstdlib>
+#include <iostream>
+
 #include "app/FrontEnd.h"
 #include "common/ExitStatus.h"
 #include "common/Failure.h"
@@ -7,9 +10,15 @@
 #include "components/ComponentFactory.h"
 #include "platform/Platform.h"
 #include "platform/StopSource.h"
+#include "startup/ActivityLog.h"
 #include "startup/Program.h"
 
 namespace tolvane::app {
+namespace {
+
+constexpr int kKeptLogDays = 400;
+
+}  // namespace
 
 int RunProgram(FrontEnd& frontEnd, const platform::StopSource& stop, const Options& options) {
     ui::Window& window = frontEnd.window();
@@ -18,7 +27,21 @@ int RunProgram(FrontEnd& frontEnd, const platform::StopSource& stop, const Optio
         os->UseProgramOdbcDrivers();
         components::ComponentFactory factory;
         components::RegisterStandardComponents(factory, *os);
+        // Under the system's journal (a systemd unit) the log's lines go to it as well.
+        startup::ActivityLog log(*os, std::cerr,
+                                 std::getenv("JOURNAL_STREAM") != nullptr ? &std::cerr : nullptr);
+        log.RemoveOlderThan(kKeptLogDays);
         startup::Program program(*os, factory, window);
+        program.setActivityLog(&log);
+        // The end of a program that started, however it ends.
+        struct Ending {
+            startup::Program& program;
+            startup::ActivityLog& log;
+            ~Ending() {
+                if (program.started())
+                    log.Write("Tolvane terminado");
+            }
+        } ending{program, log};
         const auto stopRequested = [&stop] { return stop.Requested(); };
         program.setStopRequested(stopRequested);
         SetStopCheck(stopRequested);

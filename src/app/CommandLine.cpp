@@ -4,6 +4,7 @@
 
 #include "common/Version.h"
 #include "platform/Platform.h"
+#include "startup/ActivityLog.h"
 
 namespace tolvane::app {
 
@@ -17,6 +18,21 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         }
         if (arg == "--version") {
             line.request = CommandLine::Request::Version;
+            return line;
+        }
+        if (arg == "--registro") {
+            line.request = CommandLine::Request::ActivityLog;
+            if (i + 1 < argc) {
+                const std::string days = argv[i + 1];
+                if (days.empty() || days.size() > 4 ||
+                    days.find_first_not_of("0123456789") != std::string::npos ||
+                    std::stoi(days) == 0) {
+                    line.request = CommandLine::Request::Unknown;
+                    line.unknown = arg + " " + days;
+                } else {
+                    line.logDays = std::stoi(days);
+                }
+            }
             return line;
         }
         if (arg == "--headless") {
@@ -38,6 +54,7 @@ bool TalksOnStandardStreams(const CommandLine& line) {
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: tolvane [--headless] [--once]\n"
+           "       tolvane --registro [DÍAS]\n"
            "       tolvane --help | --version\n"
            "\n"
            "Watches the customs kit's output folder and, for every dispatch, completes it from\n"
@@ -49,6 +66,7 @@ void PrintUsage(std::ostream& out) {
            "              question is asked on the terminal (answered No without one);\n"
            "              the default when there is no display\n"
            "  --once      start up, run one timer tick at once, then exit\n"
+           "  --registro  print the activity log of the last DÍAS days (1: today's) and exit\n"
            "  --help      show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"
@@ -66,6 +84,11 @@ void PrintSettingsFolder(std::ostream& out) {
            "$XDG_CONFIG_HOME/tolvane (~/.config/tolvane) when it is unset, and fills that\n"
            "folder from the package's templates at the first start.\n";
 #endif
+}
+
+void PrintActivityLog(std::ostream& out, int days) {
+    const auto os = platform::CreatePlatform();
+    out << startup::ReadActivityLog(os->ActivityLogFolder(), os->LocalNow(), days);
 }
 
 void PrintVersion(std::ostream& out) {

@@ -11,9 +11,10 @@ struct Options {
 };
 
 struct CommandLine {
-    enum class Request { Run, Help, Version, Unknown };
+    enum class Request { Run, Help, Version, ActivityLog, Unknown };
     Request request = Request::Run;
     Options options;
+    int logDays = 1;      // with Request::ActivityLog: how many days, today's included
     std::string unknown;  // the option not understood, with Request::Unknown
 };
 
@@ -29,5 +30,7 @@ void PrintUsage(std::ostream& out);
 // Where this run's settings are.
 void PrintSettingsFolder(std::ostream& out);
 void PrintVersion(std::ostream& out);
+// The activity log of the last `days` days.
+void PrintActivityLog(std::ostream& out, int days);
 
 }  // namespace tolvane::app

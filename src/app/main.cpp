@@ -22,6 +22,9 @@ int main(int argc, char** argv) {
         case CommandLine::Request::Version:
             PrintVersion(std::cout);
             return tolvane::exit_status::kOk;
+        case CommandLine::Request::ActivityLog:
+            PrintActivityLog(std::cout, line.logDays);
+            return tolvane::exit_status::kOk;
         case CommandLine::Request::Unknown:
             std::cerr << "tolvane: unknown option '" << line.unknown << "'\n";
             PrintUsage(std::cerr);

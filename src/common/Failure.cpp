@@ -5,8 +5,11 @@
 
 namespace tolvane {
 
-Failure::Failure(std::int32_t number, std::string source, std::string description)
-    : number_(number), source_(std::move(source)), description_(std::move(description)) {}
+Failure::Failure(std::int32_t number, std::string source, std::string description, Scope scope)
+    : number_(number),
+      source_(std::move(source)),
+      description_(std::move(description)),
+      scope_(scope) {}
 
 std::string ProcedureSource(std::string_view procedure, std::string_view module) {
     std::string out;

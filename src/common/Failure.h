@@ -13,9 +13,16 @@ namespace tolvane {
 // (sometimes extended with context).
 class Failure : public std::exception {
   public:
-    Failure(std::int32_t number, std::string source, std::string description);
+    // What a failure concerns: something every item of work shares (a database, a server, a
+    // folder, the disk), or only the item in hand (its file, its name, its values), which a
+    // change to that item alone can cure.
+    enum class Scope { Shared, Item };
+
+    Failure(std::int32_t number, std::string source, std::string description,
+            Scope scope = Scope::Shared);
 
     std::int32_t number() const noexcept { return number_; }
+    Scope scope() const noexcept { return scope_; }
     const std::string& source() const noexcept { return source_; }
     const std::string& description() const noexcept { return description_; }
     const char* what() const noexcept override { return description_.c_str(); }
@@ -24,6 +31,7 @@ class Failure : public std::exception {
     std::int32_t number_;
     std::string source_;
     std::string description_;
+    Scope scope_;
 };
 
 // Well-known numbers.

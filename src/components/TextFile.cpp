@@ -14,9 +14,13 @@ namespace {
 
 constexpr const char* kSource = "Pellam.TextFile";
 
-Failure AccessFailure(const std::string& what, const std::string& path, int error) {
+// A file that cannot be read is that file's own fault; a file that cannot be written, only when
+// its name is what the system refuses (the disk or the folder are everyone's).
+Failure AccessFailure(const std::string& what, const std::string& path, int error, bool reading) {
+    const bool nameRefused = error == ENAMETOOLONG || error == EINVAL || error == EILSEQ;
     return Failure(failure_number::kPathFileAccess, kSource,
-                   "No se pudo " + what + " el archivo " + path + ": " + SystemErrorText(error));
+                   "No se pudo " + what + " el archivo " + path + ": " + SystemErrorText(error),
+                   reading || nameRefused ? Failure::Scope::Item : Failure::Scope::Shared);
 }
 
 }  // namespace
@@ -60,12 +64,13 @@ void LocalTextFile::Open(Mode mode) {
         if (error == ENOENT || error == ENOTDIR) {
             if (mode == Mode::Reading) {
                 throw Failure(failure_number::kFileNotFound, kSource,
-                              "No se encontró el archivo " + path_);
+                              "No se encontró el archivo " + path_, Failure::Scope::Item);
             }
             throw Failure(failure_number::kPathNotFound, kSource,
                           "No se encontró la ruta de acceso del archivo " + path_);
         }
-        throw AccessFailure(mode == Mode::Reading ? "abrir" : "crear", path_, error);
+        throw AccessFailure(mode == Mode::Reading ? "abrir" : "crear", path_, error,
+                            mode == Mode::Reading);
     }
     mode_ = mode;
     openPath_ = path_;
@@ -99,7 +104,7 @@ std::string LocalTextFile::LeerTodo() {
         if (got == 0)
             break;
         if (got < 0)
-            throw AccessFailure("leer", openPath_, input_->error());
+            throw AccessFailure("leer", openPath_, input_->error(), true);
         for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i)
             text::AppendUtf8(text, static_cast<unsigned char>(buffer[i]));
     }
@@ -122,7 +127,7 @@ void LocalTextFile::Escribir(const std::string& text) {
 
 void LocalTextFile::WriteBytes(std::string_view bytes) {
     if (const int error = output_->Write(bytes))
-        throw AccessFailure("escribir", openPath_, error);
+        throw AccessFailure("escribir", openPath_, error, false);
 }
 
 void LocalTextFile::Cerrar_Archivo() {
@@ -133,7 +138,7 @@ void LocalTextFile::Cerrar_Archivo() {
     const std::unique_ptr<platform::OutputFile> output = std::move(output_);
     if (output != nullptr) {
         if (const int error = output->Close())
-            throw AccessFailure("escribir", openPath_, error);
+            throw AccessFailure("escribir", openPath_, error, false);
     }
 }
 

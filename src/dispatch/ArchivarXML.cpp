@@ -149,7 +149,7 @@ ArchivoXML ArchivarXML(Context& context, const std::string& p_Path, const std::s
         if (!LoadCoverSheet(cover, p_Path + p_Archivo)) {
             step = 80;
             throw Failure(failure_number::kLoadXmlFailure, "LoaDXML",
-                          "No se puedo leer p_ARCHIVO " + p_Path + p_Archivo);
+                          "No se puedo leer p_ARCHIVO " + p_Path + p_Archivo, Failure::Scope::Item);
         }
 
         // Steps 110 to 220 never fail: a missing node or attribute leaves its field empty.
@@ -233,8 +233,10 @@ ArchivoXML ArchivarXML(Context& context, const std::string& p_Path, const std::s
         });
         result.RutaXMLItems = itemsPath;
 
-        RegistrarHistorial(context, *broker, d, step);
+        result.historial = RegistrarHistorial(context, *broker, d, step);
         step = 790;
+        result.DESPACHO = d.DESPACHO;
+        result.IDENTIFICADOR_PROPIO = d.IDENTIFICADOR_PROPIO;
         return result;
     } catch (const Interrupted&) {
         throw;
@@ -242,7 +244,8 @@ ArchivoXML ArchivarXML(Context& context, const std::string& p_Path, const std::s
         const Failure caught = CurrentFailure();
         throw Failure(failure_number::kArchivarXML,
                       ProcedureSource("ArchivarXML", "frmLista") + " " + caught.source(),
-                      caught.description() + " " + p_Path + " linea " + std::to_string(step));
+                      caught.description() + " " + p_Path + " linea " + std::to_string(step),
+                      caught.scope());
     }
 }
 

@@ -66,8 +66,8 @@ std::string HistoryInsert(Context& context, const DatosDespacho& datos, int& ste
     return sql;
 }
 
-void RegistrarHistorial(Context& context, components::Broker& broker, const DatosDespacho& datos,
-                        int& step) {
+HistoryRow RegistrarHistorial(Context& context, components::Broker& broker,
+                              const DatosDespacho& datos, int& step) {
     step = 570;
     const std::string existence = HistoryExistenceQuery(datos);
     step = 580;
@@ -75,14 +75,16 @@ void RegistrarHistorial(Context& context, components::Broker& broker, const Dato
     step = 590;
     std::unique_ptr<components::RecordSet> rs;
     if (broker.getDataConnectionByEntity(kEntity).CrearRs(rs))
-        return;
+        return HistoryRow::AlreadyThere;
 
     std::string insert = HistoryInsert(context, datos, step);
     step = 760;
     broker.getDataConnectionByEntity(kEntity).setSQL(std::move(insert));
     // That importer's dispatches are rewritten and sent but never recorded.
-    if (datos.CUIT_IMPO_EXPO != kCuitNoRegistrado)
-        broker.getDataConnectionByEntity(kEntity).ejecutar();
+    if (datos.CUIT_IMPO_EXPO == kCuitNoRegistrado)
+        return HistoryRow::NotRecorded;
+    broker.getDataConnectionByEntity(kEntity).ejecutar();
+    return HistoryRow::Added;
 }
 
 }  // namespace tolvane::dispatch

@@ -155,6 +155,13 @@ class Platform {
     virtual std::string ProgramFilesFolder() = 0;
 
     virtual char PathSeparator() const = 0;
+    // The line end of the platform's text files.
+    virtual const char* LineEnd() const = 0;
+    // The local date and time now, to the second.
+    virtual DateTime LocalNow() = 0;
+    // Where the activity log's day files go: $TOLVANE_REGISTRO, else registro/ in the user's
+    // state folder (~/.local/state/tolvane, %LOCALAPPDATA%\Tolvane).
+    virtual std::string ActivityLogFolder() = 0;
     // The user's list of trusted SSH host keys (OpenSSH's known_hosts in the user's home).
     virtual std::string KnownHostsFile() = 0;
 

@@ -38,7 +38,8 @@ void RequireOwnFile(const std::string& path, const platform::FileState& state) {
     throw Failure(failure_number::kPathFileAccess, "Tolvane",
                   "El archivo " + path + " no es un archivo del kit sino " + KindText(state.kind) +
                       ": el despacho no se toma. Reemplácelo por el archivo que escribió el kit "
-                      "o quítelo de la carpeta.");
+                      "o quítelo de la carpeta.",
+                  Failure::Scope::Item);
 }
 
 }  // namespace

@@ -4,13 +4,16 @@
 
 #include "common/Failure.h"
 #include "common/Stop.h"
+#include "common/Text.h"
 #include "components/ComponentFactory.h"
 #include "config/Context.h"
 #include "dispatch/ArchivarXML.h"
 #include "dispatch/Utilities.h"
 #include "distribution/Distribution.h"
+#include "platform/FileServices.h"
 #include "platform/FolderListing.h"
 #include "platform/Platform.h"
+#include "startup/ActivityLog.h"
 #include "startup/Timer.h"
 #include "ui/FileList.h"
 #include "ui/Window.h"
@@ -56,6 +59,35 @@ KitListing ListKit(const std::string& folder) {
     return kit;
 }
 
+// The server as the log shows it: a password written into its address is left out.
+std::string ServerShown(const std::string& servidor) {
+    const std::size_t scheme = servidor.find("://");
+    const std::size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    const std::size_t at = servidor.find('@', start);
+    const std::size_t colon = servidor.find(':', start);
+    if (at == std::string::npos || colon == std::string::npos || colon > at ||
+        servidor.find('/', start) < at)
+        return servidor;
+    return servidor.substr(0, colon) + servidor.substr(at);
+}
+
+const char* HistoryShown(dispatch::HistoryRow row) {
+    switch (row) {
+        case dispatch::HistoryRow::Added:
+            return "fila nueva";
+        case dispatch::HistoryRow::AlreadyThere:
+            return "ya tenía su fila";
+        default:
+            return "no se registra (importador excluido)";
+    }
+}
+
+// The box of a failing pass, as the clerk sees it.
+std::string BoxText(const Failure& failure) {
+    return failure.description() + kCrLf + kCrLf + std::to_string(failure.number()) +
+           " - seccion[Procesar.frmLista.Tolvane](0) - " + failure.source();
+}
+
 // Which file of the pair differs from what was read.
 std::string ChangedFile(const std::string& folder, const std::string& coverName,
                         const KitPairState& read, const KitPairState& now) {
@@ -76,6 +108,9 @@ ProcessingPass::ProcessingPass(Context& context, ui::Window& window, ui::FileLis
 
 void ProcessingPass::Procesar() {
     std::unique_ptr<components::Disk> disk;
+    failedThisPass_ = false;
+    if (log_ != nullptr)
+        log_->setSecrets({context_.settings.PASSWORD});
     try {
         disk = context_.factory.Create<components::Disk>(components::kDisk);
         timer_.setEnabled(false);
@@ -117,20 +152,34 @@ void ProcessingPass::Procesar() {
             window_.DoEvents();
 
             bool gone = false;
-            // A file that went since the listing is skipped without a word.
-            if (disk->ExisteArchivo(folder + name)) {
-                const auto watch = kitWatch_.WaitUntilStill(
-                    folder, name, quiet, [this] { window_.DoEvents(); }, stopRequested_);
-                if (watch.verdict == KitWatch::Verdict::Stopped)
-                    break;
-                // One the kit is still writing waits for the next tick, without a word.
-                if (watch.verdict == KitWatch::Verdict::Still &&
-                    watch.state.caratula.kind == platform::FileState::Kind::Regular) {
-                    gone = TakeDispatch(name, watch.state);
-                }
-            } else {
+            bool stopped = false;
+            // A file that went since the listing is skipped without a word, and so is one set
+            // aside until its files change.
+            if (!disk->ExisteArchivo(folder + name)) {
                 gone = true;
+            } else if (!StillSetAside(folder, name)) {
+                try {
+                    const auto watch = kitWatch_.WaitUntilStill(
+                        folder, name, quiet, [this] { window_.DoEvents(); }, stopRequested_);
+                    stopped = watch.verdict == KitWatch::Verdict::Stopped;
+                    // One the kit is still writing waits for the next tick, without a word.
+                    if (watch.verdict == KitWatch::Verdict::Still &&
+                        watch.state.caratula.kind == platform::FileState::Kind::Regular) {
+                        gone = TakeDispatch(name, watch.state);
+                    }
+                } catch (const Interrupted&) {
+                    throw;
+                } catch (...) {
+                    const Failure failure = CurrentFailure();
+                    // What every dispatch shares ends the pass; a dispatch at fault by itself
+                    // is left where it is, and the next one goes on.
+                    if (failure.scope() != Failure::Scope::Item)
+                        throw;
+                    SetAside(folder, name, failure);
+                }
             }
+            if (stopped)
+                break;
             if (!gone)
                 left.push_back(name);
             window_.DoEvents();
@@ -144,19 +193,58 @@ void ProcessingPass::Procesar() {
         window_.SetProgress(0);
         lst_.Show(std::move(left));
         window_.DoEvents();
-        timer_.setEnabled(true);
     } catch (const Interrupted&) {
         // A stop cut a wait short: no message, the program is about to end.
         timer_.setEnabled(true);
+        return;
     } catch (...) {
         const Failure failure = CurrentFailure();
-        ++failuresReported_;
-        window_.MessageBox(failure.description() + kCrLf + kCrLf +
-                               std::to_string(failure.number()) +
-                               " - seccion[Procesar.frmLista.Tolvane](0) - " + failure.source(),
-                           ui::kMbOk | ui::kMbIconExclamation);
-        timer_.setEnabled(true);
+        Report(failure, "Pasada con falla: ");
     }
+    EndPass();
+    timer_.setEnabled(true);
+}
+
+bool ProcessingPass::StillSetAside(const std::string& folder, const std::string& name) {
+    const auto found = setAside_.find(name);
+    if (found == setAside_.end())
+        return false;
+    if (kitWatch_.Look(folder, name) == found->second)
+        return true;
+    setAside_.erase(found);  // changed: taken up again
+    return false;
+}
+
+void ProcessingPass::SetAside(const std::string& folder, const std::string& name,
+                              const Failure& failure) {
+    setAside_[name] = kitWatch_.Look(folder, name);
+    Report(failure, "Despacho apartado hasta que cambien sus archivos, " + folder + name + ": ");
+}
+
+void ProcessingPass::Report(const Failure& failure, const std::string& event) {
+    const std::string text = BoxText(failure);
+    Log(event + text);
+    // One box per failing pass: what else fails in it is in the log.
+    if (failedThisPass_)
+        return;
+    failedThisPass_ = true;
+    ++failuresReported_;
+    window_.MessageBox(text, ui::kMbOk | ui::kMbIconExclamation);
+}
+
+void ProcessingPass::EndPass() {
+    if (failedThisPass_) {
+        ++failingPasses_;
+    } else if (failingPasses_ > 0) {
+        Log("Falla superada: la pasada terminó bien después de " + std::to_string(failingPasses_) +
+            (failingPasses_ == 1 ? " pasada con falla" : " pasadas con falla"));
+        failingPasses_ = 0;
+    }
+}
+
+void ProcessingPass::Log(const std::string& event) {
+    if (log_ != nullptr)
+        log_->Write(event);
 }
 
 bool ProcessingPass::TakeDispatch(const std::string& name, const KitPairState& seen) {
@@ -167,6 +255,7 @@ bool ProcessingPass::TakeDispatch(const std::string& name, const KitPairState& s
         !distribution::SubirArchivo(context_, archived.RutaXMLCaratula, archived.RutaXMLItems)) {
         return false;
     }
+    const config::Settings& s = context_.settings;
     distribution::MoverDespacho(context_, name, dispatch::ItemsName(name), [&] {
         const KitPairState now = kitWatch_.Look(folder, name);
         if (now != seen) {
@@ -177,6 +266,12 @@ bool ProcessingPass::TakeDispatch(const std::string& name, const KitPairState& s
                               "tomará de nuevo, completo, en la próxima pasada.");
         }
     });
+    const bool ruta2 = !text::TrimSpaces(s.RUTA2).empty();
+    Log("Enviado el despacho " + archived.DESPACHO + " (" + archived.IDENTIFICADOR_PROPIO +
+        "): " + platform::NameOf(archived.RutaXMLCaratula) + " e " +
+        platform::NameOf(archived.RutaXMLItems) + " a " + ServerShown(s.SERVIDOR) + ", carpeta " +
+        s.DIRECTORIO + "; HISTORIAL: " + HistoryShown(archived.historial) + "; copias en " +
+        s.RUTA1 + (ruta2 ? " y " + s.RUTA2 : ""));
     return true;
 }
 

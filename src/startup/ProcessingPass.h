@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 namespace tolvane {
 struct Context;
 class Clock;
+class Failure;
 }  // namespace tolvane
 namespace tolvane::ui {
 class FileList;
@@ -22,6 +24,7 @@ class Disk;
 
 namespace tolvane::startup {
 
+class ActivityLog;
 class Timer;
 
 // The processing pass `Procesar` over the pending cover sheets of the watched folder, and what
@@ -46,6 +49,9 @@ class ProcessingPass {
     // How many failure messages the passes have shown (notices not counted).
     int failuresReported() const { return failuresReported_; }
 
+    // Where the pass tells what it did; none by default.
+    void setActivityLog(ActivityLog* log) { log_ = log; }
+
   private:
     bool StopRequested() const { return stopRequested_ && stopRequested_(); }
     // Finishes or reports the items files left without their cover sheet; false when a stop
@@ -54,6 +60,14 @@ class ProcessingPass {
     // Rewrites, sends and backs up one dispatch whose files were seen still as `seen`; true
     // when its kit files have left the folder.
     bool TakeDispatch(const std::string& name, const KitPairState& seen);
+    // A dispatch set aside is skipped while its files stay as they were when it failed.
+    bool StillSetAside(const std::string& folder, const std::string& name);
+    void SetAside(const std::string& folder, const std::string& name, const Failure& failure);
+    // A failure of this pass: logged; the first of the pass shown in a box.
+    void Report(const Failure& failure, const std::string& event);
+    // Counts a failing pass, or tells that a fault is over.
+    void EndPass();
+    void Log(const std::string& event);
 
     Context& context_;
     ui::Window& window_;
@@ -61,6 +75,10 @@ class ProcessingPass {
     Timer& timer_;
     KitWatch kitWatch_;
     int failuresReported_ = 0;
+    bool failedThisPass_ = false;
+    int failingPasses_ = 0;  // in a row, up to the last pass
+    ActivityLog* log_ = nullptr;
+    std::map<std::string, KitPairState> setAside_;  // as their files were when they failed
     std::function<bool()> stopRequested_;
     std::set<std::string> loneReported_;  // lone items files already reported
 };

@@ -9,7 +9,9 @@
 #include "components/ComponentFactory.h"
 #include "config/Registry.h"
 #include "config/SettingsLoader.h"
+#include "dispatch/Utilities.h"
 #include "platform/Platform.h"
+#include "startup/ActivityLog.h"
 #include "ui/TrayEvents.h"
 
 namespace tolvane::startup {
@@ -68,6 +70,7 @@ StartupOutcome Program::Main() {
     platform::Platform& os = context_.os;
     if (os.PreviousInstanceRunning())
         return StartupOutcome::PreviousInstance;
+    started_ = true;
 
     RegisterRunValue();
 
@@ -75,6 +78,13 @@ StartupOutcome Program::Main() {
         context_.factory.Create<components::Disk>(components::kDisk);
 
     config::LeerINI(context_);
+    if (log_ != nullptr) {
+        log_->setSecrets({context_.settings.PASSWORD});
+        log_->Write("Tolvane " + std::to_string(version::kMajor) + "." +
+                    std::to_string(version::kMinor) + "." + std::to_string(version::kRevision) +
+                    " iniciado; usuario " + dispatch::getUsuarioWindows(os) + "; carpeta del kit " +
+                    context_.settings.RutaKitOut);
+    }
 
     FillIconoBandeja();
     window_.NotifyIcon(ui::kNimAdd, iconoBandeja_);

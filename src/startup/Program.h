@@ -64,6 +64,12 @@ class Program {
         pass_.setStopRequested(std::move(stopRequested));
     }
 
+    // Where start-up and the passes tell what they did; none by default.
+    void setActivityLog(ActivityLog* log) {
+        log_ = log;
+        pass_.setActivityLog(log);
+    }
+
     // The main window ends: the tray icon goes. A failure is trapped and shown in a box.
     void Form_Terminate();
 
@@ -71,6 +77,9 @@ class Program {
     ui::Window& window() { return window_; }
     ui::FileList& lst() { return lst_; }
     Timer& Timer1() { return timer_; }
+
+    // Whether Main got past the single-instance check: this is the program's one instance.
+    bool started() const { return started_; }
 
     // How many failure messages the processing passes have shown (notices not counted).
     int failuresReported() const { return pass_.failuresReported(); }
@@ -86,6 +95,8 @@ class Program {
     Timer timer_;
     ui::NotifyIconData iconoBandeja_{};
     bool iconAdded_ = false;
+    bool started_ = false;
+    ActivityLog* log_ = nullptr;
     ProcessingPass pass_;
 };
 

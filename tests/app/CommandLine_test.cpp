@@ -35,6 +35,10 @@ TEST(CommandLineTest, ReadsEachRequestAndTellsWhichTalkOnTheStandardStreams) {
         {{"--once", "-h"}, Request::Help, false, true, true},
         {{"--once", "--bogus"}, Request::Unknown, false, true, true},
         {{"once"}, Request::Unknown, false, false, true},
+        {{"--registro"}, Request::ActivityLog, false, false, true},
+        {{"--registro", "30"}, Request::ActivityLog, false, false, true},
+        {{"--registro", "0"}, Request::Unknown, false, false, true},
+        {{"--registro", "ayer"}, Request::Unknown, false, false, true},
     };
     for (const auto& c : cases) {
         const CommandLine line = Parse(c.options);
@@ -43,6 +47,8 @@ TEST(CommandLineTest, ReadsEachRequestAndTellsWhichTalkOnTheStandardStreams) {
                   std::tuple(c.request, c.headless, c.once, c.talks))
             << "case " << &c - cases;
     }
+    EXPECT_EQ(Parse({"--registro", "30"}).logDays, 30);
+    EXPECT_EQ(Parse({"--registro"}).logDays, 1);
 }
 
 }  // namespace

@@ -7,11 +7,14 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "dispatch/ArchivarXML.h"
+#include "dispatch/Utilities.h"
+#include "startup/ActivityLog.h"
 #include "startup/Program.h"
 #include "support/DispatchHome.h"
 #include "support/FtpServer.h"
@@ -28,6 +31,7 @@ class EndToEndTest : public ::testing::Test, protected test::ProgramRig<test::Di
             GTEST_SKIP() << test::FtpServer::Unavailable();
         remote = "pass-" + std::to_string(++run);
         Configure("");
+        program.setActivityLog(&log);
         ASSERT_EQ(program.Main(), StartupOutcome::Running);
     }
 
@@ -41,12 +45,15 @@ class EndToEndTest : public ::testing::Test, protected test::ProgramRig<test::Di
     test::FtpServer* server = nullptr;
     static inline int run = 0;
     std::string remote;
+    std::ostringstream logErrors;
+    ActivityLog log{home.os(), logErrors};
 };
 
 // Dispatches just dropped are waited for within the pass, and an items file left alone with
 // identical copies is finished. With the server away the first dispatch stays whole in the kit;
-// once it is back each one is sent, recorded once and backed up, until the failing dispatch.
-TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
+// once it is back each one is sent, recorded once and backed up, and a broken one is set aside.
+// The activity log tells it all, without the password.
+TEST_F(EndToEndTest, PassesSendRecordBackUpAndSetAsideAndTheLogTellsIt) {
     // 1111 has no row in the operations table: it goes through with its masks.
     test::WriteFile(kit + "C10073IC04001111H.RET",
                     "<R><DESPACHO_CARATULA IDENTIFICADOR_PROPIO=\"1111\" "
@@ -90,8 +97,8 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
                                         "I10073IC04005555E.RET", "I10073LAPI000055D.RET"}));
     EXPECT_EQ(home.HistoryRows().size(), 2u);  // 1111, taken twice, recorded once
 
-    // Once the broken cover sheet is taken away, the LAPI dispatch behind it is met, and left
-    // where it is; the items file left behind without copies is pointed out once.
+    // Once the broken cover sheet is taken away the items file left behind without copies is
+    // pointed out once; the fault is over.
     fs::remove(kit + "C10073IC04005555E.RET");
     program.Timer1_Timer();
     program.Timer1_Timer();
@@ -102,6 +109,29 @@ TEST_F(EndToEndTest, PassesSendRecordAndBackUpUntilTheFailingDispatch) {
               (std::vector<std::string>{"C10073LAPI000055D.RET", "I10073IC04005555E.RET",
                                         "I10073LAPI000055D.RET"}));
     EXPECT_EQ(test::Names(server->root() / remote).size(), 4u);
+
+    const std::string written =
+        test::ReadFile(home.ActivityLog() / DayFileName(home.os().LocalNow()));
+    const std::string to = " a " + server->Url() + ", carpeta " + remote + "; HISTORIAL: ";
+    const std::string starts[] = {
+        "Tolvane 1.8.40 iniciado; usuario " + dispatch::getUsuarioWindows(home.os()) +
+            "; carpeta del kit " + kit,
+        "Pasada con falla: No se pudo subir el archivo C1111.xml ",
+        "Enviado el despacho 10073IC04001111H (1111): C1111.xml e I1111.xml" + to +
+            "ya tenía su fila; copias en " + bck1 + " y " + bck2,
+        "Enviado el despacho 10073IC04004521A (4521): C4521.xml e I4521.xml" + to + "fila nueva",
+        "Despacho apartado hasta que cambien sus archivos, " + kit + "C10073IC04005555E.RET: ",
+        "Falla superada: la pasada terminó bien después de 2 pasadas con falla"};
+    std::istringstream lines(written);
+    std::string line;
+    for (const auto& start : starts) {
+        ASSERT_TRUE(std::getline(lines, line)) << written;
+        // The local date and time first, to the second.
+        EXPECT_TRUE(line.size() > 20 && line[4] == '-' && line[13] == ':' && line[19] == ' ');
+        EXPECT_TRUE(line.substr(20).starts_with(start)) << line << "\nexpected: " << start;
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << line;
+    EXPECT_EQ(written.find(test::FtpServer::kPassword), std::string::npos);
 }
 
 // The kit writes an items file of 2 MB at about 1 MB/s while the timer ticks: nothing is taken
@@ -209,6 +239,7 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
         // Without a terminal the retry question is answered No: the start is cancelled.
         {once, "MILISEGUNDOS=1000\nRUTA1=/no/existe/", 2, "Tolvane: Se cancelo el inicio"},
         {once, "MILISEGUNDOS=99999\nRUTA1=" + bck1, 3, "Tolvane: Error en tiempo de ejecución 380"},
+        {{TOLVANE_EXECUTABLE, "--registro"}, "", 0, ""},
     };
     for (const auto& [args, ini, status, message] : cases) {
         home.WriteConfigIni("[Opciones]\n" + ini + "\n");
@@ -216,6 +247,9 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
         EXPECT_EQ(result.exitStatus, status) << ini << "\n" << result.err;
         if (args.back() == "--version") {
             EXPECT_EQ(result.out, "tolvane 1.8.40\n");
+        } else if (args.back() == "--registro") {  // what the single passes above logged
+            EXPECT_NE(result.out.find(" iniciado; usuario "), std::string::npos) << result.out;
+            EXPECT_NE(result.out.find(" Tolvane terminado\n"), std::string::npos);
         }
         EXPECT_TRUE(message.empty() ? result.err.empty()
                                     : result.err.find(message) != std::string::npos)

@@ -195,29 +195,33 @@ TEST_F(PassTest, AFolderClaimedElsewhereSkipsOneTickOnly) {
     EXPECT_EQ(window.progressValues, (std::vector<float>{100, 0}));
 }
 
-// The first failure ends the pass with one message, every pass, and leaves the display as it was.
-TEST_F(PassTest, FirstFailureEndsThePassWithOneMessage) {
+// A dispatch at fault by itself is told once and set aside: the pass goes on, and later passes
+// skip it without a word until one of its files changes. A failure of what every dispatch
+// shares (here the kit's folder) ends the pass, at every pass.
+TEST_F(PassTest, ADispatchAtFaultIsSetAsideAndASharedFailureEndsThePass) {
     test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "<R><DESPACHO_CARATULA");
     test::WriteFile(kit + "C3.RET", test::LapiCoverSheet("3"));
-    test::WriteFile(kit + "C4.RET", test::LapiCoverSheet("4"));
     program.Procesar();
+    const std::string told = "48:No se puedo leer p_ARCHIVO " + kit + "C2.RET " + kit +
+                             " linea 80\r\n\r\n1119111 - seccion[Procesar.frmLista.Tolvane](0) - "
+                             "ArchivarXML.frmLista.Tolvane LoaDXML;";
+    EXPECT_EQ(window.Boxes(), told);
+    EXPECT_EQ(window.progressValues, (std::vector<float>{100.0f / 3, 200.0f / 3, 100, 0}));
+    EXPECT_EQ(window.files, (std::vector<std::string>{"C1.RET", "C2.RET", "C3.RET"}));
+    program.Procesar();
+    EXPECT_EQ(window.Boxes(), told);
+    test::WriteFile(kit + "C2.RET", "<R><DESPACHO_CARATULA>");
+    program.Procesar();
+    EXPECT_EQ(window.boxes.size(), 2u);
 
-    EXPECT_EQ(window.Boxes(),
-              "48:No se puedo leer p_ARCHIVO " + kit + "C2.RET " + kit +
-                  " linea 80\r\n\r\n1119111 - seccion[Procesar.frmLista.Tolvane](0) - "
-                  "ArchivarXML.frmLista.Tolvane LoaDXML;");
-    EXPECT_EQ(window.labels[0], "Procesando Archivo C-C2.RET");
-    EXPECT_FLOAT_EQ(window.progressValues.back(), 50.0f);
-    EXPECT_TRUE(window.timerEnabled);
-
-    fs::remove_all(kit);  // a missing folder is told at every pass
+    fs::remove_all(kit);
     program.Procesar();
     program.Procesar();
-    ASSERT_EQ(window.boxes.size(), 3u);
-    EXPECT_NE(window.boxes[2].text.find("\r\n\r\n76 - seccion[Procesar.frmLista.Tolvane](0) - "),
+    ASSERT_EQ(window.boxes.size(), 4u);
+    EXPECT_NE(window.boxes[3].text.find("\r\n\r\n76 - seccion[Procesar.frmLista.Tolvane](0) - "),
               std::string::npos);
-    EXPECT_EQ(program.failuresReported(), 3);
+    EXPECT_EQ(program.failuresReported(), 4);
     EXPECT_TRUE(window.timerEnabled);
 }
 

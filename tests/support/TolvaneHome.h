@@ -33,6 +33,7 @@ class TolvaneHome {
     fs::path Registry() const { return dir_.path() / "registry"; }
     fs::path Autostart() const { return dir_.path() / "config/autostart"; }
     fs::path ProgramFiles() const { return dir_.path() / "programfiles"; }
+    fs::path ActivityLog() const { return dir_.path() / "registro"; }
     // A folder inside the home, created, as a prefix ending with the separator.
     std::string Folder(const std::string& relative) const;
     const TempDir& dir() const { return dir_; }

@@ -22,6 +22,7 @@ platform::LinuxPaths TolvaneHome::Paths() const {
     paths.runtimeDir = (dir_.path() / "runtime").string();
     paths.programFolder = Program().string();
     paths.programFilesFolder = ProgramFiles().string();
+    paths.activityLogFolder = ActivityLog().string();
     return paths;
 }
 
@@ -31,7 +32,8 @@ std::map<std::string, std::string> TolvaneHome::Environment() const {
             {"TOLVANE_REGISTRY_DIR", paths.registryDir},
             {"XDG_CONFIG_HOME", Autostart().parent_path().string()},
             {"XDG_RUNTIME_DIR", paths.runtimeDir},
-            {"ProgramFiles", paths.programFilesFolder}};
+            {"ProgramFiles", paths.programFilesFolder},
+            {"TOLVANE_REGISTRO", paths.activityLogFolder}};
 }
 
 }  // namespace tolvane::test

@@ -24,6 +24,7 @@ std::unique_ptr<HomePlatform> TolvaneHome::MakePlatform() const {
     ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                          L"BRENMOOR_TOLVANE");
     ::SetEnvironmentVariableW(L"TOLVANE_HOME", Program().wstring().c_str());
+    ::SetEnvironmentVariableW(L"TOLVANE_REGISTRO", ActivityLog().wstring().c_str());
     return std::make_unique<HomePlatform>();
 }
 

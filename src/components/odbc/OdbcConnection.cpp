@@ -1,5 +1,6 @@
 #include "components/odbc/OdbcConnection.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -167,7 +168,16 @@ void OdbcConnection::Run(const Work& work) {
                     " s (otro programa la tiene ocupada o bloqueada)",
                 error);
         }
-        return Where("rechazó la sentencia", error);
+        Failure refused = Where("rechazó la sentencia", error);
+        // A data exception (a value too long, of the wrong form) is the statement's values'
+        // fault: another statement with other values goes through.
+        const auto& records = error.records();
+        if (std::any_of(records.begin(), records.end(),
+                        [](const Diagnostic& record) { return record.state.starts_with("22"); })) {
+            refused = Failure(refused.number(), refused.source(), refused.description(),
+                              Failure::Scope::Item);
+        }
+        return refused;
     };
     if (!lease_)
         Reconnect();  // the last attempt to restore it failed, or a call was given up on

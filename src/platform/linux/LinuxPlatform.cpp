@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -113,6 +114,13 @@ LinuxPaths LinuxPaths::FromEnvironment() {
         paths.programFilesFolder = "/opt";
     paths.homeFolder = home;
     paths.launcher = AbsoluteEnvironment("TOLVANE_LAUNCHER");
+    paths.activityLogFolder = Environment("TOLVANE_REGISTRO");
+    if (paths.activityLogFolder.empty()) {
+        std::string state = AbsoluteEnvironment("XDG_STATE_HOME");
+        if (state.empty())
+            state = home + "/.local/state";
+        paths.activityLogFolder = state + "/tolvane/registro";
+    }
     return paths;
 }
 
@@ -276,6 +284,14 @@ void LinuxPlatform::ReturnFreeMemory() {
 #ifdef __GLIBC__
     ::malloc_trim(0);
 #endif
+}
+
+DateTime LinuxPlatform::LocalNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
 std::string LinuxPlatform::KnownHostsFile() {

@@ -17,14 +17,16 @@ struct LinuxPaths {
     std::string autostartDir;   // stands for HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run
     std::string runtimeDir;     // the single-instance lock
     std::string programFolder;  // empty: the executable's own folder
-    std::string programFilesFolder;  // the system's folder for installed programs
-    std::string homeFolder{};        // the user's home
-    std::string launcher{};          // what started the program, when not the executable itself
+    std::string programFilesFolder;   // the system's folder for installed programs
+    std::string homeFolder{};         // the user's home
+    std::string launcher{};           // what started the program, when not the executable itself
+    std::string activityLogFolder{};  // the activity log's day files
 
     // $TOLVANE_REGISTRY_DIR (default $XDG_CONFIG_HOME/tolvane/registry),
     // $XDG_CONFIG_HOME/autostart, $XDG_RUNTIME_DIR (else a per-user folder under the
     // temporary folder), $TOLVANE_HOME, $ProgramFiles (default /opt), $HOME (else the home
-    // of the user's account), $TOLVANE_LAUNCHER (when absolute).
+    // of the user's account), $TOLVANE_LAUNCHER (when absolute), $TOLVANE_REGISTRO (default
+    // $XDG_STATE_HOME/tolvane/registro, ~/.local/state/tolvane/registro).
     static LinuxPaths FromEnvironment();
 };
 
@@ -53,6 +55,9 @@ class LinuxPlatform final : public Platform {
     std::string ProgramPath() override;
     std::string ProgramFilesFolder() override;
     char PathSeparator() const override { return '/'; }
+    const char* LineEnd() const override { return "\n"; }
+    DateTime LocalNow() override;
+    std::string ActivityLogFolder() override { return paths_.activityLogFolder; }
     std::string KnownHostsFile() override;
     FileState Examine(const std::string& path) override;
     std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override;

@@ -174,6 +174,19 @@ std::string WindowsPlatform::ProgramFilesFolder() {
     return KnownFolder(FOLDERID_ProgramFilesX86);
 }
 
+DateTime WindowsPlatform::LocalNow() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+std::string WindowsPlatform::ActivityLogFolder() {
+    const std::string named = Environment(L"TOLVANE_REGISTRO");
+    if (!named.empty())
+        return named;
+    return KnownFolder(FOLDERID_LocalAppData) + "\\Tolvane\\registro";
+}
+
 std::string WindowsPlatform::KnownHostsFile() {
     const std::string profile = Environment(L"USERPROFILE");
     return profile.empty() ? "NUL" : profile + "\\.ssh\\known_hosts";

@@ -34,6 +34,9 @@ class WindowsPlatform final : public Platform {
     std::string ExecutableName() override;
     std::string ProgramFilesFolder() override;
     char PathSeparator() const override { return '\\'; }
+    const char* LineEnd() const override { return "\r\n"; }
+    DateTime LocalNow() override;
+    std::string ActivityLogFolder() override;
     std::string KnownHostsFile() override;
     FileState Examine(const std::string& path) override;
     std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override;
