@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "common/Stop.h"
 #include "components/uploader/ServerAddress.h"
 #include "components/uploader/UploaderFailure.h"
 #include "support/Expect.h"
@@ -55,7 +56,7 @@ void ExpectUploadFailure(const std::function<void()>& action, const std::vector<
 
 bool Upload(const std::string& joinedPaths, const std::string& server, const std::string& folder,
             bool automatic = true, const std::string& password = FtpServer::kPassword) {
-    CurlUploader uploader(UploadTimeouts{2s, 1s, 2s, 6s});
+    CurlUploader uploader(UploadTimeouts{2s, 1s, 2s});
     uploader.setSERVIDOR(server);
     uploader.setUSUARIO(FtpServer::kUser);
     uploader.setPassword(password);
@@ -156,6 +157,27 @@ TEST_F(FtpUploadTest, AServerThatRefusesRenamesGetsFinalNamesFromThenOn) {
     EXPECT_EQ(own.CountInLog(".part completed=1"), temporaryNamesTried) << own.Log();
 }
 
+// A slow link: the server reads 80 KB/s, so 400 KB take five seconds, well past every bound the
+// uploader is given here. Data that keeps moving is never cut; a stop still ends it at once.
+TEST_F(FtpUploadTest, AnUploadThatKeepsMovingIsNeverCutButAStopEndsIt) {
+    FtpServer slow(FtpServer::Options{{}, false, 80 * 1024});
+    const Pair pair(local, "S", 800 * 1024);  // an items file of 400 KB
+    CurlUploader uploader(UploadTimeouts{2s, 2s, 2s});
+    uploader.setSERVIDOR(slow.Url());
+    uploader.setUSUARIO(FtpServer::kUser);
+    uploader.setPassword(FtpServer::kPassword);
+    uploader.setdirectorio("lento");
+    uploader.setautomatico(true);
+    EXPECT_TRUE(uploader.SubirArchivo(pair.items.string()));
+    EXPECT_EQ(test::ReadFile(slow.root() / "lento/IS.xml"), test::ReadFile(pair.items));
+
+    const auto start = std::chrono::steady_clock::now();
+    SetStopCheck([&] { return std::chrono::steady_clock::now() - start > 1s; });
+    EXPECT_THROW(uploader.SubirArchivo(pair.items.string()), Interrupted);
+    SetStopCheck(nullptr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+}
+
 TEST(LocalFolderUploadTest, WritesBothFilesIntoTheirNewFolderOrFailsNamingIt) {
     const test::TempDir local, target;
     const std::string url = "file://" + target.path().string();
@@ -186,7 +208,7 @@ class SecureUploadTest : public ::testing::Test {
             GTEST_SKIP() << why;
     }
     bool Upload(const SecureServer& server, const std::string& certificates = "") const {
-        CurlUploader uploader(UploadTimeouts{5s, 5s, 5s, 20s}, knownHosts.string());
+        CurlUploader uploader(UploadTimeouts{5s, 5s, 5s}, knownHosts.string());
         uploader.setSERVIDOR(server.Url());
         uploader.setUSUARIO(SecureServer::kUser);
         uploader.setPassword(SecureServer::kPassword);

@@ -241,7 +241,7 @@ using PostgresBrokerTest = BrokerTest;
 
 // Restarts are survived; a stopped server fails at once, a frozen one (still answering on the
 // network, its process stopped) at the program's own deadline, a silent one at the login
-// timeout; no failure shows the password.
+// timeout, or at once on a stop; no failure shows the password.
 TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePassword) {
     auto broker = NewBroker();
     const DbValue busySession = Session(*broker);
@@ -277,6 +277,12 @@ TEST_F(PostgresBrokerTest, RestartsAreSurvivedAndOutagesFailPromptlyWithoutThePa
         ExpectFailure([&] { NewBroker()->getDataConnectionByEntity("INTERNOS"); },
                       broker_failure::kNotAvailable, {"INTERNOS", "[08001]", port}, 4s);
     EXPECT_EQ(failure.description().find("s3cr3to"), std::string::npos);
+    // A stop does not wait for the login timeout.
+    Bound({.login = 20s, .connection = 20s});
+    const auto start = Clock::now();
+    SetStopCheck([&] { return Clock::now() - start > 300ms; });
+    EXPECT_THROW(NewBroker()->getDataConnectionByEntity("INTERNOS"), Interrupted);
+    EXPECT_LT(Clock::now() - start, 2s);
 }
 
 TEST(BrokerConfigTest, IgnoresSectionCaseMasksPasswordsAndComesFromTheProgramFolderUnlessSet) {

@@ -43,6 +43,8 @@ std::vector<std::string> FtpServer::Command() const {
         args.insert(args.end(), {"--read-only", folder});
     if (options_.refuseRename)
         args.push_back("--no-rename");
+    if (options_.readLimit > 0)
+        args.insert(args.end(), {"--read-limit", std::to_string(options_.readLimit)});
     return args;
 }
 

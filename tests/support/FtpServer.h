@@ -18,6 +18,8 @@ class FtpServer final : public LoopbackServer {
         std::vector<std::string> readOnlyFolders;
         // Every rename (RNFR/RNTO) is refused.
         bool refuseRename = false;
+        // Uploads are read at this many bytes per second (0: as fast as they come).
+        int readLimit = 0;
     };
 
     static constexpr const char* kUser = "tolvane";

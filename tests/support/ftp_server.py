@@ -1,7 +1,8 @@
 """A loopback FTP server for the upload tests and benchmark.
 
 One user with full rights over the root folder, except in the folders named with --read-only
-(listing and reading only) and, with --no-rename, the right to rename anywhere. Every login,
+(listing and reading only) and, with --no-rename, the right to rename anywhere; with
+--read-limit it reads uploads at that many bytes per second, as a slow link would. Every login,
 transfer and refused command goes to --log.
 """
 
@@ -10,7 +11,7 @@ import logging
 import os
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 FULL_RIGHTS = "elradfmwMT"
@@ -26,6 +27,7 @@ def main():
     parser.add_argument("--password", required=True)
     parser.add_argument("--read-only", action="append", default=[])
     parser.add_argument("--no-rename", action="store_true")
+    parser.add_argument("--read-limit", type=int, default=0)
     args = parser.parse_args()
 
     logger = logging.getLogger("pyftpdlib")
@@ -46,6 +48,13 @@ def main():
         pass
 
     Handler.authorizer = authorizer
+    if args.read_limit:
+        class Throttled(ThrottledDTPHandler):
+            read_limit = args.read_limit
+            # Small reads, so that the link's speed is kept second by second.
+            ac_in_buffer_size = 1024
+
+        Handler.dtp_handler = Throttled
     # A refused login is answered at once instead of after the default three seconds.
     Handler.auth_failed_timeout = 0
 

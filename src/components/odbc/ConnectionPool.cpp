@@ -61,8 +61,9 @@ ConnectionPool::ConnectionPool() : state_(std::make_shared<State>()) {}
 ConnectionPool::~ConnectionPool() = default;
 
 ConnectionPool& ConnectionPool::Shared() {
-    static ConnectionPool pool;
-    return pool;
+    // Never destroyed: a worker may still be connecting for a broker when the program ends.
+    static ConnectionPool* const pool = new ConnectionPool;
+    return *pool;
 }
 
 ConnectionPool::Lease ConnectionPool::Acquire(const std::string& connectionString) {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -105,13 +106,55 @@ bool TimedOut(const Error& error) {
     return false;
 }
 
+// Opens a connection on a worker thread and waits for it, giving up on a stop request: a server
+// that does not answer holds a connect for the driver's whole login timeout.
+ConnectionPool::Lease ConnectStoppable(std::function<ConnectionPool::Lease()> connect) {
+    struct Call {
+        std::mutex mutex;
+        std::condition_variable finished;
+        bool done = false;
+        bool givenUp = false;
+        std::exception_ptr error;
+        ConnectionPool::Lease lease;
+    };
+    auto call = std::make_shared<Call>();
+    Workers::Shared().Post([call, connect = std::move(connect)] {
+        ConnectionPool::Lease lease;
+        std::exception_ptr error;
+        try {
+            lease = connect();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const std::lock_guard lock(call->mutex);
+        if (call->givenUp)
+            lease.Discard();
+        call->lease = std::move(lease);
+        call->error = error;
+        call->done = true;
+        call->finished.notify_all();
+    });
+    std::unique_lock lock(call->mutex);
+    while (!call->done) {
+        if (StopRequested()) {
+            call->givenUp = true;
+            throw Interrupted();
+        }
+        call->finished.wait_for(lock, std::chrono::milliseconds(50));
+    }
+    if (call->error)
+        std::rethrow_exception(call->error);
+    return std::move(call->lease);
+}
+
 }  // namespace
 
 OdbcConnection::OdbcConnection(std::string entity, std::string connectionString,
                                ConnectionPool& pool)
     : entity_(std::move(entity)), connectionString_(std::move(connectionString)), pool_(pool) {
     try {
-        lease_ = pool_.Acquire(connectionString_);
+        lease_ = ConnectStoppable(
+            [&pool = pool_, text = connectionString_] { return pool.Acquire(text); });
     } catch (const Error& error) {
         // The SQLite driver is told not to make a missing database (it would be empty, and
         // every statement would then fail for want of its tables): say so plainly.
@@ -141,7 +184,8 @@ bool OdbcConnection::Dropped(const Error& error) const {
 void OdbcConnection::Reconnect() {
     lease_.Discard();
     try {
-        lease_ = pool_.Reconnect(connectionString_);
+        lease_ = ConnectStoppable(
+            [&pool = pool_, text = connectionString_] { return pool.Reconnect(text); });
     } catch (const Error& error) {
         throw LostConnection(error);
     }

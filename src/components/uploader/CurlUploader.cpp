@@ -34,6 +34,8 @@ using uploader::UploaderFailure;
 constexpr long kStallBytesPerSecond = 1;
 // The longest libcurl waits between two looks at a transfer.
 constexpr int kLongestWaitMs = 10;
+// libcurl's own reply timeout, beyond the program's: the program's decides.
+constexpr long kResponseTimeoutMargin = 30;
 // Server replies quoted in a message are cut here.
 constexpr std::size_t kReplyLimit = 200;
 // The system's trusted authorities, one file per certificate (Debian's ca-certificates).
@@ -105,9 +107,21 @@ struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 
-// How one transfer ended.
+using SteadyClock = std::chrono::steady_clock;
+
+// How one transfer ended, and what watches it meanwhile: the last sign of life from the server
+// (a reply, or data it took) and how long it may stay silent.
 struct Outcome {
     CURLcode code = CURLE_OK;
+    SteadyClock::time_point lastLife = SteadyClock::now();
+    curl_off_t size = 0;
+    curl_off_t sent = -1;
+    std::chrono::milliseconds silence{};  // while a reply or data is awaited
+    // Once the whole file is handed over, for the reply that ends it: the server may still be
+    // reading what the links between hold, so the wait grows with the file.
+    std::chrono::milliseconds lastReplyWait{};
+    bool stopped = false;   // a stop request ended the transfer
+    bool silent = false;    // the server stayed silent too long
     std::string lastReply;  // the server's last reply line (FTP)
     std::string detail;     // libcurl's own account
     int readError = 0;      // errno of a local read that failed
@@ -154,9 +168,32 @@ std::size_t OnReply(char* data, std::size_t size, std::size_t count, void* user)
     std::string_view line(data, length);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
         line.remove_suffix(1);
+    auto& outcome = *static_cast<Outcome*>(user);
+    outcome.lastLife = SteadyClock::now();
     if (!line.empty())
-        static_cast<Outcome*>(user)->lastReply.assign(line.substr(0, kReplyLimit));
+        outcome.lastReply.assign(line.substr(0, kReplyLimit));
     return length;
+}
+
+// Called while the transfer runs, also (about every second) inside libcurl's own waits for a
+// reply: a stop request or a silent server ends it there.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
+    auto& outcome = *static_cast<Outcome*>(user);
+    if (StopRequested()) {
+        outcome.stopped = true;
+        return 1;
+    }
+    const auto now = SteadyClock::now();
+    if (uploaded != outcome.sent) {
+        outcome.sent = uploaded;
+        outcome.lastLife = now;
+    }
+    const auto allowed = outcome.sent >= outcome.size ? outcome.lastReplyWait : outcome.silence;
+    if (now - outcome.lastLife > allowed) {
+        outcome.silent = true;
+        return 1;
+    }
+    return 0;
 }
 
 struct MultiDeleter {
@@ -166,7 +203,7 @@ struct MultiDeleter {
 // curl_easy_perform, with shorter waits: after a passive-mode reply this libcurl (7.88) may
 // wait without watching the data connection it is about to open, and curl_easy_perform's
 // waits last up to a second, which a backlog of small files would pay file after file.
-CURLcode Run(CURL* easy) {
+CURLcode Run(CURL* easy, const Outcome& outcome) {
     std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
     if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK)
         return CURLE_OUT_OF_MEMORY;
@@ -189,6 +226,10 @@ CURLcode Run(CURL* easy) {
             result = message->data.result;
     }
     curl_multi_remove_handle(multi.get(), easy);
+    if (result == CURLE_ABORTED_BY_CALLBACK && outcome.stopped)
+        throw Interrupted();
+    if (result == CURLE_ABORTED_BY_CALLBACK && outcome.silent)
+        return CURLE_OPERATION_TIMEDOUT;
     return result;
 }
 
@@ -436,15 +477,37 @@ class NetworkUpload {
                          static_cast<long>(limits.connect.count()));
         curl_easy_setopt(handle, CURLOPT_ACCEPTTIMEOUT_MS,
                          static_cast<long>(limits.connect.count()));
-        curl_easy_setopt(handle, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                         static_cast<long>(limits.serverResponse.count()));
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stall.count()));
-        curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.perFile.count()));
+        // No bound on the whole transfer: one that keeps moving is never cut. The server's
+        // silences are bounded by OnProgress, which libcurl's own reply timeout must outlast.
+        outcome.size = static_cast<curl_off_t>(file.size());
+        outcome.silence = limits.serverResponse;
+        outcome.lastReplyWait =
+            limits.serverResponse +
+            std::chrono::milliseconds(file.size() * 1000 / UploadTimeouts::kSlowestLink);
+        curl_easy_setopt(
+            handle, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+            static_cast<long>(
+                std::chrono::duration_cast<std::chrono::seconds>(outcome.lastReplyWait).count()) +
+                kResponseTimeoutMargin);
+        curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &outcome);
 
-        outcome.code = Run(handle);
+        outcome.code = Run(handle, outcome);
         outcome.readError = read.error;
-        outcome.detail = errorText[0] != '\0' ? errorText.data() : curl_easy_strerror(outcome.code);
+        if (outcome.silent) {
+            outcome.detail = "el servidor no dio señales de vida en " +
+                             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
+                                                outcome.sent >= outcome.size ? outcome.lastReplyWait
+                                                                             : outcome.silence)
+                                                .count()) +
+                             " s";
+        } else {
+            outcome.detail =
+                errorText[0] != '\0' ? errorText.data() : curl_easy_strerror(outcome.code);
+        }
         return outcome;
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -8,19 +9,22 @@
 
 namespace tolvane::components {
 
-// Bounds that keep a dead or silent server from holding the program.
+// Bounds that keep a dead or silent server from holding the program. None bounds a transfer
+// that keeps moving, however slowly.
 struct UploadTimeouts {
     static constexpr std::chrono::milliseconds kConnect{10'000};
     static constexpr std::chrono::seconds kServerResponse{30};
     // A transfer moving less than one byte per second for this long has stalled.
     static constexpr std::chrono::seconds kStall{30};
-    // Everything one file takes, connection and login included.
-    static constexpr std::chrono::milliseconds kPerFile{120'000};
+    // The slowest link waited for, in bytes per second: once a file is handed over whole, the
+    // reply that ends it may take this long per byte beyond the server's usual silence, while
+    // the server reads what the connection still holds.
+    static constexpr std::uint64_t kSlowestLink = 1024;
 
     std::chrono::milliseconds connect = kConnect;
+    // The longest silence of the server while a reply or data is awaited.
     std::chrono::seconds serverResponse = kServerResponse;
     std::chrono::seconds stall = kStall;
-    std::chrono::milliseconds perFile = kPerFile;
 };
 
 // "Sorvik.Uploader" over libcurl; the forms of SERVIDOR are those of uploader::ParseServer.
