@@ -224,18 +224,24 @@ void ProcessingPass::SetAside(const std::string& folder, const std::string& name
 void ProcessingPass::Report(const Failure& failure, const std::string& event) {
     const std::string text = BoxText(failure);
     Log(event + text);
-    // One box per failing pass: what else fails in it is in the log.
+    // One box per failing pass, and none while one is open: what else fails is in the log.
     if (failedThisPass_)
         return;
     failedThisPass_ = true;
     ++failuresReported_;
-    window_.MessageBox(text, ui::kMbOk | ui::kMbIconExclamation);
+    if (!window_.FailureShown())
+        window_.ShowFailure(text);
 }
 
 void ProcessingPass::EndPass() {
+    window_.ShowWarningIcon(failedThisPass_);
     if (failedThisPass_) {
         ++failingPasses_;
-    } else if (failingPasses_ > 0) {
+        return;
+    }
+    if (window_.FailureShown())
+        window_.CloseFailure();
+    if (failingPasses_ > 0) {
         Log("Falla superada: la pasada terminó bien después de " + std::to_string(failingPasses_) +
             (failingPasses_ == 1 ? " pasada con falla" : " pasadas con falla"));
         failingPasses_ = 0;

@@ -81,6 +81,18 @@ class Window {
 
     // The platform's report of an unhandled failure, shown before the program ends.
     virtual void ReportUntrappedFailure(const Failure& failure) = 0;
+
+    // A failing pass's box (OK, exclamation). A tray front-end shows it without holding the
+    // caller, so that the timer goes on while it is open; by default it is a MessageBox.
+    virtual void ShowFailure(const std::string& text) {
+        MessageBox(text, kMbOk | kMbIconExclamation);
+    }
+    // Whether a failure box is still open (shown and not yet answered).
+    virtual bool FailureShown() { return false; }
+    // Closes an open failure box, as if answered.
+    virtual void CloseFailure() {}
+    // The tray icon's warning variant, while the last pass ended in failure.
+    virtual void ShowWarningIcon(bool warning) { static_cast<void>(warning); }
 };
 
 // The report of an unhandled failure in a box of `window`: "Error en tiempo de ejecución

@@ -225,6 +225,22 @@ TEST_F(PassTest, ADispatchAtFaultIsSetAsideAndASharedFailureEndsThePass) {
     EXPECT_TRUE(window.timerEnabled);
 }
 
+// The failure box holds nothing: while it is open a failing pass opens no second one, and the
+// first pass that ends well closes it; the tray icon warns meanwhile.
+TEST_F(PassTest, AnOpenFailureBoxGetsNoSecondAndAPassThatEndsWellClosesIt) {
+    window.failureStaysOpen = true;
+    fs::remove_all(kit);
+    program.Procesar();
+    program.Procesar();
+    EXPECT_EQ(window.boxes.size(), 1u);
+    EXPECT_TRUE(window.failureOpen);
+    fs::create_directories(kit);
+    program.Procesar();
+    EXPECT_FALSE(window.failureOpen);
+    EXPECT_EQ(window.warningIcon, (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(program.failuresReported(), 2);
+}
+
 TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
     test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "not even xml");

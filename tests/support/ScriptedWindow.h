@@ -64,6 +64,18 @@ class ScriptedWindow : public ui::Window {
     }
     // Only the executable's entry point and the Qt loop report one, never the core.
     void ReportUntrappedFailure(const Failure&) override {}
+
+    // Failure boxes are boxes; with `failureStaysOpen` one stays open until closed.
+    bool failureStaysOpen = false;
+    bool failureOpen = false;
+    std::vector<bool> warningIcon;  // every change asked for, in order
+    void ShowFailure(const std::string& text) override {
+        MessageBox(text, ui::kMbOk | ui::kMbIconExclamation);
+        failureOpen = failureStaysOpen;
+    }
+    bool FailureShown() override { return failureOpen; }
+    void CloseFailure() override { failureOpen = false; }
+    void ShowWarningIcon(bool warning) override { warningIcon.push_back(warning); }
 };
 
 }  // namespace tolvane::test

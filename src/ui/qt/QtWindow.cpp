@@ -1,12 +1,16 @@
 #include "ui/qt/QtWindow.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include <QApplication>
 #include <QCursor>
+#include <QEventLoop>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPen>
 #include <QPushButton>
 #include <QSocketNotifier>
 
@@ -33,9 +37,33 @@ QString BoxText(const std::string& text) {
     return QString::fromStdString(text::ReplaceAll(text, "\r\n", "\n"));
 }
 
+// The icon at every size a tray asks for, with a warning mark (a yellow triangle with an
+// exclamation mark) over its lower right quarter.
+QIcon WithWarningMark(const QIcon& icon) {
+    QIcon marked;
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        QPixmap pixmap = icon.pixmap(size, size);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const double side = size * 0.6, left = size - side, top = size - side;
+        const QPointF corners[] = {
+            {left + side / 2, top}, {size - 0.5, size - 0.5}, {left, size - 0.5}};
+        painter.setPen(QPen(Qt::black, std::max(1.0, size / 24.0)));
+        painter.setBrush(QColor(255, 200, 0));
+        painter.drawPolygon(corners, 3);
+        painter.setPen(QPen(Qt::black, std::max(1.5, size / 12.0), Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(left + side / 2, top + side * 0.35),
+                         QPointF(left + side / 2, top + side * 0.65));
+        painter.drawPoint(QPointF(left + side / 2, top + side * 0.82));
+        painter.end();
+        marked.addPixmap(pixmap);
+    }
+    return marked;
+}
+
 }  // namespace
 
-QtWindow::QtWindow() : icon_(LoadTolvaneIcon()) {
+QtWindow::QtWindow() : icon_(LoadTolvaneIcon()), warningIcon_(WithWarningMark(icon_)) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(icon_);
     untrapped_ = [this](const Failure& failure) { EndOnUntrappedFailure(*this, failure); };
@@ -75,6 +103,7 @@ QtWindow::QtWindow() : icon_(LoadTolvaneIcon()) {
 }
 
 QtWindow::~QtWindow() {
+    delete failureBox_;
     tray_.hide();
 }
 
@@ -162,21 +191,54 @@ int QtWindow::MessageBox(const std::string& text, int style) {
         throw Interrupted();
     QMessageBox box(icon, QString::fromUtf8(version::kTitle), BoxText(text));
     box.setWindowIcon(icon_);
+    QPushButton* no = nullptr;
     if ((style & 0x0F) == kMbYesNo) {
         QPushButton* yes = box.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
-        QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
         box.setDefaultButton(yes);
         box.setEscapeButton(no);
-        box.exec();
-        if (stopping_)
-            throw Interrupted();  // closed by the stop, not answered
-        return box.clickedButton() == no ? kIdNo : kIdYes;
+    } else {
+        box.setDefaultButton(box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole));
     }
-    box.setDefaultButton(box.addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole));
-    box.exec();
+    // Waited for in a loop of its own rather than shown modal: a modal box would take the
+    // tray icon's clicks, and the menu must open while any box is open.
+    box.setWindowModality(Qt::NonModal);
+    QEventLoop answered;
+    QObject::connect(&box, &QMessageBox::finished, &answered, &QEventLoop::quit);
+    box.show();
+    answered.exec();
+    if (stopping_)
+        throw Interrupted();  // closed by the stop, not answered
+    if (no == nullptr)
+        return kIdOk;
+    return box.clickedButton() == no ? kIdNo : kIdYes;
+}
+
+void QtWindow::ShowFailure(const std::string& text) {
     if (stopping_)
         throw Interrupted();
-    return kIdOk;
+    CloseFailure();
+    failureBox_ =
+        new QMessageBox(QMessageBox::Warning, QString::fromUtf8(version::kTitle), BoxText(text));
+    failureBox_->setAttribute(Qt::WA_DeleteOnClose);
+    failureBox_->setWindowIcon(icon_);
+    failureBox_->setDefaultButton(
+        failureBox_->addButton(QStringLiteral("Aceptar"), QMessageBox::AcceptRole));
+    failureBox_->setWindowModality(Qt::NonModal);
+    failureBox_->show();
+}
+
+bool QtWindow::FailureShown() {
+    return failureBox_ != nullptr && failureBox_->isVisible();
+}
+
+void QtWindow::CloseFailure() {
+    if (failureBox_ != nullptr)
+        failureBox_->close();
+}
+
+void QtWindow::ShowWarningIcon(bool warning) {
+    tray_.setIcon(warning ? warningIcon_ : icon_);
 }
 
 void QtWindow::ReportUntrappedFailure(const Failure& failure) {
@@ -189,6 +251,7 @@ void QtWindow::WatchStop(int stopFd) {
         stopWatch_->setEnabled(false);
         stopping_ = true;
         timer1_.stop();
+        CloseFailure();
         // Ends every event loop, those of open message boxes and windows included. Not
         // quit(): it first asks every top-level window to close, and the main window only
         // hides, which may leave the tray icon's own window open and cancel the quit.

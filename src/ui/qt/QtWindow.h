@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -40,6 +42,10 @@ class QtWindow final : public Window {
     void DoEvents() override;
     int MessageBox(const std::string& text, int style) override;
     void ReportUntrappedFailure(const Failure& failure) override;
+    void ShowFailure(const std::string& text) override;
+    bool FailureShown() override;
+    void CloseFailure() override;
+    void ShowWarningIcon(bool warning) override;
 
     // What a tick of Timer1 runs, and the settings that the configuration window edits.
     void setTimerHandler(std::function<void()> onTick) { onTick_ = std::move(onTick); }
@@ -77,6 +83,9 @@ class QtWindow final : public Window {
     QMenu& mnu() { return mnu_; }
     QSystemTrayIcon& trayIcon() { return tray_; }
     QTimer& Timer1() { return timer1_; }
+    QMessageBox* failureBox() { return failureBox_; }
+    const QIcon& icon() const { return icon_; }
+    const QIcon& warningIcon() const { return warningIcon_; }
 
   private:
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
@@ -87,6 +96,8 @@ class QtWindow final : public Window {
 
     std::unique_ptr<FrmLista> frmLista_;
     QIcon icon_;
+    QIcon warningIcon_;  // the same with a warning mark
+    QPointer<QMessageBox> failureBox_;
     QMenu mnu_;
     QSystemTrayIcon tray_;
     QTimer timer1_;

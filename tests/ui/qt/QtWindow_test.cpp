@@ -3,8 +3,11 @@
 
 #include <unistd.h>
 
+#include <set>
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,6 +19,7 @@
 
 #include "common/Failure.h"
 #include "startup/Program.h"
+#include "support/DispatchHome.h"
 #include "support/Expect.h"
 #include "support/ProgramRig.h"
 #include "ui/qt/FrmLista.h"
@@ -27,17 +31,29 @@ using namespace tolvane;
 using ui::qt::QtWindow;
 using ui::qt::TrayHost;
 
-// Hands the modal window that `open` shows to `act` from the event loop, and closes it
-// afterwards if it is still open, so that no test can hang in exec(). False when none showed.
+// The dialog open now: a modal one, or a message box (boxes are not modal, so that the tray's
+// menu works while one is open).
+QDialog* OpenDialog() {
+    if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+        return modal;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible())
+            return box;
+    }
+    return nullptr;
+}
+
+// Hands the dialog that `open` shows to `act` from the event loop, and closes it afterwards if
+// it is still open, so that no test can hang waiting for it. False when none showed.
 bool ActOnModal(const std::function<void()>& open, const std::function<void(QWidget&)>& act) {
     bool reached = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (QDialog* dialog = OpenDialog()) {
             poll.stop();
             reached = true;
-            act(*modal);
-            if (auto* still = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            act(*dialog);
+            if (QDialog* still = OpenDialog())
                 still->done(QDialog::Rejected);
         }
     });
@@ -238,6 +254,48 @@ class QtWindowTest : public QObject {
                      QString::number(form.pbMain().value()) + "|" + form.lst().item(1)->text(),
                  QStringLiteral("||0|C10073LAPI000002B.RET"));
         QVERIFY(!form.isVisible());
+    }
+
+    // A failing pass leaves its box open and the timer going: passes that fail too open no
+    // other box, the icon warns, and once the server is back the next pass sends the dispatch,
+    // closes the box and gives the icon back.
+    void aFailureBoxLetsTheTimerGoOnAndClosesOnceAPassGoesWell() {
+        test::ProgramRig<test::DispatchHome, QtWindow> office;
+        QtWindow& window = office.window;
+        window.setNotificationAreaCheck([] { return true; });
+        const fs::path server = office.home.dir().path() / "servidor";
+        test::WriteFile(server, "");  // a file where the folder should be: every upload fails
+        office.home.Configure("SERVIDOR=file://" + server.string() + "\nDIRECTORIO=d\nRUTA1=" +
+                              office.bck1 + "\nRUTA2=" + office.bck2 + "\nMILISEGUNDOS=30\n");
+        office.home.AddKitDispatch("10073IC04004521A");
+        QVERIFY(office.program.Main() == startup::StartupOutcome::Running);
+
+        std::set<QMessageBox*> boxes;
+        bool warned = false;
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (window.FailureShown()) {
+                boxes.insert(window.failureBox());
+                warned = warned ||
+                         window.trayIcon().icon().cacheKey() == window.warningIcon().cacheKey();
+                if (office.program.failuresReported() == 3 && fs::is_regular_file(server)) {
+                    fs::remove(server);
+                    fs::create_directories(server);
+                }
+            } else if (!boxes.empty()) {
+                loop.quit();
+            }
+        });
+        poll.start(5);
+        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+        window.setTimerHandler([&] { office.program.Timer1_Timer(); });
+        loop.exec();
+
+        QCOMPARE(boxes.size(), std::size_t{1});
+        QVERIFY(warned && !window.FailureShown());
+        QVERIFY(fs::exists(server / "d" / "C4521.xml") && fs::exists(server / "d" / "I4521.xml"));
+        QCOMPARE(window.trayIcon().icon().cacheKey(), window.icon().cacheKey());
     }
 };
 
