@@ -94,6 +94,33 @@ def scale(rows, width, height, size):
     return [[rows[y * height // size][x * width // size] for x in range(size)] for y in range(size)]
 
 
+def warning_mark(pixels, size):
+    """The image with a warning mark over its lower right: a yellow triangle edged in black with
+    a black exclamation mark, drawn at the image's own size."""
+    side = max(7, round(size * 0.6))
+    left, top = size - side, size - side
+    centre = left + (side - 1) / 2
+    edge = max(1, size // 24)
+    black, yellow = (0, 0, 0, 255), (255, 200, 0, 255)
+    marked = [list(row) for row in pixels]
+    for y in range(top, size):
+        half = (y - top + 1) * side / (2 * side)  # the triangle's half width on this row
+        for x in range(left, size):
+            if abs(x - centre) > half:
+                continue
+            border = abs(x - centre) > half - edge - 0.5 or y >= size - edge
+            marked[y][x] = black if border else yellow
+    stroke = max(1, size // 12)
+    for y in range(top + round(side * 0.35), top + round(side * 0.65)):
+        for x in range(round(centre - (stroke - 1) / 2), round(centre - (stroke - 1) / 2) + stroke):
+            marked[y][x] = black
+    dot = top + round(side * 0.78)
+    for y in range(dot, min(size - edge, dot + stroke)):
+        for x in range(round(centre - (stroke - 1) / 2), round(centre - (stroke - 1) / 2) + stroke):
+            marked[y][x] = black
+    return marked
+
+
 def icon_image(pixels, size):
     """One image of an ICO file: BITMAPINFOHEADER (twice the height: colours, then the mask),
     bottom-up BGRA rows, then the bottom-up 1-bit AND mask, rows padded to 32 bits."""
@@ -131,6 +158,8 @@ def main(argv):
     parser = argparse.ArgumentParser(description="XPM to Windows icon (32-bit images).")
     parser.add_argument("--sizes", required=True,
                         help="comma-separated sizes in pixels of the icon's images, e.g. 16,32,48")
+    parser.add_argument("--warning", action="store_true",
+                        help="draw a warning mark over the lower right of every image")
     parser.add_argument("input")
     parser.add_argument("output")
     args = parser.parse_args(argv)
@@ -145,7 +174,13 @@ def main(argv):
     except (OSError, ValueError, XpmError) as error:
         print(f"xpm_to_ico: {args.input}: {error}", file=sys.stderr)
         return 1
-    data = icon_file([(s, icon_image(scale(rows, width, height, s), s)) for s in sizes])
+    images = []
+    for s in sizes:
+        pixels = scale(rows, width, height, s)
+        if args.warning:
+            pixels = warning_mark(pixels, s)
+        images.append((s, icon_image(pixels, s)))
+    data = icon_file(images)
     # Written whole or not at all: a build stopped halfway leaves no icon that looks made.
     partial = args.output + ".part"
     with open(partial, "wb") as out:

@@ -3,8 +3,9 @@
 // Identifiers of the Windows front-end's resources, shared by the resource scripts (which
 // windres reads with the C preprocessor, so only #defines here) and the code.
 
-#define IDI_TOLVANE 1  // the program's icon: first in the file, the one Explorer shows
-#define IDI_IMAGE1 2   // the picture beside the progress of frmLista
+#define IDI_TOLVANE 1          // the program's icon: first in the file, the one Explorer shows
+#define IDI_IMAGE1 2           // the picture beside the progress of frmLista
+#define IDI_TOLVANE_WARNING 3  // the tray's icon while the last pass ended in failure
 
 #define IDD_FRM_CONFIG 100
 #define IDC_TXT_RUTA 101

@@ -53,6 +53,15 @@ bool TrayWindow::NotifyIcon(std::uint32_t message, const NotifyIconData& data, H
     return iconShown_;
 }
 
+void TrayWindow::SetIcon(HICON icon) {
+    icon_.hIcon = icon;
+    if (!iconShown_)
+        return;
+    NOTIFYICONDATAW change = icon_;
+    change.uFlags = NIF_ICON;
+    ::Shell_NotifyIconW(NIM_MODIFY, &change);
+}
+
 double TrayWindow::TwipsPerPixelHere() const {
     const HDC screen = ::GetDC(window_);
     const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;

@@ -30,6 +30,9 @@ class TrayWindow {
     }
     // kNimAdd or kNimDelete with the program's icon record; whether the shell took it.
     bool NotifyIcon(std::uint32_t message, const NotifyIconData& data, HICON icon);
+    // Another image for the icon, kept if Explorer has the icon added again.
+    void SetIcon(HICON icon);
+    HICON icon() const { return icon_.hIcon; }
 
   private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

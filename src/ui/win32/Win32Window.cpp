@@ -12,16 +12,20 @@ namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
 constexpr UINT_PTR kStopWatch = 2;
+constexpr UINT_PTR kFailureBox = 3;  // opens the failure box once no pass runs
+constexpr UINT kFailureBoxDelayMs = 10;
 constexpr UINT kStopWatchMs = 100;  // well within the 2 s that a stop may take
 constexpr UINT kMenuAbrir = 1;
 constexpr UINT kMenuConfigurar = 2;
 constexpr UINT kMenuCerrar = 3;
 
-HICON LoadProgramIcon() {
+HICON LoadProgramIcon(int id) {
     const auto icon = static_cast<HICON>(::LoadImageW(
-        ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TOLVANE), IMAGE_ICON,
+        ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON,
         ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    return icon != nullptr ? icon : ::LoadIconW(nullptr, IDI_APPLICATION);
+    return icon != nullptr
+               ? icon
+               : ::LoadIconW(nullptr, id == IDI_TOLVANE ? IDI_APPLICATION : IDI_WARNING);
 }
 
 // Ends the message boxes of this thread; their calls then see the stop.
@@ -40,7 +44,8 @@ BOOL CALLBACK EndBox(HWND window, LPARAM settingsWindow) {
 Win32Window::Win32Window()
     : frmLista_([this] { HideWindow(); }),
       tray_(*this, [this] { PopupMenu(); }),
-      icon_(LoadProgramIcon()) {
+      icon_(LoadProgramIcon(IDI_TOLVANE)),
+      warningIcon_(LoadProgramIcon(IDI_TOLVANE_WARNING)) {
     untrapped_ = [this](const Failure& failure) { EndOnUntrappedFailure(*this, failure); };
     tray_.setMessageHandler([this](UINT message, WPARAM wParam, LPARAM lParam) {
         return OnTrayMessage(message, wParam, lParam);
@@ -50,8 +55,12 @@ Win32Window::Win32Window()
 Win32Window::~Win32Window() {
     ::KillTimer(tray_.handle(), kTimer1);
     ::KillTimer(tray_.handle(), kStopWatch);
-    if (icon_ != nullptr)
-        ::DestroyIcon(icon_);
+    ::KillTimer(tray_.handle(), kFailureBox);
+    // DestroyIcon refuses the shared system icons that stand in for missing resources.
+    for (HICON icon : {icon_, warningIcon_}) {
+        if (icon != nullptr)
+            ::DestroyIcon(icon);
+    }
 }
 
 std::uintptr_t Win32Window::WindowHandle() {
@@ -125,6 +134,42 @@ void Win32Window::ReportUntrappedFailure(const Failure& failure) {
     ShowUntrappedFailure(*this, failure);
 }
 
+void Win32Window::ShowFailure(const std::string& text) {
+    if (stopping_)
+        throw Interrupted();
+    failureText_ = text;
+    failurePending_ = true;
+    ::SetTimer(tray_.handle(), kFailureBox, kFailureBoxDelayMs, nullptr);
+}
+
+void Win32Window::OpenFailureBox() {
+    // A pass's yields deliver this timer too: the box waits until the pass is over.
+    if (ticking_ || !failurePending_ || stopping_)
+        return;
+    ::KillTimer(tray_.handle(), kFailureBox);
+    failurePending_ = false;
+    failureOpen_ = true;
+    ShowMessageBox(nullptr, failureText_, kMbOk | kMbIconExclamation);
+    failureOpen_ = false;
+}
+
+void Win32Window::CloseFailure() {
+    if (failurePending_) {
+        ::KillTimer(tray_.handle(), kFailureBox);
+        failurePending_ = false;
+    }
+    // The open failure box is the only box while passes run: any other belongs to a pass,
+    // which holds the timer until it is answered.
+    if (failureOpen_) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), EndBox,
+                            reinterpret_cast<LPARAM>(settings_ ? settings_->handle() : nullptr));
+    }
+}
+
+void Win32Window::ShowWarningIcon(bool warning) {
+    tray_.SetIcon(warning ? warningIcon_ : icon_);
+}
+
 void Win32Window::WatchStop(platform::WaitHandle stop) {
     stop_ = reinterpret_cast<HANDLE>(stop);
     ::SetTimer(tray_.handle(), kStopWatch, kStopWatchMs, nullptr);
@@ -157,6 +202,10 @@ void Win32Window::RunLoop(platform::WaitHandle stop, std::function<void()> onTic
 bool Win32Window::OnTrayMessage(UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_TIMER && wParam == kTimer1) {
         Tick();
+        return true;
+    }
+    if (message == WM_TIMER && wParam == kFailureBox) {
+        OpenFailureBox();
         return true;
     }
     if (message == WM_TIMER && wParam == kStopWatch) {
@@ -198,6 +247,7 @@ void Win32Window::Stop() {
     stopping_ = true;
     ::KillTimer(tray_.handle(), kTimer1);
     ::KillTimer(tray_.handle(), kStopWatch);
+    ::KillTimer(tray_.handle(), kFailureBox);
     ::EndMenu();
     ::EnumThreadWindows(::GetCurrentThreadId(), EndBox,
                         reinterpret_cast<LPARAM>(settings_ ? settings_->handle() : nullptr));

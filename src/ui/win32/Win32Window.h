@@ -40,6 +40,12 @@ class Win32Window final : public Window {
     void DoEvents() override;
     int MessageBox(const std::string& text, int style) override;
     void ReportUntrappedFailure(const Failure& failure) override;
+    // The failure box opens from the message loop once the pass is over, not inside it, and
+    // Timer1 goes on in the box's own loop.
+    void ShowFailure(const std::string& text) override;
+    bool FailureShown() override { return failurePending_ || failureOpen_; }
+    void CloseFailure() override;
+    void ShowWarningIcon(bool warning) override;
 
     // What a tick of Timer1 runs, and the settings that the configuration window edits.
     void setTimerHandler(std::function<void()> onTick) { onTick_ = std::move(onTick); }
@@ -68,12 +74,15 @@ class Win32Window final : public Window {
 
     FrmLista& frmLista() { return frmLista_; }
     TrayWindow& tray() { return tray_; }
+    HICON icon() const { return icon_; }
+    HICON warningIcon() const { return warningIcon_; }
     // The settings window while it is open.
     FrmConfig* settingsWindow() { return settings_; }
 
   private:
     bool OnTrayMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Tick();
+    void OpenFailureBox();
     void Stop();
     void HideWindow();
     void RunUntrapped(const std::function<void()>& handler);
@@ -83,6 +92,10 @@ class Win32Window final : public Window {
     FrmLista frmLista_;
     TrayWindow tray_;
     HICON icon_;
+    HICON warningIcon_;
+    std::string failureText_;
+    bool failurePending_ = false;  // asked for, waiting for the pass to end
+    bool failureOpen_ = false;
     bool timer1On_ = false;
     std::function<void()> onTick_;
     bool ticking_ = false;

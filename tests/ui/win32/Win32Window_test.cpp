@@ -10,7 +10,10 @@
 #include <chrono>
 #include <thread>
 
+#include "common/Failure.h"
 #include "common/Stop.h"
+#include "components/ComponentFactory.h"
+#include "components/Disk.h"
 #include "platform/win32/Wide.h"
 #include "support/ProgramRig.h"
 #include "ui/FormLayout.h"
@@ -285,23 +288,53 @@ TEST_F(Win32ProgramTest, F11WithAnyShiftStateSavesEverywhereAndEscOrTheCloseBoxS
     }
 }
 
+// The local disk, but for one file that cannot be looked at: a failure of what every dispatch
+// shares, which ends the pass there.
+class DiskFailingOn final : public components::Disk {
+  public:
+    DiskFailingOn(platform::Platform& os, std::string name) : real_(os), name_(std::move(name)) {}
+    bool ExisteCarpeta(const std::string& folder) override { return real_.ExisteCarpeta(folder); }
+    bool ExisteArchivo(const std::string& path) override {
+        if (path.ends_with(name_))
+            throw Failure(75, "Pellam.Disk", "Error de acceso a la ruta o el archivo");
+        return real_.ExisteArchivo(path);
+    }
+    void CopiarArchivo(const std::string& s, const std::string& d, bool o) override {
+        real_.CopiarArchivo(s, d, o);
+    }
+    void EliminarArchivo(const std::string& p, bool f) override { real_.EliminarArchivo(p, f); }
+    std::string getDirectorioProgramFiles() override { return real_.getDirectorioProgramFiles(); }
+
+  private:
+    components::LocalDisk real_;
+    std::string name_;
+};
+
 // A pass shows its files, the file in progress and the progress in the window's controls
-// while the window stays hidden.
+// while the window stays hidden; its failure's box opens once the pass is over.
 TEST_F(Win32ProgramTest, APassWithTheWindowHiddenFillsItsControls) {
     program.context().settings.RutaKitOut = kit;
-    for (const char* name : {"C10073LAPI000001A.RET", "C10073LAPI000002B.RET"})
+    for (const char* name : {"C10073LAPI000001A.RET", "C10073LAPI000002B.RET", "C3.RET"})
         test::WriteFile(kit + name, test::LapiCoverSheet(name));
-    test::WriteFile(kit + "C3.RET", "<R><DESPACHO_CARATULA");
     test::WriteFile(kit + "C4.RET", test::LapiCoverSheet("4"));
+    home.factory().Register(
+        components::kDisk, [this] { return std::make_unique<DiskFailingOn>(home.os(), "C3.RET"); });
+    program.Procesar();
+    EXPECT_TRUE(window.FailureShown());
+    EXPECT_EQ(WaitForWindow(L"#32770", nullptr, 100ms), nullptr) << "a box inside the pass";
+
+    const HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::wstring box;
     std::thread clerk([&] {
         if (const HWND shown = WaitForWindow(L"#32770")) {
             box = WindowText(shown);
             ::PostMessageW(shown, WM_COMMAND, IDOK, 0);
         }
+        ::SetEvent(stop);
     });
-    program.Procesar();
+    window.RunLoop(reinterpret_cast<platform::WaitHandle>(stop), [] {});
     clerk.join();
+    ::CloseHandle(stop);
 
     FrmLista& form = window.frmLista();
     EXPECT_EQ(box, L"Tolvane") << "the failure's box";
@@ -309,6 +342,52 @@ TEST_F(Win32ProgramTest, APassWithTheWindowHiddenFillsItsControls) {
     EXPECT_EQ(::SendMessageW(form.pbMain(), PBM_GETPOS, 0, 0), 75);
     EXPECT_EQ(ListItems(form.lst()), L"C10073LAPI000001A.RET;C10073LAPI000002B.RET;C3.RET;C4.RET;");
     EXPECT_FALSE(::IsWindowVisible(form.handle()));
+}
+
+// Timer1 goes on while a failure's box is open: passes that fail too open no other box, the
+// icon warns, and the first pass that ends well closes the box and gives the icon back.
+TEST_F(Win32ProgramTest, AFailureBoxLetsTimer1GoOnAndClosesOnceAPassGoesWell) {
+    fs::remove_all(kit);
+    std::atomic<int> ticks = 0;
+    bool warned = false;
+    const HANDLE stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<HWND> boxes;
+    int ticksWhileOpen = 0;
+    bool closedByItself = false;
+    std::thread clerk([&] {
+        const HWND box = WaitForWindow(L"#32770");
+        if (box != nullptr) {
+            const int first = ticks;
+            for (int i = 0; i < 300 && ticks < first + 3; ++i)
+                std::this_thread::sleep_for(10ms);
+            ticksWhileOpen = ticks - first;
+            for (HWND other = nullptr;
+                 (other = ::FindWindowExW(nullptr, other, L"#32770", nullptr)) != nullptr;) {
+                if (::IsWindowVisible(other))
+                    boxes.push_back(other);
+            }
+            fs::create_directories(kit);  // the kit's folder is back
+            for (int i = 0; i < 300 && ::IsWindow(box) && ::IsWindowVisible(box); ++i)
+                std::this_thread::sleep_for(10ms);
+            closedByItself = !::IsWindowVisible(box);
+        }
+        ::SetEvent(stop);
+    });
+    program.Timer1().setInterval(20);
+    program.Timer1().setEnabled(true);
+    window.RunLoop(reinterpret_cast<platform::WaitHandle>(stop), [&] {
+        ++ticks;
+        program.Timer1_Timer();
+        warned = warned || (window.FailureShown() && window.tray().icon() == window.warningIcon());
+    });
+    clerk.join();
+    ::CloseHandle(stop);
+
+    EXPECT_GE(ticksWhileOpen, 3);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(closedByItself && warned);
+    EXPECT_EQ(window.tray().icon(), window.icon());
+    EXPECT_GE(program.failuresReported(), 3);
 }
 
 }  // namespace
