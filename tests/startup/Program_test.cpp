@@ -199,11 +199,11 @@ TEST_F(PassTest, AFolderClaimedElsewhereSkipsOneTickOnly) {
 // skip it without a word until one of its files changes. A failure of what every dispatch
 // shares (here the kit's folder) ends the pass, at every pass.
 TEST_F(PassTest, ADispatchAtFaultIsSetAsideAndASharedFailureEndsThePass) {
-    test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
-    test::WriteFile(kit + "C2.RET", "<R><DESPACHO_CARATULA");
+    test::WriteFile(kit + "C1.RET", "<R><DESPACHO_CARATULA");  // first in name order
+    test::WriteFile(kit + "C2.RET", test::LapiCoverSheet("2"));
     test::WriteFile(kit + "C3.RET", test::LapiCoverSheet("3"));
     program.Procesar();
-    const std::string told = "48:No se puedo leer p_ARCHIVO " + kit + "C2.RET " + kit +
+    const std::string told = "48:No se puedo leer p_ARCHIVO " + kit + "C1.RET " + kit +
                              " linea 80\r\n\r\n1119111 - seccion[Procesar.frmLista.Tolvane](0) - "
                              "ArchivarXML.frmLista.Tolvane LoaDXML;";
     EXPECT_EQ(window.Boxes(), told);
@@ -211,7 +211,7 @@ TEST_F(PassTest, ADispatchAtFaultIsSetAsideAndASharedFailureEndsThePass) {
     EXPECT_EQ(window.files, (std::vector<std::string>{"C1.RET", "C2.RET", "C3.RET"}));
     program.Procesar();
     EXPECT_EQ(window.Boxes(), told);
-    test::WriteFile(kit + "C2.RET", "<R><DESPACHO_CARATULA>");
+    test::WriteFile(kit + "C1.RET", "<R><DESPACHO_CARATULA>");
     program.Procesar();
     EXPECT_EQ(window.boxes.size(), 2u);
 

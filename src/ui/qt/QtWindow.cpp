@@ -42,7 +42,10 @@ QString BoxText(const std::string& text) {
 QIcon WithWarningMark(const QIcon& icon) {
     QIcon marked;
     for (const int size : {16, 22, 24, 32, 48, 64}) {
-        QPixmap pixmap = icon.pixmap(size, size);
+        // The image is smaller than most sizes asked for: enlarged first, pixel by pixel, so
+        // that every size has the mark drawn at its own scale.
+        QPixmap pixmap = icon.pixmap(size, size)
+                             .scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
         const double side = size * 0.6, left = size - side, top = size - side;

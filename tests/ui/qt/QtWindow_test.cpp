@@ -296,6 +296,15 @@ class QtWindowTest : public QObject {
         QVERIFY(warned && !window.FailureShown());
         QVERIFY(fs::exists(server / "d" / "C4521.xml") && fs::exists(server / "d" / "I4521.xml"));
         QCOMPARE(window.trayIcon().icon().cacheKey(), window.icon().cacheKey());
+        for (const int size : {16, 22, 48}) {  // the mark, at every size a tray asks for
+            const QImage marked = window.warningIcon().pixmap(size, size).toImage();
+            const int side = size * 6 / 10;
+            const QColor inside =
+                marked.pixelColor(size - side + side * 3 / 10, size - 1 - side / 6);
+            QVERIFY2(marked.size() == QSize(size, size) && inside.red() > 200 &&
+                         inside.green() > 150 && inside.blue() < 80,
+                     qPrintable(QString::number(size) + " " + inside.name()));
+        }
     }
 };
 
