@@ -21,6 +21,17 @@ std::string Timestamp(const DateTime& at) {
     return text;
 }
 
+}  // namespace
+
+long DaysFromCivil(int year, int month, int day) {
+    year -= month <= 2 ? 1 : 0;
+    const long era = (year >= 0 ? year : year - 399) / 400;
+    const long yearOfEra = year - era * 400;
+    const long dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
 DateTime CivilFromDays(long days) {
     // Howard Hinnant's civil_from_days.
     days += 719468;
@@ -34,17 +45,6 @@ DateTime CivilFromDays(long days) {
     const int month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
     const int year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
     return {year, month, day};
-}
-
-}  // namespace
-
-long DaysFromCivil(int year, int month, int day) {
-    year -= month <= 2 ? 1 : 0;
-    const long era = (year >= 0 ? year : year - 399) / 400;
-    const long yearOfEra = year - era * 400;
-    const long dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
 }
 
 std::string DayFileName(const DateTime& date) {

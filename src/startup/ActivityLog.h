@@ -45,8 +45,9 @@ class ActivityLog {
 // ends.
 std::string ReadActivityLog(const std::string& folder, const DateTime& today, int days);
 
-// The days since 1970-01-01 of a calendar date (proleptic Gregorian).
+// The days since 1970-01-01 of a calendar date (proleptic Gregorian), and back.
 long DaysFromCivil(int year, int month, int day);
+DateTime CivilFromDays(long days);
 
 // "AAAA-MM-DD.log" of a date.
 std::string DayFileName(const DateTime& date);
