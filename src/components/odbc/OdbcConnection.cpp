@@ -106,18 +106,21 @@ bool TimedOut(const Error& error) {
     return false;
 }
 
+// A call on a worker thread, as its waiter and the worker share it: the connection it runs on
+// (or opens), and how it ended.
+struct WorkerCall {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool givenUp = false;  // the waiter went: the worker discards the connection
+    std::exception_ptr error;
+    ConnectionPool::Lease lease;
+};
+
 // Opens a connection on a worker thread and waits for it, giving up on a stop request: a server
 // that does not answer holds a connect for the driver's whole login timeout.
 ConnectionPool::Lease ConnectStoppable(std::function<ConnectionPool::Lease()> connect) {
-    struct Call {
-        std::mutex mutex;
-        std::condition_variable finished;
-        bool done = false;
-        bool givenUp = false;
-        std::exception_ptr error;
-        ConnectionPool::Lease lease;
-    };
-    auto call = std::make_shared<Call>();
+    auto call = std::make_shared<WorkerCall>();
     Workers::Shared().Post([call, connect = std::move(connect)] {
         ConnectionPool::Lease lease;
         std::exception_ptr error;
@@ -250,15 +253,7 @@ void OdbcConnection::Run(const Work& work) {
 }
 
 void OdbcConnection::Bounded(const Work& work) {
-    struct Call {
-        std::mutex mutex;
-        std::condition_variable finished;
-        bool done = false;
-        bool givenUp = false;
-        std::exception_ptr error;
-        ConnectionPool::Lease lease;
-    };
-    auto call = std::make_shared<Call>();
+    auto call = std::make_shared<WorkerCall>();
     call->lease = std::move(lease_);
     Workers::Shared().Post([call, work] {
         std::exception_ptr error;
