@@ -56,10 +56,6 @@ ActivityLog::ActivityLog(platform::Platform& os, std::ostream& errors, std::ostr
 
 void ActivityLog::Write(const std::string& event) {
     std::string line = text::ReplaceAll(text::ReplaceAll(event, "\r\n", " "), "\n", " ");
-    for (const auto& secret : secrets_) {
-        if (!secret.empty())
-            line = text::ReplaceAll(line, secret, "****");
-    }
     const DateTime now = os_.LocalNow();
     line = Timestamp(now) + " " + line;
     if (mirror_ != nullptr)

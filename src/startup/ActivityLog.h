@@ -2,7 +2,6 @@
 
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 #include "common/DateTime.h"
 
@@ -15,14 +14,12 @@ namespace tolvane::startup {
 // What the program did, for whoever looks after it: one UTF-8 file per day, AAAA-MM-DD.log, in
 // the platform's activity log folder, one line per event that begins with the local date and
 // time. Writing never fails a caller: a log that cannot be written is told once on `errors`,
-// and the work goes on.
+// and the work goes on. No event carries a password: the server is shown without one, and the
+// components leave passwords out of their failures.
 class ActivityLog {
   public:
     // `mirror`, when given, gets every line as well (standard error under the system's journal).
     ActivityLog(platform::Platform& os, std::ostream& errors, std::ostream* mirror = nullptr);
-
-    // Secrets the log must never show, replaced wherever they appear (the upload password).
-    void setSecrets(std::vector<std::string> secrets) { secrets_ = std::move(secrets); }
 
     // One event; line breaks become spaces, so that an event is always one line.
     void Write(const std::string& event);
@@ -37,7 +34,6 @@ class ActivityLog {
     std::ostream& errors_;
     std::ostream* mirror_;
     std::string folder_;
-    std::vector<std::string> secrets_;
     bool told_ = false;  // that the log cannot be written
 };
 

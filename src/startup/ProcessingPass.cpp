@@ -109,8 +109,6 @@ ProcessingPass::ProcessingPass(Context& context, ui::Window& window, ui::FileLis
 void ProcessingPass::Procesar() {
     std::unique_ptr<components::Disk> disk;
     failedThisPass_ = false;
-    if (log_ != nullptr)
-        log_->setSecrets({context_.settings.PASSWORD});
     try {
         disk = context_.factory.Create<components::Disk>(components::kDisk);
         timer_.setEnabled(false);

@@ -79,7 +79,6 @@ StartupOutcome Program::Main() {
 
     config::LeerINI(context_);
     if (log_ != nullptr) {
-        log_->setSecrets({context_.settings.PASSWORD});
         log_->Write("Tolvane " + std::to_string(version::kMajor) + "." +
                     std::to_string(version::kMinor) + "." + std::to_string(version::kRevision) +
                     " iniciado; usuario " + dispatch::getUsuarioWindows(os) + "; carpeta del kit " +
