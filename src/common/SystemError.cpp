@@ -77,6 +77,10 @@ const char* Phrase(int error) {
 }  // namespace
 
 std::string SystemErrorText(int error) {
+    if (error == kErrorNotRegularFile) {
+        return "en ese nombre hay un enlace, una tubería o una carpeta, no un archivo: Tolvane "
+               "no escribe a través de él ni lo reemplaza";
+    }
     return std::string(Phrase(error)) + " (código del sistema " + std::to_string(error) + ")";
 }
 

@@ -17,7 +17,9 @@ constexpr const char* kSource = "Pellam.TextFile";
 // A file that cannot be read is that file's own fault; a file that cannot be written, only when
 // its name is what the system refuses (the disk or the folder are everyone's).
 Failure AccessFailure(const std::string& what, const std::string& path, int error, bool reading) {
-    const bool nameRefused = error == ENAMETOOLONG || error == EINVAL || error == EILSEQ;
+    // A link, a pipe or a folder at the name is the name's fault as well: it is left alone.
+    const bool nameRefused = error == ENAMETOOLONG || error == EINVAL || error == EILSEQ ||
+                             error == kErrorNotRegularFile;
     return Failure(failure_number::kPathFileAccess, kSource,
                    "No se pudo " + what + " el archivo " + path + ": " + SystemErrorText(error),
                    reading || nameRefused ? Failure::Scope::Item : Failure::Scope::Shared);
@@ -55,7 +57,10 @@ void LocalTextFile::Open(Mode mode) {
         input_ = std::make_unique<platform::InputFile>(path_);
         error = input_->error();
     } else {
-        output_ = std::make_unique<platform::OutputFile>(path_);
+        // Written under a temporary name, which takes the file's name when it is closed: the
+        // file is never seen half written, and never written through a link or into a pipe.
+        output_ = std::make_unique<platform::DurableFile>(
+            path_, "." + platform::NameOf(path_) + ".tolvane-tmp", 0666);
         error = output_->error();
     }
     if (error != 0) {
@@ -135,9 +140,9 @@ void LocalTextFile::Cerrar_Archivo() {
         return;
     mode_ = Mode::Closed;
     input_.reset();
-    const std::unique_ptr<platform::OutputFile> output = std::move(output_);
+    const std::unique_ptr<platform::DurableFile> output = std::move(output_);
     if (output != nullptr) {
-        if (const int error = output->Close())
+        if (const int error = output->Replace())
             throw AccessFailure("escribir", openPath_, error, false);
     }
 }

@@ -25,7 +25,8 @@ class LocalTextFile final : public TextFile {
     void Abrir_Archivo(int mode) override;
     // The rest of the open file, from where the last reading stopped.
     std::string LeerTodo() override;
-    // Creates the file, or empties an existing one, and opens it for writing.
+    // Opens the file for writing; it takes its name, replacing an existing one, when closed.
+    // A name held by a link, a pipe or a folder fails then (75), and is left alone.
     void Crear_Archivo() override;
     // Appends the text as it is: nothing is added after it. Called again, it goes on after
     // what the last call wrote, so a large text can be written in pieces.
@@ -43,7 +44,7 @@ class LocalTextFile final : public TextFile {
     std::string path_;      // the selected file
     std::string openPath_;  // the file open now, named in failures
     std::unique_ptr<platform::InputFile> input_;
-    std::unique_ptr<platform::OutputFile> output_;
+    std::unique_ptr<platform::DurableFile> output_;
     Mode mode_ = Mode::Closed;
 };
 

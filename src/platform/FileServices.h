@@ -85,24 +85,6 @@ class InputFile {
     std::uint32_t permissions_ = 0;
 };
 
-// A file created, or emptied when it exists, for writing.
-class OutputFile {
-  public:
-    explicit OutputFile(const std::string& path);
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    int error() const { return error_; }
-    int Write(std::string_view bytes);
-    // The error of closing alone (a failed Write reported its own): some file systems report
-    // a failed write only when the file is closed.
-    int Close();
-
-  private:
-    FileHandle handle_;
-    int error_ = 0;
-};
-
 bool IsRegularFile(const std::string& path);
 // A folder that exists and can be listed: one that cannot be read is of no use.
 bool IsListableFolder(const std::string& path);
@@ -128,12 +110,16 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // A file written so that nobody ever sees half of it and, once committed, it survives a crash:
 // the bytes go to a temporary name in the destination's folder, reach the disk, and only then
 // take the destination's name, the folder's entry flushed as well. A file never committed
-// leaves nothing behind. Failures are the system's error numbers (errno), 0 for success.
+// leaves nothing behind. Nothing is ever written through a link or into a pipe: the temporary
+// file is created anew, and a destination that is not a regular file is left alone (Commit
+// fails with kErrorNotRegularFile). Failures are the system's error numbers (errno), 0 for
+// success.
 class DurableFile {
   public:
-    // Opens `temporaryName` (a plain name) in the folder of `destination` for writing, replacing
-    // what a writer that died may have left under that name; new files get `mode` less the
-    // umask. error() tells whether that worked.
+    // Creates `temporaryName` (a plain name) in the folder of `destination` for writing: a
+    // regular file a writer that died left under that name is replaced, anything else there
+    // is passed over for another name. New files get `mode` less the umask. error() tells
+    // whether that worked.
     DurableFile(std::string destination, const std::string& temporaryName, std::uint32_t mode);
     ~DurableFile();
     DurableFile(const DurableFile&) = delete;
@@ -146,8 +132,15 @@ class DurableFile {
     // Flush, name, flush the folder. With `folderToo` false the folder's entry is left for one
     // SyncFolder call after several files.
     int Commit(bool folderToo = true);
+    // The name alone, without waiting for the disk: for a file that must never be seen half
+    // written but need not outlive a crash.
+    int Replace();
 
   private:
+    // The destination's name for the closed temporary file, unless a link, a pipe or a folder
+    // holds it; `moveFlags` are the system's own for the rename, where it has any.
+    int TakeName(unsigned moveFlags);
+
     std::string destination_, temporary_, folder_;
     FileHandle handle_;
     int error_ = 0;

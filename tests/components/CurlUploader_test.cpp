@@ -197,6 +197,11 @@ TEST(LocalFolderUploadTest, WritesBothFilesIntoTheirNewFolderOrFailsNamingIt) {
     ExpectUploadFailure([&] { Upload(pair.Joined(), url + "/servidor", "../../fuera"); },
                         {"../../fuera", "\"..\""});
     EXPECT_FALSE(fs::exists(target.path().parent_path() / "fuera"));
+    // Nor out through a link inside it, and no folder is made there.
+    fs::create_symlink(local.path(), target.path() / "servidor/atajo");
+    ExpectUploadFailure([&] { Upload(pair.Joined(), url + "/servidor", "atajo/sub"); },
+                        {"atajo/sub", "enlace"});
+    EXPECT_FALSE(fs::exists(local.path() / "sub"));
 }
 
 // Encrypted uploads against real servers: trusted through the office's authority or the known

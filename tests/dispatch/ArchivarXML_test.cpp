@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <functional>
+
 #include <pugixml.hpp>
 
 #include "common/Failure.h"
@@ -112,6 +116,31 @@ TEST_F(ArchivarXMLTest, LapiDispatchLeavesNothingBehind) {
     test::WriteFile(kit() + "I9.RET", "");
     EXPECT_FALSE(ArchivarXML(context(), kit(), "C9.RET").EsLAPI);
     EXPECT_TRUE(fs::exists(kit() + "C9.xml"));
+}
+
+// The outputs are never written through a link or into a pipe at their names (a neighbour in a
+// shared kit folder could point one at Tolvane's own settings): the dispatch fails by itself,
+// at once, naming the file, and what is there stays as it was.
+TEST_F(ArchivarXMLTest, AnOutputNameHeldByALinkOrAPipeFailsTheDispatchAndIsLeftAlone) {
+    const fs::path settings = home.dir().path() / "Config.ini";
+    test::WriteFile(settings, "[Opciones]\nSERVIDOR=ftp.oficina\n");
+    home.AddKitDispatch("10073IC04004521A");
+    const std::pair<std::string, std::function<void(const std::string&)>> cases[] = {
+        {"C4521.xml", [&](const std::string& at) { fs::create_symlink(settings, at); }},
+        {"I4521.xml", [](const std::string& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); }},
+    };
+    for (const auto& [name, plant] : cases) {
+        plant(kit() + name);
+        const Failure failure = test::ExpectFailure(
+            [&] { ArchivarXML(context(), kit(), "C10073IC04004521A.RET"); }, 1119111,
+            "ArchivarXML.frmLista.Tolvane Pellam.TextFile", {kit() + name, "enlace"});
+        EXPECT_EQ(failure.scope(), Failure::Scope::Item);
+        EXPECT_EQ(fs::symlink_status(kit() + name).type(),
+                  name[0] == 'C' ? fs::file_type::symlink : fs::file_type::fifo);
+        fs::remove(kit() + name);
+    }
+    EXPECT_EQ(test::ReadFile(settings), "[Opciones]\nSERVIDOR=ftp.oficina\n");
+    EXPECT_TRUE(home.HistoryRows().empty());
 }
 
 // A failure names its step and the component that failed; what was written before it stays, and

@@ -552,7 +552,8 @@ bool CurlUploader::SubirArchivo(const std::string& joinedPaths) {
     }
 
     if (address.transport == Transport::LocalFolder) {
-        uploader::UploadToLocalFolder(uploader::LocalFolderPath(folder), automatic_, *files);
+        uploader::UploadToLocalFolder(uploader::LocalFolderPath(address.folder),
+                                      uploader::LocalFolderPath(folder), automatic_, *files);
         return true;
     }
     if (!certificates_.empty() && !platform::IsRegularFile(certificates_)) {

@@ -1,5 +1,6 @@
 #include "components/uploader/LocalFolder.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <filesystem>
@@ -57,9 +58,21 @@ void WriteOne(const std::string& folder, const SourceFile& file) {
 
 }  // namespace
 
-void UploadToLocalFolder(const std::string& folder, bool createFolders,
+void UploadToLocalFolder(const std::string& root, const std::string& folder, bool createFolders,
                          const std::vector<SourceFile>& files) {
     std::error_code error;
+    // A link inside the server's folder must not take the files, or the folders made for
+    // them, anywhere else: checked with every link that exists followed, before anything is
+    // made.
+    const auto base = std::filesystem::weakly_canonical(platform::NativePath(root), error);
+    const auto target = std::filesystem::weakly_canonical(platform::NativePath(folder), error);
+    if (!error &&
+        std::mismatch(base.begin(), base.end(), target.begin(), target.end()).first != base.end()) {
+        throw UploaderFailure("La carpeta remota " + folder +
+                              " sale por un enlace de la carpeta del servidor " + root +
+                              ": quite el enlace o corrija DIRECTORIO en el archivo Config.ini");
+    }
+    error.clear();
     if (createFolders) {
         std::filesystem::create_directories(platform::NativePath(folder), error);
         if (error) {

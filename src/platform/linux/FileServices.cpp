@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <string>
 #include <utility>
+
+#include "common/SystemError.h"
 
 namespace tolvane::platform {
 namespace {
@@ -78,29 +82,6 @@ std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t c
     }
 }
 
-OutputFile::OutputFile(const std::string& path) {
-    const int fd = OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (fd < 0)
-        error_ = errno;
-    else
-        handle_ = FileHandle(fd);
-}
-
-int OutputFile::Write(std::string_view bytes) {
-    while (error_ == 0 && !bytes.empty()) {
-        const ssize_t written = ::write(Descriptor(handle_), bytes.data(), bytes.size());
-        if (written >= 0)
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        else if (errno != EINTR)
-            error_ = errno;
-    }
-    return error_;
-}
-
-int OutputFile::Close() {
-    return handle_.Close();
-}
-
 bool IsRegularFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -155,11 +136,32 @@ int SyncFolder(const std::string& folder) {
 DurableFile::DurableFile(std::string destination, const std::string& temporaryName,
                          std::uint32_t mode)
     : destination_(std::move(destination)), folder_(FolderOf(destination_)) {
-    temporary_ = (folder_ == "/" ? "" : folder_) + "/" + temporaryName;
-    const int fd = OpenRetrying(temporary_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW,
-                                static_cast<mode_t>(mode));
+    const std::string prefix = (folder_ == "/" ? "" : folder_) + "/";
+    // Created here and now (O_EXCL): no link is followed and no pipe is opened, which would
+    // hold the writer until someone read it.
+    const auto create = [&](const std::string& path) {
+        return OpenRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW,
+                            static_cast<mode_t>(mode));
+    };
+    temporary_ = prefix + temporaryName;
+    int fd = create(temporary_);
+    int error = fd < 0 ? errno : 0;
+    // A regular file there is what a writer that died left: it goes.
+    struct stat left {};
+    if (error == EEXIST && ::lstat(temporary_.c_str(), &left) == 0 && S_ISREG(left.st_mode) &&
+        ::unlink(temporary_.c_str()) == 0) {
+        fd = create(temporary_);
+        error = fd < 0 ? errno : 0;
+    }
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; error == EEXIST && attempt < 16; ++attempt) {
+        temporary_ = prefix + temporaryName + "." + std::to_string(::getpid()) + "-" +
+                     std::to_string(counter++);
+        fd = create(temporary_);
+        error = fd < 0 ? errno : 0;
+    }
     if (fd < 0)
-        error_ = errno;
+        error_ = error;
     else
         handle_ = FileHandle(fd);
     created_ = static_cast<bool>(handle_);
@@ -197,13 +199,28 @@ int DurableFile::Commit(bool folderToo) {
         return error_;
     if (::fsync(Descriptor(handle_)) != 0)
         return error_ = errno;
+    if (const int error = Replace(); error != 0)
+        return error;
+    return folderToo ? SyncFolder(folder_) : 0;
+}
+
+int DurableFile::Replace() {
+    if (error_ != 0)
+        return error_;
     // Some file systems report a failed write only when the file is closed.
     if (const int error = handle_.Close(); error != 0)
         return error_ = error;
+    return TakeName(0);
+}
+
+int DurableFile::TakeName(unsigned) {
+    struct stat existing {};
+    if (::lstat(destination_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
+        return error_ = kErrorNotRegularFile;
     if (::rename(temporary_.c_str(), destination_.c_str()) != 0)
         return error_ = errno;
     committed_ = true;
-    return folderToo ? SyncFolder(folder_) : 0;
+    return 0;
 }
 
 }  // namespace tolvane::platform

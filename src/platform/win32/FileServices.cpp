@@ -5,8 +5,12 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <cerrno>
+#include <string>
 #include <utility>
+
+#include "common/SystemError.h"
 
 #include "platform/win32/Wide.h"
 
@@ -39,6 +43,13 @@ std::size_t LastSeparator(const std::string& path) {
 // Every other program may read, write, rename or delete a file the program has open, as POSIX
 // systems allow: the kit must never find its own files locked by a backup copy in progress.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// A folder or a reparse point (a symbolic link, a junction) at the name; nothing there is not.
+bool NotRegular(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0;
+}
 
 }  // namespace
 
@@ -95,31 +106,6 @@ std::int64_t InputFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t c
         return -1;
     }
     return got;
-}
-
-OutputFile::OutputFile(const std::string& path) {
-    const HANDLE file = ::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        error_ = LastErrno();
-    else
-        handle_ = Owned(file);
-}
-
-int OutputFile::Write(std::string_view bytes) {
-    while (error_ == 0 && !bytes.empty()) {
-        DWORD written = 0;
-        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        if (!::WriteFile(AsHandle(handle_), bytes.data(), piece, &written, nullptr))
-            error_ = LastErrno();
-        else
-            bytes.remove_prefix(written);
-    }
-    return error_;
-}
-
-int OutputFile::Close() {
-    return handle_.Close();
 }
 
 namespace {
@@ -222,15 +208,34 @@ DurableFile::DurableFile(std::string destination, const std::string& temporaryNa
     temporary_ = folder_;
     if (!IsSeparator(temporary_.back()))
         temporary_ += '\\';
+    const std::string prefix = temporary_;
     temporary_ += temporaryName;
     const DWORD attributes = (mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
-    const std::wstring wide = Widen(temporary_);
-    // A temporary file a writer that died left may be read-only: it is replaced all the same.
-    ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
-    const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Created here and now: nothing that was there (a reparse point above all) is opened.
+    const auto create = [](const std::string& path) {
+        return ::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    };
+    HANDLE file = create(temporary_);
+    DWORD error = file == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+    // A regular file there is what a writer that died left, read-only perhaps: it goes.
+    if (error == ERROR_FILE_EXISTS && !NotRegular(temporary_)) {
+        const std::wstring wide = Widen(temporary_);
+        ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (::DeleteFileW(wide.c_str())) {
+            file = create(temporary_);
+            error = file == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+        }
+    }
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; error == ERROR_FILE_EXISTS && attempt < 16; ++attempt) {
+        temporary_ = prefix + temporaryName + "." + std::to_string(::GetCurrentProcessId()) + "-" +
+                     std::to_string(counter++);
+        file = create(temporary_);
+        error = file == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+    }
     if (file == INVALID_HANDLE_VALUE) {
-        error_ = LastErrno();
+        error_ = ErrnoOf(error);
         return;
     }
     handle_ = Owned(file);
@@ -273,6 +278,20 @@ int DurableFile::Commit(bool) {
         return error_ = flushError;
     if (closeError != 0)
         return error_ = closeError;
+    return TakeName(MOVEFILE_WRITE_THROUGH);
+}
+
+int DurableFile::Replace() {
+    if (error_ != 0)
+        return error_;
+    if (const int error = handle_.Close(); error != 0)
+        return error_ = error;
+    return TakeName(0);
+}
+
+int DurableFile::TakeName(unsigned moveFlags) {
+    if (NotRegular(destination_))
+        return error_ = kErrorNotRegularFile;
     const std::wstring wideTemporary = Widen(temporary_);
     if (readOnly_)
         ::SetFileAttributesW(wideTemporary.c_str(), FILE_ATTRIBUTE_READONLY);
@@ -283,7 +302,7 @@ int DurableFile::Commit(bool) {
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0)
         ::SetFileAttributesW(wideDestination.c_str(), existing & ~DWORD{FILE_ATTRIBUTE_READONLY});
     if (!::MoveFileExW(wideTemporary.c_str(), wideDestination.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                       MOVEFILE_REPLACE_EXISTING | moveFlags))
         return error_ = LastErrno();
     committed_ = true;
     return 0;

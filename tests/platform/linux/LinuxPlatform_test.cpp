@@ -10,7 +10,9 @@
 #include <string>
 #include <utility>
 
+#include "common/SystemError.h"
 #include "common/Text.h"
+#include "platform/FileServices.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/LinuxRegistry.h"
 #include "support/Expect.h"
@@ -30,6 +32,37 @@ class LinuxPlatformTest : public ::testing::Test {
                            (dir.path() / "run").string(), "", "/opt"};
     std::unique_ptr<LinuxPlatform> os = std::make_unique<LinuxPlatform>(paths);
 };
+
+// Nothing is written through a link or into a pipe, which would hold the writer for good: at
+// the temporary name another name is taken, and a destination held by one is left alone. A
+// regular file at the temporary name, what a writer that died left, is replaced.
+TEST_F(LinuxPlatformTest, DurableFilesNeverWriteThroughALinkOrIntoAPipe) {
+    const fs::path place = dir.path() / "escritos";
+    fs::create_directory(place);
+    const std::string folder = place.string() + "/";
+    const std::string outside = folder + "fuera";
+    WriteFile(outside, "intacto");
+    fs::create_symlink(outside, folder + ".tmp-enlace");
+    ASSERT_EQ(::mkfifo((folder + ".tmp-tuberia").c_str(), 0600), 0);
+    WriteFile(folder + ".tmp-resto", "a medias");
+    for (const char* temporary : {".tmp-enlace", ".tmp-tuberia", ".tmp-resto"}) {
+        DurableFile file(folder + "a.xml", temporary, 0644);
+        EXPECT_EQ(file.Write(temporary), 0);
+        EXPECT_EQ(file.Commit(), 0);
+        EXPECT_EQ(ReadFile(folder + "a.xml"), temporary);
+    }
+    fs::create_symlink(outside, folder + "b.xml");
+    ASSERT_EQ(::mkfifo((folder + "c.xml").c_str(), 0600), 0);
+    for (const char* name : {"b.xml", "c.xml"}) {
+        DurableFile file(folder + name, ".tmp-x", 0644);
+        EXPECT_EQ(file.Write("nuevo"), 0);
+        EXPECT_EQ(file.Commit(), kErrorNotRegularFile) << name;
+    }
+    EXPECT_EQ(ReadFile(outside), "intacto");
+    EXPECT_TRUE(fs::is_symlink(folder + "b.xml") && fs::is_fifo(folder + "c.xml"));
+    EXPECT_EQ(test::Names(place), (std::vector<std::string>{".tmp-enlace", ".tmp-tuberia", "a.xml",
+                                                            "b.xml", "c.xml", "fuera"}));
+}
 
 TEST_F(LinuxPlatformTest, PerUserStoreRoundTripsInTheRegistryAndFailsNamingItsFile) {
     os->SaveSetting("HISTORIAL", "FTP", "USUARIO", "despachante");
