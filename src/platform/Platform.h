@@ -100,7 +100,11 @@ struct FileState {
     Kind kind = Kind::Missing;
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0;  // nanoseconds since the epoch
-    std::uint64_t identity = 0;   // the file system's number for the file: a replacement differs
+    // When the file itself last changed (its content or its record, the modification time
+    // included), which no program can set back: a rewrite that restores the modification
+    // time still shows here.
+    std::int64_t changedNs = 0;
+    std::uint64_t identity = 0;  // the file system's number for the file: a replacement differs
 
     bool operator==(const FileState&) const = default;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "common/Failure.h"
 #include "components/ComponentFactory.h"
 #include "config/Registry.h"
@@ -306,6 +308,14 @@ TEST(KitWatchTest, RemembersFromPassToPassHowLongEachDispatchHasBeenStill) {
     onYield = [&] { test::WriteFile(kit + "I1.RET", growing += "i"); };
     onYield();
     expect(KitWatch::Verdict::Changing, 4000ms);
+
+    // A rewrite of the same size whose modification time is set back is still seen.
+    const KitPairState before = watch.Look(kit, "C1.RET");
+    const auto modified = fs::last_write_time(kit + "C1.RET");
+    std::this_thread::sleep_for(10ms);
+    test::WriteFile(kit + "C1.RET", "C");
+    fs::last_write_time(kit + "C1.RET", modified);
+    EXPECT_NE(watch.Look(kit, "C1.RET"), before);
 }
 
 TEST(QuietPeriod, ComesFromTheSettingWithOneSecondWhenItHoldsNoNumber) {

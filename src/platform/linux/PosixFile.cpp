@@ -74,6 +74,8 @@ FileState Examine(const std::string& path) {
     state.size = static_cast<std::uint64_t>(info.st_size);
     state.modifiedNs =
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    state.changedNs =
+        static_cast<std::int64_t>(info.st_ctim.tv_sec) * 1'000'000'000 + info.st_ctim.tv_nsec;
     state.identity = static_cast<std::uint64_t>(info.st_ino);
     return state;
 }

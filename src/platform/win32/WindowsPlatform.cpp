@@ -202,6 +202,10 @@ FileState WindowsPlatform::Examine(const std::string& path) {
         return state;
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileInformationByHandle(file, &info)) {
+        // The change time, which SetFileTime cannot set back: NTFS keeps it apart.
+        FILE_BASIC_INFO basic{};
+        if (::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+            state.changedNs = (basic.ChangeTime.QuadPart - 116444736000000000LL) * 100;
         const DWORD attributes = info.dwFileAttributes;
         state.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? FileState::Kind::Link
                      : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? FileState::Kind::Folder
