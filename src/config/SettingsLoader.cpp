@@ -1,6 +1,9 @@
 #include "config/SettingsLoader.h"
 
+#include <filesystem>
 #include <memory>
+#include <system_error>
+#include <utility>
 
 #include "common/Failure.h"
 #include "common/Stop.h"
@@ -8,9 +11,29 @@
 #include "components/ComponentFactory.h"
 #include "config/Context.h"
 #include "config/Registry.h"
+#include "platform/FileServices.h"
 #include "platform/Platform.h"
 
 namespace tolvane::config {
+namespace {
+
+// Two names of one folder, once links, "." and ".." and final separators are resolved; a
+// blank name is no folder.
+bool SameFolder(const std::string& a, const std::string& b) {
+    if (text::TrimBlanks(a).empty() || text::TrimBlanks(b).empty())
+        return false;
+    bool resolvedBoth = true;
+    const auto resolved = [&](const std::string& name) {
+        std::error_code error;
+        auto path = std::filesystem::weakly_canonical(platform::NativePath(name), error);
+        resolvedBoth = resolvedBoth && !error;
+        return path.has_filename() ? path : path.parent_path();
+    };
+    const auto first = resolved(a), second = resolved(b);
+    return resolvedBoth && first == second;
+}
+
+}  // namespace
 
 void LeerINI(Context& context) {
     std::unique_ptr<components::Disk> disk;
@@ -60,6 +83,17 @@ void LeerINI(Context& context) {
                               "\" contiene el carácter \"|\", que Tolvane no admite en la "
                               "carpeta de los despachos: configure en el kit una carpeta de "
                               "salida sin ese carácter");
+        }
+        // A backup folder that is the kit's own would give every pass the dispatches it has
+        // just sent.
+        for (const auto& [key, folder] : {std::pair{"RUTA1", &s.RUTA1}, {"RUTA2", &s.RUTA2}}) {
+            if (SameFolder(*folder, s.RutaKitOut)) {
+                throw Failure(failure_number::kInvalidPropertyValue, "Tolvane",
+                              std::string("La carpeta de copia ") + key + " \"" + *folder +
+                                  "\" es la carpeta del kit: cada pasada enviaría otra vez los "
+                                  "despachos ya enviados. Corrija " +
+                                  key + " en el archivo Config.ini");
+            }
         }
     } catch (const Interrupted&) {
         throw;

@@ -298,6 +298,10 @@ TEST(BrokerConfigTest, IgnoresSectionCaseMasksPasswordsAndComesFromTheProgramFol
                       {"/etc/q.ini", entity});
     EXPECT_EQ(odbc::MaskPasswords("password = {a;b}}c} ;Port=1"), "password =***;Port=1");
     EXPECT_EQ(odbc::MaskPasswords("Database=pwd;Pwd=x"), "Database=pwd;Pwd=***");
+    EXPECT_EQ(odbc::MaskPasswords("pqopt={sslmode=require password=s3c;r3t};Port=1"),
+              "pqopt={sslmode=require password=***};Port=1");
+    EXPECT_EQ(odbc::MaskPasswords("PQopt = {PASSWORD = 'a b\\'c' user=x}"),
+              "PQopt = {PASSWORD = *** user=x}");
     test::TolvaneHome home;  // its program folder's QuillonConfig.ini has INTERNOS, HISTORIAL
     auto broker = home.factory().Create<Broker>(kBroker);
     ExpectFailure([&] { broker->getDataConnectionByEntity("HISTORIAL"); },

@@ -72,6 +72,12 @@ TEST_F(LeerINITest, KitRegistryValueIsUsedUnchanged) {
     home.SetKitValues("\"KITOUT\"=\"/kit/a|b/\"");
     test::ExpectFailure([&] { LeerINI(context); }, kLeerINI, "LeerINI.mod_Main.Tolvane (0)Tolvane",
                         {"\"/kit/a|b/\""});
+    // Nor may a backup folder be the kit's: every pass would send the same dispatches again.
+    const std::string kit = home.Folder("kit");
+    home.SetKitValues("\"KITOUT\"=\"" + kit + "\"");
+    home.WriteConfigIni("[Opciones]\nRUTA1=" + home.Folder("b1") + "\nRUTA2=" + kit + "./\n");
+    test::ExpectFailure([&] { LeerINI(context); }, kLeerINI, "LeerINI.mod_Main.Tolvane (0)Tolvane",
+                        {"RUTA2", kit + "./", "carpeta del kit"});
 }
 
 // Without the kit's value the watched folder is under the program files folder, with exactly

@@ -145,6 +145,47 @@ std::vector<Diagnostic> ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle
     return records;
 }
 
+namespace {
+
+// psqlODBC's pqopt holds libpq settings, "password=x" or "password = 'x y'" among them.
+std::string MaskConninfoPassword(const std::string& options) {
+    std::string masked;
+    std::size_t i = 0;
+    for (;;) {
+        const std::size_t key = text::ToLowerAscii(options).find("password", i);
+        if (key == std::string::npos)
+            break;
+        std::size_t at = key + 8;
+        while (at < options.size() && options[at] == ' ')
+            ++at;
+        if (at >= options.size() || options[at] != '=') {
+            masked.append(options, i, at - i);
+            i = at;
+            continue;
+        }
+        ++at;
+        while (at < options.size() && options[at] == ' ')
+            ++at;
+        std::size_t end = at;
+        if (end < options.size() && options[end] == '\'') {
+            for (++end; end < options.size() && options[end] != '\''; ++end) {
+                if (options[end] == '\\')
+                    ++end;
+            }
+            end = std::min(end + 1, options.size());
+        } else {
+            while (end < options.size() && options[end] != ' ' && options[end] != '}')
+                ++end;
+        }
+        masked.append(options, i, at - i);
+        masked += "***";
+        i = end;
+    }
+    return masked + options.substr(std::min(i, options.size()));
+}
+
+}  // namespace
+
 std::string MaskPasswords(const std::string& connectionString) {
     std::string masked;
     std::size_t i = 0;
@@ -179,10 +220,13 @@ std::string MaskPasswords(const std::string& connectionString) {
         }
         valueEnd = std::min(connectionString.find(';', valueEnd), n);
         masked.append(connectionString, i, keyEnd + 1 - i);
+        const std::string value = connectionString.substr(keyEnd + 1, valueEnd - keyEnd - 1);
         if (text::EqualsNoCase(key, "pwd") || text::EqualsNoCase(key, "password"))
             masked += "***";
+        else if (text::EqualsNoCase(key, "pqopt"))
+            masked += MaskConninfoPassword(value);
         else
-            masked.append(connectionString, keyEnd + 1, valueEnd - keyEnd - 1);
+            masked += value;
         if (valueEnd < n)
             masked.push_back(';');
         i = valueEnd + 1;
