@@ -1,6 +1,7 @@
 #include "platform/DateRecognition.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "common/Text.h"
@@ -169,8 +170,16 @@ std::optional<DateTime> RecognizeDate(std::string_view text, DateOrder order) {
     out.year = *fullYear;
     out.month = month.value;
     out.day = day.value;
-    if (out.month < 1 || out.month > 12 || out.day < 1 ||
-        out.day > DaysInMonth(out.year, out.month))
+    const auto possible = [&] {
+        return out.month >= 1 && out.month <= 12 && out.day >= 1 &&
+               out.day <= DaysInMonth(out.year, out.month);
+    };
+    // As the platform does: a date impossible in the regional order of day and month is read
+    // in the other one ("28/06/2010" is 28 June under month-first settings too); one that is
+    // possible both ways keeps the regional order.
+    if (!possible() && first.length <= 2 && order != DateOrder::YearMonthDay)
+        std::swap(out.month, out.day);
+    if (!possible())
         return std::nullopt;
 
     if (pos == s.size())

@@ -17,6 +17,9 @@ TEST(DateRecognition, ReadsIsoAndLocaleOrderedDatesAndRefusesWhatIsNoDate) {
         {"06/28/2010", O::MonthDayYear, {2010, 6, 28}},
         {"05/06/2010", O::DayMonthYear, {2010, 6, 5}},
         {"05/06/2010", O::MonthDayYear, {2010, 5, 6}},
+        // Impossible in the regional order, read the other way round.
+        {"28/06/2010", O::MonthDayYear, {2010, 6, 28}},
+        {"06/28/2010 10:00", O::DayMonthYear, {2010, 6, 28, 10, 0, 0}},
         {"28.06.10", O::DayMonthYear, {2010, 6, 28}},
         {"28-6-29", O::DayMonthYear, {2029, 6, 28}},
         {"1-1-30", O::DayMonthYear, {1930, 1, 1}},
