@@ -111,6 +111,26 @@ int LockWhole(int fd) {
     return errno == EACCES ? EAGAIN : errno;
 }
 
+// Whether a program holds the lock file `path` that this user may not open for writing (another
+// user's). Such a file left by a program that ended holds nobody: it goes, so that a new one,
+// open to every user, can be made.
+bool HeldByAnotherUser(const std::string& path) {
+    const FileHandle look(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (!look)
+        return false;
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    const int fd = static_cast<int>(look.get());
+    if (::fcntl(fd, F_OFD_GETLK, &whole) != 0 &&
+        (errno != EINVAL || ::fcntl(fd, F_GETLK, &whole) != 0))
+        return false;
+    if (whole.l_type != F_UNLCK)
+        return true;
+    ::unlink(path.c_str());
+    return false;
+}
+
 }  // namespace
 
 std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) {
@@ -118,7 +138,21 @@ std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) {
         folder + (folder.empty() || folder.back() == '/' ? "" : "/") + kClaimFileName;
     // A few rounds at most: each one that fails found the file replaced by its holder's end.
     for (int attempt = 0; attempt < 20; ++attempt) {
-        FileHandle lock(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+        FileHandle lock(
+            ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+        if (lock) {
+            // Every user who may write the kit's folder must be able to claim it after this.
+            ::fchmod(static_cast<int>(lock.get()), 0666);
+        } else if (errno == EEXIST) {
+            lock = FileHandle(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+            if (!lock && errno == EACCES) {
+                if (HeldByAnotherUser(path))
+                    return nullptr;
+                continue;
+            }
+            if (!lock && errno == ENOENT)
+                continue;  // its holder's end took it away meanwhile
+        }
         const int fd = static_cast<int>(lock.get());
         if (!lock) {
             throw Failure(failure_number::kPathFileAccess, "Tolvane",
