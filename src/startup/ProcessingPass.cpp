@@ -25,6 +25,9 @@ constexpr const char* kCrLf = "\r\n";
 constexpr const char* kCoverPattern = "C*.RET";
 constexpr const char* kItemsPattern = "I*.RET";
 const char* const kMsgAguarde = "Por favor aguarde unos instantes...";
+// How long an items file must have been left alone, untouched and without its cover sheet in
+// sight, before it counts as alone for good.
+constexpr std::chrono::minutes kLoneItemsAge{10};
 
 std::string LoneItemsMessage(const std::string& folder, const std::string& itemsName) {
     return "El archivo de items " + folder + itemsName +
@@ -104,7 +107,12 @@ std::string DispatchShown(const std::string& name) {
 
 ProcessingPass::ProcessingPass(Context& context, ui::Window& window, ui::FileList& lst,
                                Timer& timer, Clock& clock)
-    : context_(context), window_(window), lst_(lst), timer_(timer), kitWatch_(context.os, clock) {}
+    : context_(context),
+      window_(window),
+      lst_(lst),
+      timer_(timer),
+      clock_(clock),
+      kitWatch_(context.os, clock) {}
 
 void ProcessingPass::Procesar() {
     std::unique_ptr<components::Disk> disk;
@@ -130,6 +138,8 @@ void ProcessingPass::Procesar() {
         for (const auto& name : kit.loneItems)
             watched.push_back(dispatch::CoverSheetName(name));
         kitWatch_.Listed(folder, watched);
+        for (const auto& name : lst_.names())
+            coverSeen_[dispatch::ItemsName(name)] = clock_.Now();
         const bool goOn = HandleLoneItems(kit.loneItems, quiet);
 
         // What the list shows once the pass is over: the listing, less what the pass took away.
@@ -279,6 +289,16 @@ bool ProcessingPass::TakeDispatch(const std::string& name, const KitPairState& s
     return true;
 }
 
+bool ProcessingPass::LongAlone(const std::string& itemsName, const platform::FileState& items) {
+    const auto modified = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::nanoseconds(items.modifiedNs)));
+    if (std::chrono::system_clock::now() - modified < kLoneItemsAge)
+        return false;
+    const auto seen = coverSeen_.find(itemsName);
+    return seen == coverSeen_.end() || clock_.Now() - seen->second >= kLoneItemsAge;
+}
+
 bool ProcessingPass::HandleLoneItems(const std::vector<std::string>& lone,
                                      std::chrono::milliseconds quiet) {
     std::set<std::string> reported;  // those no longer there are forgotten
@@ -295,10 +315,13 @@ bool ProcessingPass::HandleLoneItems(const std::vector<std::string>& lone,
             stopRequested_);
         if (watch.verdict == KitWatch::Verdict::Stopped)
             return false;
-        // Its cover sheet may be arriving: the kit can write the items file first.
+        // Its cover sheet may be arriving: the kit can write the items file first, well before
+        // it when it exports a dispatch again. Only an items file that nothing has touched for
+        // a while, and whose cover sheet has not been seen meanwhile, is alone for good.
         if (watch.verdict != KitWatch::Verdict::Still ||
             watch.state.caratula.kind != platform::FileState::Kind::Missing ||
-            watch.state.items.kind != platform::FileState::Kind::Regular) {
+            watch.state.items.kind != platform::FileState::Kind::Regular ||
+            !LongAlone(itemsName, watch.state.items)) {
             continue;
         }
         if (distribution::FinishLoneItems(context_, itemsName)) {

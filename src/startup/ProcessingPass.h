@@ -57,6 +57,8 @@ class ProcessingPass {
     // Finishes or reports the items files left without their cover sheet; false when a stop
     // was requested meanwhile.
     bool HandleLoneItems(const std::vector<std::string>& lone, std::chrono::milliseconds quiet);
+    // An items file untouched for a while, whose cover sheet no pass has seen meanwhile.
+    bool LongAlone(const std::string& itemsName, const platform::FileState& items);
     // Rewrites, sends and backs up one dispatch whose files were seen still as `seen`; true
     // when its kit files have left the folder.
     bool TakeDispatch(const std::string& name, const KitPairState& seen);
@@ -73,6 +75,7 @@ class ProcessingPass {
     ui::Window& window_;
     ui::FileList& lst_;
     Timer& timer_;
+    Clock& clock_;
     KitWatch kitWatch_;
     int failuresReported_ = 0;
     bool failedThisPass_ = false;
@@ -80,7 +83,8 @@ class ProcessingPass {
     ActivityLog* log_ = nullptr;
     std::map<std::string, KitPairState> setAside_;  // as their files were when they failed
     std::function<bool()> stopRequested_;
-    std::set<std::string> loneReported_;  // lone items files already reported
+    std::set<std::string> loneReported_;                 // lone items files already reported
+    std::map<std::string, Clock::TimePoint> coverSeen_;  // items file → when its cover was listed
 };
 
 // The dispatch part of a listed name as the progress label shows it: of its last 20

@@ -14,6 +14,13 @@ inline std::string LapiCoverSheet(const std::string& despacho) {
            despacho + "\" DESTINACION=\"LAPI\"/></R>";
 }
 
+// The steady clock with real sleeps, set forward by hand: what waits for hours is seen at once.
+struct ShiftedClock final : Clock {
+    TimePoint Now() const override { return SteadyClock().Now() + ahead; }
+    void Sleep(std::chrono::milliseconds duration) override { SteadyClock().Sleep(duration); }
+    std::chrono::milliseconds ahead{0};
+};
+
 // A program on a home of its own, wired to its window as the executable wires them, with the
 // kit's output folder named in the kit's registry value and two backup folders, all created.
 // Its Config.ini, of an office that uploads, is for the tests to rewrite as they need.
@@ -28,7 +35,8 @@ struct ProgramRig {
 
     Home home;
     Window window;
-    startup::Program program{home.os(), home.factory(), window};
+    ShiftedClock clock;
+    startup::Program program{home.os(), home.factory(), window, clock};
     const std::string kit = home.Folder("kit/out"), bck1 = home.Folder("bck1"),
                       bck2 = home.Folder("bck2");
 };
