@@ -53,7 +53,8 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
 }
 
 std::vector<std::string> ListFolder(const std::string& folder,
-                                    std::initializer_list<std::string_view> patterns) {
+                                    std::initializer_list<std::string_view> patterns,
+                                    Entries which) {
     std::vector<std::string> names;
     std::error_code ec;
     std::filesystem::directory_iterator it(NativePath(folder), ec);
@@ -69,7 +70,7 @@ std::vector<std::string> ListFolder(const std::string& folder,
                          [&](std::string_view pattern) { return MatchesPattern(name, pattern); }))
             continue;
         std::error_code typeError;
-        if (entry.is_regular_file(typeError))
+        if (which == Entries::All || entry.is_regular_file(typeError))
             names.push_back(std::move(name));
     }
     std::sort(names.begin(), names.end(), CaseBlindLess);

@@ -41,16 +41,25 @@ std::string LoneItemsMessage(const std::string& folder, const std::string& items
 struct KitListing {
     std::vector<std::string> coverSheets;  // as the file list shows them
     std::vector<std::string> loneItems;    // items files whose cover sheet is not listed
+    // Named as cover sheets but no regular files (folders, links, pipes): never taken, and
+    // said so.
+    std::vector<std::string> strangeCovers;
 };
 
-KitListing ListKit(const std::string& folder) {
+KitListing ListKit(platform::Platform& os, const std::string& folder) {
     KitListing kit;
     std::vector<std::string> items;
-    for (auto& name : platform::ListFolder(folder, {kCoverPattern, kItemsPattern})) {
+    for (auto& name :
+         platform::ListFolder(folder, {kCoverPattern, kItemsPattern}, platform::Entries::All)) {
+        const bool cover = platform::MatchesPattern(name, kCoverPattern);
+        if (os.Examine(folder + name).kind != platform::FileState::Kind::Regular) {
+            if (cover)
+                kit.strangeCovers.push_back(std::move(name));
+            continue;
+        }
         // Only a name that starts with a capital I can be the items file of a listed cover
         // sheet, and the file list's C*.RET takes a small c as well.
-        (platform::MatchesPattern(name, kCoverPattern) ? kit.coverSheets : items)
-            .push_back(std::move(name));
+        (cover ? kit.coverSheets : items).push_back(std::move(name));
     }
     std::set<std::string> expected;
     for (const auto& name : kit.coverSheets)
@@ -129,7 +138,7 @@ void ProcessingPass::Procesar() {
             timer_.setEnabled(true);
             return;
         }
-        KitListing kit = ListKit(folder);
+        KitListing kit = ListKit(context_.os, folder);
         lst_.Show(kit.coverSheets);
         window_.DoEvents();
 
@@ -141,6 +150,15 @@ void ProcessingPass::Procesar() {
         for (const auto& name : lst_.names())
             coverSeen_[dispatch::ItemsName(name)] = clock_.Now();
         const bool goOn = HandleLoneItems(kit.loneItems, quiet);
+        for (const auto& name : kit.strangeCovers) {
+            if (StillSetAside(folder, name))
+                continue;
+            try {
+                RequireOwnFiles(folder, name, kitWatch_.Look(folder, name));
+            } catch (...) {
+                SetAside(folder, name, CurrentFailure());
+            }
+        }
 
         // What the list shows once the pass is over: the listing, less what the pass took away.
         std::vector<std::string> left;

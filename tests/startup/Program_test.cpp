@@ -243,6 +243,23 @@ TEST_F(PassTest, AnOpenFailureBoxGetsNoSecondAndAPassThatEndsWellClosesIt) {
     EXPECT_EQ(program.failuresReported(), 2);
 }
 
+// A folder, a link or a pipe named like a cover sheet is never taken, and said so, once.
+TEST_F(PassTest, WhatIsNamedLikeACoverSheetButIsNoFileIsToldOnce) {
+    fs::create_directory(kit + "C5.RET");
+#ifndef _WIN32
+    fs::create_symlink(kit + "otro", kit + "C6.RET");
+#endif
+    program.Procesar();
+    program.Procesar();
+    ASSERT_EQ(window.boxes.size(), 1u);  // one box a pass; the other one is in the log
+    EXPECT_NE(window.boxes[0].text.find("El archivo " + kit +
+                                        "C5.RET no es un archivo del kit "
+                                        "sino una carpeta"),
+              std::string::npos)
+        << window.boxes[0].text;
+    EXPECT_TRUE(window.files.empty());
+}
+
 TEST_F(PassTest, FileRemovedBeforeItsTurnIsSkippedSilently) {
     test::WriteFile(kit + "C1.RET", test::LapiCoverSheet("1"));
     test::WriteFile(kit + "C2.RET", "not even xml");
