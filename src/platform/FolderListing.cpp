@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <type_traits>
 
 #include "common/Failure.h"
 #include "platform/FileServices.h"
@@ -62,16 +63,25 @@ std::vector<std::string> ListFolder(const std::string& folder,
         throw Failure(failure_number::kPathNotFound, "lst",
                       "No se encontró la ruta de acceso: " + folder);
     }
+    std::string converted;
     for (const auto& entry : it) {
-        std::string name = Utf8Path(entry.path().filename());
-        // The name first: a kit folder may hold thousands of files that are none of ours, and
-        // a file's type may cost a look at its inode.
+        // The name first, without a copy where the system's names are UTF-8 already: a kit
+        // folder may hold thousands of files that are none of ours, and a file's type may
+        // cost a look at its inode.
+        std::string_view name;
+        if constexpr (std::is_same_v<std::filesystem::path::value_type, char>) {
+            const std::string& full = entry.path().native();
+            name = std::string_view(full).substr(full.rfind('/') + 1);
+        } else {
+            converted = Utf8Path(entry.path().filename());
+            name = converted;
+        }
         if (std::none_of(patterns.begin(), patterns.end(),
                          [&](std::string_view pattern) { return MatchesPattern(name, pattern); }))
             continue;
         std::error_code typeError;
         if (which == Entries::All || entry.is_regular_file(typeError))
-            names.push_back(std::move(name));
+            names.emplace_back(name);
     }
     std::sort(names.begin(), names.end(), CaseBlindLess);
     return names;

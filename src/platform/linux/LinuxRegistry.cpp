@@ -314,10 +314,15 @@ long LinuxRegistry::SetValue(RegistryKey key, const std::string& name, std::uint
     const bool isRoot = fullPath.find('\\') == std::string::npos;
     if (!isRoot && !RegKeyExists(*document, fullPath))
         return kErrorKeyDeleted;
+    // Every tick stores the upload settings again: a value that is already so is not written
+    // (nor flushed to disk) once more.
+    const std::string before = SerializeRegFile(*document);
     SetRegValue(EnsureRegKey(*document, fullPath), name, type, data);
-    return WriteRootFile(RootFile(opened->second.root), SerializeRegFile(*document))
-               ? kSuccess
-               : kErrorAccessDenied;
+    std::string after = SerializeRegFile(*document);
+    if (after == before)
+        return kSuccess;
+    return WriteRootFile(RootFile(opened->second.root), std::move(after)) ? kSuccess
+                                                                          : kErrorAccessDenied;
 }
 
 long LinuxRegistry::CloseKey(RegistryKey key) {
