@@ -23,4 +23,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     }
 }
 
+int DurableFile::Replace() {
+    if (error_ != 0)
+        return error_;
+    // Some file systems report a failed write only when the file is closed.
+    if (const int error = handle_.Close(); error != 0)
+        return error_ = error;
+    return TakeName(0);
+}
+
 }  // namespace tolvane::platform

@@ -204,15 +204,6 @@ int DurableFile::Commit(bool folderToo) {
     return folderToo ? SyncFolder(folder_) : 0;
 }
 
-int DurableFile::Replace() {
-    if (error_ != 0)
-        return error_;
-    // Some file systems report a failed write only when the file is closed.
-    if (const int error = handle_.Close(); error != 0)
-        return error_ = error;
-    return TakeName(0);
-}
-
 int DurableFile::TakeName(unsigned) {
     struct stat existing {};
     if (::lstat(destination_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))

@@ -281,14 +281,6 @@ int DurableFile::Commit(bool) {
     return TakeName(MOVEFILE_WRITE_THROUGH);
 }
 
-int DurableFile::Replace() {
-    if (error_ != 0)
-        return error_;
-    if (const int error = handle_.Close(); error != 0)
-        return error_ = error;
-    return TakeName(0);
-}
-
 int DurableFile::TakeName(unsigned moveFlags) {
     if (NotRegular(destination_))
         return error_ = kErrorNotRegularFile;
