@@ -37,6 +37,19 @@ bool Match(std::string_view name, std::string_view pattern) {
     return p == pattern.size();
 }
 
+// The last component of a path in UTF-8: a view into the path where the system's names are
+// UTF-8 already, else into `converted`.
+template <class Path>
+std::string_view LastComponent(const Path& path, std::string& converted) {
+    if constexpr (std::is_same_v<typename Path::value_type, char>) {
+        const std::string& full = path.native();
+        return std::string_view(full).substr(full.rfind('/') + 1);
+    } else {
+        converted = Utf8Path(path.filename());
+        return converted;
+    }
+}
+
 bool CaseBlindLess(std::string_view a, std::string_view b) {
     const auto mismatch = std::mismatch(a.begin(), a.end(), b.begin(), b.end(),
                                         [](char x, char y) { return Lower(x) == Lower(y); });
@@ -68,14 +81,7 @@ std::vector<std::string> ListFolder(const std::string& folder,
         // The name first, without a copy where the system's names are UTF-8 already: a kit
         // folder may hold thousands of files that are none of ours, and a file's type may
         // cost a look at its inode.
-        std::string_view name;
-        if constexpr (std::is_same_v<std::filesystem::path::value_type, char>) {
-            const std::string& full = entry.path().native();
-            name = std::string_view(full).substr(full.rfind('/') + 1);
-        } else {
-            converted = Utf8Path(entry.path().filename());
-            name = converted;
-        }
+        const std::string_view name = LastComponent(entry.path(), converted);
         if (std::none_of(patterns.begin(), patterns.end(),
                          [&](std::string_view pattern) { return MatchesPattern(name, pattern); }))
             continue;
