@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "config/Context.h"
 #include "dispatch/Utilities.h"
 #include "platform/FileServices.h"
+#include "platform/FolderListing.h"
+#include "platform/Platform.h"
 
 namespace tolvane::distribution {
 namespace {
@@ -35,6 +38,26 @@ bool SameContent(const std::string& a, const std::string& b) {
     }
 }
 
+// A backup copy's name: the kit file's own, unless the folder holds another content under it
+// (a dispatch the kit exported again after it was archived). The earlier copy is never
+// replaced: the new one goes beside it, named with when it came, "C…_2026-12-06_17-45-00.RET".
+std::string BackupName(platform::Platform& os, const std::string& source, const std::string& folder,
+                       const std::string& name) {
+    if (!platform::PathExists(folder + name) || SameContent(source, folder + name))
+        return name;
+    const DateTime now = os.LocalNow();
+    char when[32];
+    std::snprintf(when, sizeof when, "_%04d-%02d-%02d_%02d-%02d-%02d", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = name.substr(0, dot), extension = name.substr(dot);
+    std::string dated = stem + when + extension;
+    for (int again = 2;
+         platform::PathExists(folder + dated) && !SameContent(source, folder + dated); ++again)
+        dated = stem + when + "_" + std::to_string(again) + extension;
+    return dated;
+}
+
 std::string CopyText(const char* ordinal, const std::string& source,
                      const std::string& destination) {
     return std::string(ordinal) + " copia de " + kCrLf + source + kCrLf + " a " + kCrLf +
@@ -54,7 +77,8 @@ std::string CopyText(const char* ordinal, const std::string& source,
 class KitFileMove {
   public:
     KitFileMove(Context& context, components::Disk& disk, const std::string& name)
-        : settings_(context.settings),
+        : os_(context.os),
+          settings_(context.settings),
           disk_(disk),
           name_(name),
           source_(context.settings.RutaKitOut + name) {}
@@ -67,16 +91,20 @@ class KitFileMove {
         step_ = 50;
         if (!settings_.RUTA1.empty()) {
             step_ = 60;
-            stepText_ = CopyText("1", source_, settings_.RUTA1 + name_);
+            const std::string copy =
+                settings_.RUTA1 + BackupName(os_, source_, settings_.RUTA1, name_);
+            stepText_ = CopyText("1", source_, copy);
             step_ = 80;
-            disk_.CopiarArchivo(source_, settings_.RUTA1 + name_, true);
+            disk_.CopiarArchivo(source_, copy, true);
         }
         step_ = 90;
         if (!settings_.RUTA2.empty() && settings_.RUTA2 != settings_.RUTA1) {
             step_ = 100;
-            stepText_ = CopyText("2", source_, settings_.RUTA2 + name_);
+            const std::string copy =
+                settings_.RUTA2 + BackupName(os_, source_, settings_.RUTA2, name_);
+            stepText_ = CopyText("2", source_, copy);
             step_ = 120;
-            disk_.CopiarArchivo(source_, settings_.RUTA2 + name_, true);
+            disk_.CopiarArchivo(source_, copy, true);
         }
         step_ = 150;
         return true;
@@ -91,6 +119,7 @@ class KitFileMove {
     [[noreturn]] void Raise() const { RaiseMoverFailure(step_, stepText_); }
 
   private:
+    platform::Platform& os_;
     const config::Settings& settings_;
     components::Disk& disk_;
     std::string name_, source_, stepText_;
@@ -187,8 +216,18 @@ bool FinishLoneItems(Context& context, const std::string& itemsName) {
     const auto disk = context.factory.Create<components::Disk>(components::kDisk);
     if (disk->ExisteArchivo(s.RutaKitOut + dispatch::CoverSheetName(itemsName)))
         return false;  // not alone: its dispatch is still to be sent
+    // Its copy in each folder is under its own name, or a dated one beside an earlier copy.
+    const std::string stem = itemsName.substr(0, itemsName.rfind('.'));
     for (const auto& folder : folders) {
-        if (!SameContent(source, folder + itemsName))
+        std::vector<std::string> copies;
+        try {
+            copies = platform::ListFolder(folder, {itemsName, stem + "_*.RET"});
+        } catch (const Failure&) {
+            return false;  // a folder that cannot be read shows no copy
+        }
+        if (std::none_of(copies.begin(), copies.end(), [&](const std::string& copy) {
+                return SameContent(source, folder + copy);
+            }))
             return false;
     }
     disk->EliminarArchivo(source, true);

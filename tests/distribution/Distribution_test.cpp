@@ -138,6 +138,23 @@ TEST_F(DistributionTest, BackupCopiesFollowTheTwoFolders) {
     }
     // A pair that is not there is no error.
     EXPECT_NO_THROW(MoverDespacho(context, "C2.RET", "I2.RET", nullptr));
+
+    // A dispatch exported again with other bytes: its earlier copies stay as they are, the new
+    // ones go beside them named with when they came; an identical one replaces nothing new.
+    context.settings.RUTA1 = b1;
+    context.settings.RUTA2 = b2;
+    for (const char* content : {"kit bytes\r\n\xE9", "otra version", "otra version"}) {
+        test::WriteFile(kit + "C1.RET", content);
+        test::WriteFile(kit + "I1.RET", "items");
+        MoverDespacho(context, "C1.RET", "I1.RET", nullptr);
+    }
+    for (const auto& folder : {b1, b2}) {
+        const auto names = test::Names(folder);
+        ASSERT_EQ(names.size(), 3u) << folder;  // C1.RET, C1_<when>.RET, I1.RET
+        EXPECT_EQ(test::ReadFile(folder + "C1.RET"), "kit bytes\r\n\xE9");
+        EXPECT_TRUE(names[1].starts_with("C1_2") && names[1].ends_with(".RET")) << names[1];
+        EXPECT_EQ(test::ReadFile(folder + names[1]), "otra version");
+    }
 }
 
 // Every copy comes before the first removal: whatever fails, the pair stays whole in the kit's
@@ -226,16 +243,23 @@ TEST_F(DistributionTest, ARealWriteFailureOnTheItemsCopyRemovesNothing) {
 TEST_F(DistributionTest, ALoneItemsFileIsFinishedOnlyAgainstIdenticalCopies) {
     // Backup folders, what they hold, whether the items file is finished.
     const std::tuple<std::string, std::string, std::string, std::string, bool> cases[] = {
-        {b1, b2, "items", "items", true}, {b1, b1, "items", "", true},
-        {b1, b2, "items", "", false},     {b1, b2, "items", "itemz", false},
+        {b1, b2, "items", "items", true},
+        {b1, b1, "items", "", true},
+        {b1, b2, "items", "", false},
+        {b1, b2, "items", "itemz", false},
         {"", "", "", "", false},  // no backup folder: nothing shows it was ever moved
+        // A copy kept beside an earlier one, named with when it came, counts.
+        {b1, b2, "itemz", "items", true},
     };
     for (const auto& [ruta1, ruta2, copy1, copy2, finished] : cases) {
         fs::remove(b1 + "I9.RET");
         fs::remove(b2 + "I9.RET");
         test::WriteFile(kit + "I9.RET", "items");
+        fs::remove(b1 + "I9_2026-12-06_10-00-00.RET");
         if (!copy1.empty())
             test::WriteFile(b1 + "I9.RET", copy1);
+        if (copy1 == "itemz")
+            test::WriteFile(b1 + "I9_2026-12-06_10-00-00.RET", "items");
         if (!copy2.empty())
             test::WriteFile(b2 + "I9.RET", copy2);
         context.settings.RUTA1 = ruta1;
