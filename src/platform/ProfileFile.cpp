@@ -89,10 +89,8 @@ std::optional<SectionPlace> Locate(const std::vector<Line>& lines, std::string_v
     return place;
 }
 
-}  // namespace
-
-std::string ProfileValue(std::string_view fileBytes, std::string_view section, std::string_view key,
-                         std::string_view defaultValue) {
+std::string ValueIn(std::string_view fileBytes, std::string_view section, std::string_view key,
+                    std::string_view defaultValue) {
     if (fileBytes.substr(0, kUtf8Bom.size()) == kUtf8Bom)
         fileBytes.remove_prefix(kUtf8Bom.size());
     const std::string utf8 = text::ToUtf8Lenient(fileBytes);
@@ -109,8 +107,8 @@ std::string ProfileValue(std::string_view fileBytes, std::string_view section, s
     return std::string(text::FirstChars(value, kProfileValueMaxChars));
 }
 
-std::string ProfileWithValue(std::string_view fileBytes, std::string_view section,
-                             std::string_view key, std::string_view value) {
+std::string WithValueIn(std::string_view fileBytes, std::string_view section, std::string_view key,
+                        std::string_view value) {
     // Names are compared, and new text written, in the file's own encoding.
     const bool latin1 = !text::IsValidUtf8(fileBytes);
     const auto encode = [latin1](std::string_view utf8) {
@@ -150,6 +148,33 @@ std::string ProfileWithValue(std::string_view fileBytes, std::string_view sectio
         out.append(lineEnd);
     out.append("[").append(sectionName).append("]").append(lineEnd).append(newLine);
     return out;
+}
+
+}  // namespace
+
+// A file saved as "Unicode" (UTF-16, little-endian, with its byte-order mark), as Notepad and
+// the Windows profile functions write it: read as UTF-8 text, and written back as it was.
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+
+std::string ProfileValue(std::string_view fileBytes, std::string_view section, std::string_view key,
+                         std::string_view defaultValue) {
+    if (fileBytes.starts_with(kUtf16LeBom))
+        return ValueIn(text::Utf16LeToUtf8(fileBytes.substr(2)), section, key, defaultValue);
+    return ValueIn(fileBytes, section, key, defaultValue);
+}
+
+std::string ProfileWithValue(std::string_view fileBytes, std::string_view section,
+                             std::string_view key, std::string_view value) {
+    if (!fileBytes.starts_with(kUtf16LeBom))
+        return WithValueIn(fileBytes, section, key, value);
+    const std::u16string text = text::Utf8ToUtf16(
+        WithValueIn(text::Utf16LeToUtf8(fileBytes.substr(2)), section, key, value));
+    std::string bytes(kUtf16LeBom);
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
 }
 
 }  // namespace tolvane::platform

@@ -215,6 +215,19 @@ TEST_F(ProfileFileTest, ReadsValuesWithThePlatformRulesInEveryEncodingUpTo254Cha
 
     WriteFile(file, "[Opciones]\nRUTA1=C:\\A\xF1o\\\n");  // ISO-8859-1
     EXPECT_EQ(Get("Opciones", "RUTA1"), "C:\\Año\\");
+
+    // Saved as "Unicode" by Notepad: UTF-16 with its byte-order mark, read and written as such.
+    const auto utf16 = [](std::string_view utf8) {
+        std::string bytes = "\xFF\xFE";
+        for (const char16_t unit : text::Utf8ToUtf16(utf8))
+            bytes += std::string{static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        return bytes;
+    };
+    WriteFile(file, utf16("[Opciones]\r\nMILISEGUNDOS=60000\r\nRUTA1=C:\\Año\\\r\n"));
+    EXPECT_EQ(Get("Opciones", "milisegundos"), "60000");
+    ASSERT_TRUE(Put("Opciones", "RUTA2", "D:\\Ñandú\\"));
+    EXPECT_EQ(ReadFile(file), utf16("[Opciones]\r\nMILISEGUNDOS=60000\r\nRUTA1=C:\\Año\\\r\n"
+                                    "RUTA2=D:\\Ñandú\\\r\n"));
 }
 
 TEST_F(ProfileFileTest, WriteCreatesTheFileButNotItsFolderReplacesInPlaceAndKeepsEveryOtherByte) {
