@@ -68,7 +68,7 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
 
 std::vector<std::string> ListFolder(const std::string& folder,
                                     std::initializer_list<std::string_view> patterns,
-                                    Entries which) {
+                                    std::vector<std::string>* others) {
     std::vector<std::string> names;
     std::error_code ec;
     std::filesystem::directory_iterator it(NativePath(folder), ec);
@@ -86,10 +86,14 @@ std::vector<std::string> ListFolder(const std::string& folder,
                          [&](std::string_view pattern) { return MatchesPattern(name, pattern); }))
             continue;
         std::error_code typeError;
-        if (which == Entries::All || entry.is_regular_file(typeError))
+        if (entry.is_regular_file(typeError))
             names.emplace_back(name);
+        else if (others != nullptr)
+            others->emplace_back(name);
     }
     std::sort(names.begin(), names.end(), CaseBlindLess);
+    if (others != nullptr)
+        std::sort(others->begin(), others->end(), CaseBlindLess);
     return names;
 }
 

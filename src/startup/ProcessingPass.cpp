@@ -46,20 +46,18 @@ struct KitListing {
     std::vector<std::string> strangeCovers;
 };
 
-KitListing ListKit(platform::Platform& os, const std::string& folder) {
+KitListing ListKit(const std::string& folder) {
     KitListing kit;
-    std::vector<std::string> items;
-    for (auto& name :
-         platform::ListFolder(folder, {kCoverPattern, kItemsPattern}, platform::Entries::All)) {
-        const bool cover = platform::MatchesPattern(name, kCoverPattern);
-        if (os.Examine(folder + name).kind != platform::FileState::Kind::Regular) {
-            if (cover)
-                kit.strangeCovers.push_back(std::move(name));
-            continue;
-        }
+    std::vector<std::string> items, others;
+    for (auto& name : platform::ListFolder(folder, {kCoverPattern, kItemsPattern}, &others)) {
         // Only a name that starts with a capital I can be the items file of a listed cover
         // sheet, and the file list's C*.RET takes a small c as well.
-        (cover ? kit.coverSheets : items).push_back(std::move(name));
+        (platform::MatchesPattern(name, kCoverPattern) ? kit.coverSheets : items)
+            .push_back(std::move(name));
+    }
+    for (auto& name : others) {
+        if (platform::MatchesPattern(name, kCoverPattern))
+            kit.strangeCovers.push_back(std::move(name));
     }
     std::set<std::string> expected;
     for (const auto& name : kit.coverSheets)
@@ -138,7 +136,7 @@ void ProcessingPass::Procesar() {
             timer_.setEnabled(true);
             return;
         }
-        KitListing kit = ListKit(context_.os, folder);
+        KitListing kit = ListKit(folder);
         lst_.Show(kit.coverSheets);
         window_.DoEvents();
 
