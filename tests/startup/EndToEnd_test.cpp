@@ -20,6 +20,7 @@
 #include "support/FtpServer.h"
 #include "support/Process.h"
 #include "support/ProgramRig.h"
+#include "support/SecondMount.h"
 
 namespace tolvane::startup {
 namespace {
@@ -200,16 +201,20 @@ TEST_F(EndToEndTest, OnlyRegularFilesOfTheKitAreTaken) {
     }
 }
 
-// Two programs on one kit folder (two users, or two computers on a shared folder), started
-// together: whichever is in its pass has the folder, so every dispatch is sent once.
+// Two programs on one kit folder (two users, or two computers on a shared folder, seen here
+// through two mounts that byte-range locks do not cross), started together: whichever is in its
+// pass has the folder, so every dispatch is sent once.
 TEST_F(EndToEndTest, TwoProgramsOnOneFolderSendEachDispatchOnce) {
+    if (const std::string why = test::SecondMount::Unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    const test::SecondMount mount(kit);
     Configure("ESPERA=0\n");
     // Two users of their own (this test's program holds the single instance of `home`).
     test::DispatchHome users[2];
-    for (auto& user : users) {
-        user.SetKitFolder(kit);
+    users[0].SetKitFolder(kit);
+    users[1].SetKitFolder(mount.prefix());
+    for (auto& user : users)
         user.WriteConfigIni(test::ReadFile(home.ConfigIniPath()));
-    }
     constexpr int kDispatches = 40;
     for (int i = 0; i < kDispatches; ++i) {
         const std::string id = "T" + std::to_string(i);

@@ -4,6 +4,7 @@
 
 #include "startup/Program.h"
 #include "support/ScriptedWindow.h"
+#include "support/ShiftedClock.h"
 #include "support/TolvaneHome.h"
 
 namespace tolvane::test {
@@ -13,13 +14,6 @@ inline std::string LapiCoverSheet(const std::string& despacho) {
     return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><R><DESPACHO_CARATULA DESPACHO=\"" +
            despacho + "\" DESTINACION=\"LAPI\"/></R>";
 }
-
-// The steady clock with real sleeps, set forward by hand: what waits for hours is seen at once.
-struct ShiftedClock final : Clock {
-    TimePoint Now() const override { return SteadyClock().Now() + ahead; }
-    void Sleep(std::chrono::milliseconds duration) override { SteadyClock().Sleep(duration); }
-    std::chrono::milliseconds ahead{0};
-};
 
 // A program on a home of its own, wired to its window as the executable wires them, with the
 // kit's output folder named in the kit's registry value and two backup folders, all created.

@@ -24,6 +24,7 @@
 #include "platform/FileServices.h"
 #include "platform/ProfileFile.h"
 #include "platform/UserSettings.h"
+#include "platform/linux/KitClaim.h"
 #include "platform/linux/LinuxRegistry.h"
 #include "platform/linux/PosixFile.h"
 
@@ -173,7 +174,8 @@ DateStyle LocaleDateStyle() {
 LinuxPlatform::LinuxPlatform(LinuxPaths paths)
     : paths_(std::move(paths)),
       registry_(std::make_unique<LinuxRegistry>(paths_.registryDir, paths_.autostartDir)),
-      dateStyle_(LocaleDateStyle()) {}
+      dateStyle_(LocaleDateStyle()),
+      claimWatch_(std::make_unique<posix::ClaimWatch>()) {}
 
 LinuxPlatform::~LinuxPlatform() = default;
 
@@ -300,7 +302,7 @@ std::string LinuxPlatform::KnownHostsFile() {
 }
 
 std::unique_ptr<FolderClaim> LinuxPlatform::ClaimFolder(const std::string& folder) {
-    return posix::ClaimFolder(folder);
+    return posix::ClaimFolder(folder, *claimWatch_);
 }
 
 }  // namespace tolvane::platform

@@ -10,6 +10,9 @@
 namespace tolvane::platform {
 
 class LinuxRegistry;
+namespace posix {
+class ClaimWatch;
+}
 
 // Where the Linux backend keeps what Windows keeps in its own stores.
 struct LinuxPaths {
@@ -75,8 +78,9 @@ class LinuxPlatform final : public Platform {
   private:
     LinuxPaths paths_;
     std::unique_ptr<LinuxRegistry> registry_;
-    FileHandle instanceLock_;  // held for the process's life
-    DateStyle dateStyle_;      // the single-instance lock, held until the object goes
+    FileHandle instanceLock_;  // the single-instance lock, held until the object goes
+    DateStyle dateStyle_;
+    std::unique_ptr<posix::ClaimWatch> claimWatch_;  // other programs' claims on kit folders
 };
 
 }  // namespace tolvane::platform

@@ -30,15 +30,6 @@ bool MakeFolders(const std::string& path, mode_t mode);
 // The file as lstat sees it.
 FileState Examine(const std::string& path);
 
-// The name of the lock file that ClaimFolder keeps inside a claimed folder.
-inline constexpr const char* kClaimFileName = ".tolvane.lock";
-
-// Claims a folder with an open-file-description lock on a lock file inside it: such locks
-// reach the server of a network share (NFS, SMB), and two claims in one process exclude each
-// other as well. Nothing when the lock is held elsewhere; a Failure when the lock file cannot
-// be made.
-std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder);
-
 // An exclusive advisory lock on a folder, held for the object's life: it serialises the
 // read-modify-write cycles of processes that rewrite files inside it.
 class FolderLock {

@@ -65,46 +65,6 @@ TEST_F(LinuxPlatformTest, DurableFilesNeverWriteThroughALinkOrIntoAPipe) {
                                                             "b.xml", "c.xml", "fuera"}));
 }
 
-// A claim of `folder` by another user (nobody) in a process of its own: 0 claimed, 1 held
-// elsewhere, 2 failed.
-int ClaimAsNobody(const fs::path& folder) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(3);
-        try {
-            ::_exit(posix::ClaimFolder(folder.string()) ? 0 : 1);
-        } catch (...) {
-            ::_exit(2);
-        }
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Every user who may write the kit's folder can claim it: the lock file is open to all whatever
-// the umask, and one that another user's program left behind when it ended holds no one.
-TEST_F(LinuxPlatformTest, AKitFolderClaimIsOpenToEveryUserAndALeftOneHoldsNoOne) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "acting as another user needs root";
-    const fs::path kit = dir.path() / "kit";
-    fs::create_directory(kit);
-    fs::permissions(kit, fs::perms::all);
-    const fs::path lock = kit / posix::kClaimFileName;
-    const mode_t umask = ::umask(077);
-    {
-        const auto claim = os->ClaimFolder(kit.string());
-        ::umask(umask);
-        ASSERT_NE(claim, nullptr);
-        EXPECT_EQ(fs::status(lock).permissions(), static_cast<fs::perms>(0666));
-        EXPECT_EQ(ClaimAsNobody(kit), 1);
-    }
-    WriteFile(lock, "");  // as a program of another user (root here) that died leaves it
-    fs::permissions(lock, static_cast<fs::perms>(0644));  // made under a umask of 022
-    EXPECT_EQ(ClaimAsNobody(kit), 0);
-}
-
 TEST_F(LinuxPlatformTest, PerUserStoreRoundTripsInTheRegistryAndFailsNamingItsFile) {
     os->SaveSetting("HISTORIAL", "FTP", "USUARIO", "despachante");
     os->SaveSetting("VESTRAL", "DEFAULT", "UBICACION", "/srv/quillon/");
