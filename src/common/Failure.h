@@ -42,7 +42,7 @@ inline constexpr std::int32_t kGetFechaAltaById = 1119111;
 inline constexpr std::int32_t kLeerINI = -2146102393;
 inline constexpr std::int32_t kSubirArchivo = -2146102393;
 inline constexpr std::int32_t kMoverArchivo = -2147218070;
-inline constexpr std::int32_t kLoadXmlFailure = 11111;  // a cover sheet that is no document
+inline constexpr std::int32_t kLoadXmlFailure = 11111;  // a kit file that is no (whole) document
 // The runtime's own.
 inline constexpr std::int32_t kInvalidProcedureCall = 5;
 inline constexpr std::int32_t kOverflow = 6;

@@ -88,7 +88,7 @@ KitWatch::Outcome KitWatch::WaitUntilStill(const std::string& folder, const std:
         if (seen.state != state)
             seen = {state, now};
         if (now - seen.since >= quiet)
-            return {Verdict::Still, state};
+            return {Verdict::Still, state, now - seen.since};
         if (now >= giveUp)
             return {Verdict::Changing, state};
         if (stopRequested && stopRequested())

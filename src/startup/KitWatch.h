@@ -42,6 +42,7 @@ class KitWatch {
     struct Outcome {
         Verdict verdict;
         KitPairState state;  // as last seen: the files that are read if the dispatch is taken
+        Clock::TimePoint::duration stillFor{};  // how long they have been as they are, as far as seen
     };
 
     KitWatch(platform::Platform& os, Clock& clock) : os_(os), clock_(clock) {}

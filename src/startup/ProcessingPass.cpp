@@ -1,5 +1,6 @@
 #include "startup/ProcessingPass.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "common/Failure.h"
@@ -9,6 +10,7 @@
 #include "config/Context.h"
 #include "dispatch/ArchivarXML.h"
 #include "dispatch/Utilities.h"
+#include "dispatch/XmlCompleteness.h"
 #include "distribution/Distribution.h"
 #include "platform/FileServices.h"
 #include "platform/FolderListing.h"
@@ -67,6 +69,21 @@ KitListing ListKit(const std::string& folder) {
             kit.loneItems.push_back(std::move(name));
     }
     return kit;
+}
+
+// How long ago the file was last written, by its modification time.
+std::chrono::system_clock::duration ModifiedAgo(const platform::FileState& file) {
+    return std::chrono::system_clock::now() -
+           std::chrono::system_clock::time_point(
+               std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                   std::chrono::nanoseconds(file.modifiedNs)));
+}
+
+// Not yet a whole XML document: the kit may be writing it still.
+bool Unfinished(dispatch::XmlCompleteness completeness) {
+    return completeness == dispatch::XmlCompleteness::Empty ||
+           completeness == dispatch::XmlCompleteness::CutShort ||
+           completeness == dispatch::XmlCompleteness::Malformed;
 }
 
 // The server as the log shows it: a password written into its address is left out.
@@ -188,7 +205,8 @@ void ProcessingPass::Procesar() {
                     stopped = watch.verdict == KitWatch::Verdict::Stopped;
                     // One the kit is still writing waits for the next tick, without a word.
                     if (watch.verdict == KitWatch::Verdict::Still &&
-                        watch.state.caratula.kind == platform::FileState::Kind::Regular) {
+                        watch.state.caratula.kind == platform::FileState::Kind::Regular &&
+                        WrittenToTheEnd(folder, name, watch, quiet)) {
                         gone = TakeDispatch(name, watch.state);
                     }
                 } catch (const Interrupted&) {
@@ -277,6 +295,51 @@ void ProcessingPass::Log(const std::string& event) {
         log_->Write(event);
 }
 
+bool ProcessingPass::WrittenToTheEnd(const std::string& folder, const std::string& name,
+                                     const KitWatch::Outcome& watch,
+                                     std::chrono::milliseconds quiet) {
+    auto known = unfinished_.find(name);
+    if (known == unfinished_.end() || known->second.state != watch.state) {
+        const auto caratula = dispatch::CheckXmlFile(folder + name);
+        // A missing items file fails later, as it always has.
+        const auto items = watch.state.items.kind == platform::FileState::Kind::Regular
+                               ? dispatch::CheckXmlFile(folder + dispatch::ItemsName(name))
+                               : dispatch::XmlCompleteness::Whole;
+        if (!Unfinished(caratula) && !Unfinished(items)) {
+            unfinished_.erase(name);
+            return true;
+        }
+        known = unfinished_.insert_or_assign(name, UnfinishedDispatch{watch.state, items}).first;
+    }
+    // The kit may pause between the pieces of a file for longer than the quiet period: only
+    // once the files have stayed as they are for much longer, by their modification times or
+    // as this program watched them, is what is there all it wrote.
+    using std::chrono::nanoseconds;
+    const nanoseconds written =
+        std::min(ModifiedAgo(watch.state.caratula), ModifiedAgo(watch.state.items));
+    const nanoseconds unchanged = std::max(nanoseconds(watch.stillFor), written);
+    if (unchanged < std::max<nanoseconds>(60 * quiet, std::chrono::minutes(1)))
+        return false;
+    const dispatch::XmlCompleteness items = known->second.items;
+    unfinished_.erase(known);
+    // An empty items file goes out as it always has; a cover sheet that is no XML fails as it
+    // always has.
+    if (items != dispatch::XmlCompleteness::CutShort &&
+        items != dispatch::XmlCompleteness::Malformed)
+        return true;
+    throw Failure(
+        failure_number::kLoadXmlFailure, "Tolvane",
+        "El archivo de items " + folder + dispatch::ItemsName(name) +
+            (items == dispatch::XmlCompleteness::CutShort
+                 ? " está cortado (su elemento raíz no se cierra)"
+                 : " no es un documento XML bien formado") +
+            " y no cambia desde hace " +
+            std::to_string(std::chrono::duration_cast<std::chrono::seconds>(unchanged).count()) +
+            " segundos: el despacho no se envía. Revise el despacho en el kit y "
+            "expórtelo de nuevo.",
+        Failure::Scope::Item);
+}
+
 bool ProcessingPass::TakeDispatch(const std::string& name, const KitPairState& seen) {
     const std::string folder = context_.settings.RutaKitOut;
     const dispatch::ArchivoXML archived = dispatch::ArchivarXML(context_, folder, name);
@@ -306,10 +369,7 @@ bool ProcessingPass::TakeDispatch(const std::string& name, const KitPairState& s
 }
 
 bool ProcessingPass::LongAlone(const std::string& itemsName, const platform::FileState& items) {
-    const auto modified = std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::nanoseconds(items.modifiedNs)));
-    if (std::chrono::system_clock::now() - modified < kLoneItemsAge)
+    if (ModifiedAgo(items) < kLoneItemsAge)
         return false;
     const auto seen = coverSeen_.find(itemsName);
     return seen == coverSeen_.end() || clock_.Now() - seen->second >= kLoneItemsAge;

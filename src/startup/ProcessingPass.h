@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dispatch/XmlCompleteness.h"
 #include "startup/KitWatch.h"
 
 namespace tolvane {
@@ -62,6 +63,11 @@ class ProcessingPass {
     // Rewrites, sends and backs up one dispatch whose files were seen still as `seen`; true
     // when its kit files have left the folder.
     bool TakeDispatch(const std::string& name, const KitPairState& seen);
+    // Whether both files of a dispatch seen still are whole XML documents, or have stayed as
+    // they are for so long that the kit is surely done with them. Throws (for this dispatch
+    // alone) when an items file stays cut short or malformed.
+    bool WrittenToTheEnd(const std::string& folder, const std::string& name,
+                         const KitWatch::Outcome& watch, std::chrono::milliseconds quiet);
     // A dispatch set aside is skipped while its files stay as they were when it failed.
     bool StillSetAside(const std::string& folder, const std::string& name);
     void SetAside(const std::string& folder, const std::string& name, const Failure& failure);
@@ -85,6 +91,12 @@ class ProcessingPass {
     std::function<bool()> stopRequested_;
     std::set<std::string> loneReported_;                 // lone items files already reported
     std::map<std::string, Clock::TimePoint> coverSeen_;  // items file → when its cover was listed
+    // Dispatches found not yet whole, as their files were then: checked again once they change.
+    struct UnfinishedDispatch {
+        KitPairState state;
+        dispatch::XmlCompleteness items;
+    };
+    std::map<std::string, UnfinishedDispatch> unfinished_;
 };
 
 // The dispatch part of a listed name as the progress label shows it: of its last 20

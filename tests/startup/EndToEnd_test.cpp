@@ -90,6 +90,7 @@ TEST_F(EndToEndTest, PassesSendRecordBackUpAndSetAsideAndTheLogTellsIt) {
     aged(lone);
 
     server->Start();
+    clock.ahead += 1min;  // the cover sheet cut short is told once it has stayed so a minute
     program.Timer1_Timer();
     ASSERT_EQ(window.boxes.size(), 2u);
     EXPECT_NE(window.boxes[1].text.find("C10073IC04005555E.RET"), std::string::npos);
@@ -177,6 +178,57 @@ TEST_F(EndToEndTest, ADispatchTheKitIsStillWritingIsTakenWholeOnceItIsStill) {
     for (const auto& folder : {bck1, bck2})
         EXPECT_TRUE(test::ReadFile(folder + "I10073IC04004521A.RET") == items) << folder;
     EXPECT_TRUE(test::Names(kit).empty());
+}
+
+// The kit may pause between the pieces of a file for longer than the quiet period: a dispatch
+// goes only once both files are whole XML documents. One whose items file stays cut short for a
+// minute is told and kept; an items file that stays empty goes out as it is.
+TEST_F(EndToEndTest, AnItemsFileIsNeverSentCutShortWhateverTheKitsPauses) {
+    Configure("ESPERA=100\n");
+    home.AddKitFile("C10073IC04004521A.RET");
+    const std::string items =
+        test::ReadFile(fs::path(TOLVANE_SOURCE_DIR) / "tests/data/kit/I10073IC04004521A.RET");
+    std::thread writer([&] {
+        std::ofstream out(kit + "I10073IC04004521A.RET", std::ios::binary);
+        const std::size_t piece = items.size() / 4 + 1;
+        for (std::size_t at = 0; at < items.size(); at += piece) {
+            out << std::string_view(items).substr(at, piece) << std::flush;
+            std::this_thread::sleep_for(400ms);
+        }
+    });
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (fs::exists(kit + "C10073IC04004521A.RET") && std::chrono::steady_clock::now() < deadline)
+        program.Timer1_Timer();
+    writer.join();
+    EXPECT_TRUE(window.boxes.empty()) << window.boxes.at(0).text;
+    EXPECT_EQ(test::ReadFile(server->root() / remote / "I4521.xml"),
+              std::string(dispatch::kXmlDeclaration) + "\r\n" + items);
+
+    const auto cover = [](const std::string& id) {
+        return "<R><DESPACHO_CARATULA IDENTIFICADOR_PROPIO=\"" + id + "\" DESPACHO=\"10073IC0400" +
+               id + "H\" DESTINACION=\"IC04\"><X/></DESPACHO_CARATULA></R>";
+    };
+    test::WriteFile(kit + "C10073IC04001111H.RET", cover("1111"));
+    test::WriteFile(kit + "I10073IC04001111H.RET", "");
+    test::WriteFile(kit + "C10073IC04002222H.RET", cover("2222"));
+    test::WriteFile(kit + "I10073IC04002222H.RET", "<ITEMS><ITEM NRO=\"1\"/>");
+    program.Timer1_Timer();
+    EXPECT_TRUE(window.boxes.empty());
+    clock.ahead += 10s;  // well beyond 60 × ESPERA, short of a minute
+    program.Timer1_Timer();
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(test::Names(server->root() / remote).size(), 2u);
+    clock.ahead += 50s;
+    program.Timer1_Timer();
+    program.Timer1_Timer();
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_TRUE(window.boxes[0].text.starts_with("El archivo de items " + kit +
+                                                 "I10073IC04002222H.RET está cortado"))
+        << window.boxes[0].text;
+    EXPECT_EQ(test::ReadFile(server->root() / remote / "I1111.xml"),
+              std::string(dispatch::kXmlDeclaration) + "\r\n");
+    EXPECT_EQ(test::Names(kit),
+              (std::vector<std::string>{"C10073IC04002222H.RET", "I10073IC04002222H.RET"}));
 }
 
 TEST_F(EndToEndTest, OnlyRegularFilesOfTheKitAreTaken) {

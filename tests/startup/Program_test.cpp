@@ -16,6 +16,8 @@
 namespace tolvane::startup {
 namespace {
 
+using namespace std::chrono_literals;
+
 class StartupTest : public ::testing::Test, protected test::ProgramRig<> {
   protected:
     void Configure(const std::string& period, const std::string& ruta1, const std::string& ruta2) {
@@ -198,12 +200,18 @@ TEST_F(PassTest, AFolderClaimedElsewhereSkipsOneTickOnly) {
 }
 
 // A dispatch at fault by itself is told once and set aside: the pass goes on, and later passes
-// skip it without a word until one of its files changes. A failure of what every dispatch
-// shares (here the kit's folder) ends the pass, at every pass.
+// skip it without a word until one of its files changes. A cover sheet cut short is told only
+// once it has stayed so for a minute (as watched, or by its modification time): until then the
+// kit may still be writing it. A failure of
+// what every dispatch shares (here the kit's folder) ends the pass, at every pass.
 TEST_F(PassTest, ADispatchAtFaultIsSetAsideAndASharedFailureEndsThePass) {
     test::WriteFile(kit + "C1.RET", "<R><DESPACHO_CARATULA");  // first in name order
     test::WriteFile(kit + "C2.RET", test::LapiCoverSheet("2"));
     test::WriteFile(kit + "C3.RET", test::LapiCoverSheet("3"));
+    program.Procesar();
+    EXPECT_TRUE(window.boxes.empty());
+    window.progressValues.clear();
+    clock.ahead += 1min;
     program.Procesar();
     const std::string told = "48:No se puedo leer p_ARCHIVO " + kit + "C1.RET " + kit +
                              " linea 80\r\n\r\n1119111 - seccion[Procesar.frmLista.Tolvane](0) - "
@@ -214,6 +222,10 @@ TEST_F(PassTest, ADispatchAtFaultIsSetAsideAndASharedFailureEndsThePass) {
     program.Procesar();
     EXPECT_EQ(window.Boxes(), told);
     test::WriteFile(kit + "C1.RET", "<R><DESPACHO_CARATULA>");
+    program.Procesar();
+    EXPECT_EQ(window.boxes.size(), 1u);
+    // Unchanged for a minute by its modification time, though only just seen.
+    fs::last_write_time(kit + "C1.RET", fs::file_time_type::clock::now() - 61s);
     program.Procesar();
     EXPECT_EQ(window.boxes.size(), 2u);
 
@@ -298,7 +310,6 @@ struct ManualClock final : Clock {
 // once per pass; a change, or a dispatch no longer listed, starts it again. One that keeps
 // changing is left after twice the period.
 TEST(KitWatchTest, RemembersFromPassToPassHowLongEachDispatchHasBeenStill) {
-    using namespace std::chrono_literals;
     test::TolvaneHome home;
     const std::string kit = home.Folder("kit");
     test::WriteFile(kit + "C1.RET", "c");

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tolvane::dispatch {
+
+// Whether a kit file is a whole XML document: the kit writes its files in pieces, sometimes
+// with long pauses between them, and a file taken in the middle would go out cut short.
+enum class XmlCompleteness {
+    Whole,       // one root element, closed, with nothing after it but blanks, comments or
+                 // processing instructions
+    Empty,       // no bytes, or only blanks
+    CutShort,    // it ends before its root element is closed: what a writer not done leaves
+    Malformed,   // something XML does not allow (a mismatched end tag, text after the root)
+    Unreadable,  // it cannot be read (missing, no regular file)
+};
+
+// Checks the structure of an XML document arriving in pieces, without holding it: its tags'
+// nesting, comments, CDATA sections, processing instructions and the document type
+// declaration. Names are compared as bytes, which holds for every ASCII-compatible encoding
+// the kit writes. Entity references and characters are not checked.
+class XmlEndCheck {
+  public:
+    void Feed(std::string_view bytes);
+    XmlCompleteness Finish() const;
+    // Whether more bytes can no longer change the outcome.
+    bool decided() const { return malformed_; }
+
+  private:
+    enum class State : std::uint8_t {
+        Text,         // between tags, or outside the root element
+        Open,         // after '<'
+        StartName,    // <name
+        InStartTag,   // attributes
+        Quoted,       // an attribute's value
+        EmptyEnd,     // <name ... /
+        EndName,      // </name
+        InEndTag,     // </name  >
+        Bang,         // <! until it says what it is
+        Comment,      // <!-- ... -->
+        CData,        // <![CDATA[ ... ]]>
+        Doctype,      // <!DOCTYPE ... >
+        Instruction,  // <? ... ?>
+    };
+
+    void Step(char c);
+    void Fail() { malformed_ = true; }
+    void Close();  // an end tag, its name in name_
+
+    State state_ = State::Text;
+    bool started_ = false;     // a byte other than a blank (or a byte-order mark) was seen
+    bool rootClosed_ = false;  // the root element ended
+    bool malformed_ = false;
+    std::uint64_t offset_ = 0;
+    char quote_ = 0;
+    bool inSubset_ = false;  // the document type's internal subset, in brackets
+    char last_[2] = {0, 0};  // the two bytes before this one, for the ends of sections
+    std::string name_;       // the tag being read, or what follows "<!"
+    std::string open_;       // the open elements' names, each followed by '\0'
+};
+
+// Reads the file and checks it.
+XmlCompleteness CheckXmlFile(const std::string& path);
+
+}  // namespace tolvane::dispatch
