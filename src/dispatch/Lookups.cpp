@@ -8,6 +8,7 @@
 #include "components/ComponentFactory.h"
 #include "config/Context.h"
 #include "dispatch/Utilities.h"
+#include "dispatch/XmlText.h"
 #include "platform/Platform.h"
 
 namespace tolvane::dispatch {
@@ -54,8 +55,9 @@ bool getCuitsById(Context& context, components::Broker& p_Broker, std::string p_
     std::unique_ptr<components::RecordSet> rs;
     if (!p_Broker.getDataConnectionByEntity(kEntity).CrearRs(rs))
         return false;
+    // As the cover sheet will hold them, so that its history row stores the same.
     const auto trimmed = [&](const char* column) {
-        return std::string(text::TrimSpaces(DbValueText(context.os, rs->Field(column))));
+        return XmlStorableText(text::TrimSpaces(DbValueText(context.os, rs->Field(column))));
     };
     p_Cuit = trimmed("cuitcliente");
     p_Importador = trimmed("importador");

@@ -69,6 +69,23 @@ std::string DecodeXmlBytes(std::string_view bytes) {
     return text::ToUtf8Lenient(bytes);
 }
 
+namespace {
+bool XmlCanHold(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte >= 0x20 && byte != 0x7F) || c == '\t' || c == '\r' || c == '\n';
+}
+}  // namespace
+
+std::string XmlStorableText(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (const char c : value) {
+        if (XmlCanHold(c))
+            out += c;
+    }
+    return out;
+}
+
 std::string AttributeValue(std::string_view value) {
     std::string out;
     out.reserve(value.size());
@@ -84,12 +101,16 @@ std::string AttributeValue(std::string_view value) {
                 out += "&quot;";
                 break;
             case '\t':
+                out += "&#9;";
+                break;
             case '\r':
+                out += "&#13;";
+                break;
             case '\n':
-                out += c;
+                out += "&#10;";
                 break;
             default:
-                if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
+                if (XmlCanHold(c))
                     out += c;
                 break;
         }

@@ -13,9 +13,13 @@ namespace tolvane::dispatch {
 // otherwise ISO-8859-1), so no file is refused for its bytes alone.
 std::string DecodeXmlBytes(std::string_view bytes);
 
-// A value pasted between the double quotes of an attribute: '&', '<' and '"' written as
-// references, and the control characters that XML cannot hold (all but tab, CR and LF)
-// dropped. Other text comes back unchanged.
+// The text less the control characters that XML cannot hold (all but tab, CR and LF): a value
+// bound for both a document and a database column is made so once, and both get the same.
+std::string XmlStorableText(std::string_view value);
+
+// A value pasted between the double quotes of an attribute, read back by any XML parser as
+// XmlStorableText(value): '&', '<' and '"' written as references, and so are tab, CR and LF,
+// which a parser would otherwise turn into spaces. Other text comes back unchanged.
 std::string AttributeValue(std::string_view value);
 
 // UTF-8 text made writable in ISO-8859-1 without loss: every character beyond it becomes a

@@ -108,7 +108,9 @@ TEST(XmlText, FilesAreReadAsTheyDeclareAndValuesWrittenLatin1SafeAndEscaped) {
     EXPECT_EQ(Latin1SafeXml("a\xE9z"), "a\xE9z");  // a stray byte is kept for the file
     EXPECT_EQ(AttributeValue("Pérez & Cía <SRL> \"La Unión\" 'x' >"),
               "Pérez &amp; Cía &lt;SRL> &quot;La Unión&quot; 'x' >");
-    EXPECT_EQ(AttributeValue(std::string("a\tb\r\nc\x01\x1F\x7F\0d", 11)), "a\tb\r\ncd");
+    const std::string controls("a\tb\r\nc\x01\x1F\x7F\0d", 11);
+    EXPECT_EQ(XmlStorableText(controls), "a\tb\r\ncd");
+    EXPECT_EQ(AttributeValue(controls), "a&#9;b&#13;&#10;cd");
 }
 
 // `text` written to a Stream made with `args` in pieces of `piece` bytes, as it comes out.
