@@ -15,6 +15,7 @@
 #include "config/Context.h"
 #include "dispatch/History.h"
 #include "dispatch/Lookups.h"
+#include "dispatch/StreamedDocument.h"
 #include "dispatch/Utilities.h"
 #include "dispatch/XmlText.h"
 #include "platform/FileServices.h"
@@ -26,46 +27,46 @@ namespace {
 constexpr const char* kMaskNombre = "XXXXXXXXXXXXXXXXXXXXXXXX";
 constexpr const char* kClosingCaratula = "</DESPACHO_CARATULA>";
 
-// The parsed cover sheet. The document's strings live in `text`, parsed in place: a large cover
-// sheet is then held once as text, besides its nodes.
+// The cover sheet, given out in fragments; a document that cannot be is parsed whole, as the
+// text it is, in place.
 struct CoverSheet {
+    StreamedDocument streamed;
     std::string text;
     pugi::xml_document document;
+
+    std::size_t size() const { return streamed.size() + text.size(); }
+    std::string FirstChildAttribute(const char* name) const {
+        if (!text.empty())
+            return document.document_element().first_child().attribute(name).value();
+        return streamed.FirstChildAttribute(name);
+    }
+    void Save(const TextSink& sink) const {
+        if (!text.empty())
+            SaveRaw(document, sink);
+        else
+            streamed.Save(sink);
+    }
+    void Clear() {
+        streamed.Clear();
+        document.reset();
+        std::string().swap(text);
+    }
 };
 
-// Parses the cover sheet as its bytes declare; false when it cannot be read or is not XML.
+// Reads the cover sheet as its bytes declare; false when it cannot be read or is not XML.
 bool LoadCoverSheet(CoverSheet& cover, const std::string& path) {
     std::optional<std::string> bytes = platform::ReadWholeFile(path);
     if (!bytes)
         return false;
-    cover.text = DecodeXmlBytes(*bytes);
+    std::string text = DecodeXmlBytes(*bytes);
     bytes.reset();
+    if (cover.streamed.Load(text))
+        return true;
+    cover.text = std::move(text);
     // Whitespace-only text between elements is not kept, nor the file's own declaration.
     const pugi::xml_parse_result parsed = cover.document.load_buffer_inplace(
         cover.text.data(), cover.text.size(), pugi::parse_default, pugi::encoding_utf8);
     return parsed && cover.document.document_element();
-}
-
-// An attribute of the root element's first child node, or nothing when either is missing.
-std::string FirstChildAttribute(const pugi::xml_document& document, const char* name) {
-    return document.document_element().first_child().attribute(name).value();
-}
-
-// Hands the serialization over in pieces as the parser produces it.
-class PieceWriter final : public pugi::xml_writer {
-  public:
-    explicit PieceWriter(TextSink sink) : sink_(std::move(sink)) {}
-    void write(const void* data, std::size_t size) override {
-        sink_(std::string_view(static_cast<const char*>(data), size));
-    }
-
-  private:
-    TextSink sink_;
-};
-
-void Serialize(const pugi::xml_document& document, const TextSink& sink) {
-    PieceWriter writer(sink);
-    document.save(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
 }
 
 std::string TextoDatosNuevos(const std::string& fecha, const std::string& usuario) {
@@ -97,7 +98,7 @@ void WriteOutput(components::TextFile& file, const std::string& path, int& step,
 // The completed document, serialized piece by piece: the masks completed when the database
 // gave the values, into the history's copy, and with DATOS_NUEVOS and character references
 // into the cover-sheet output.
-void WriteCoverSheet(const pugi::xml_document& document, DatosDespacho& d, bool completed,
+void WriteCoverSheet(const CoverSheet& cover, DatosDespacho& d, bool completed,
                      components::TextFile& file) {
     const auto escribir = [&file](std::string_view piece) { file.Escribir(std::string(piece)); };
     StreamingLatin1Safe latin1(escribir);
@@ -120,12 +121,12 @@ void WriteCoverSheet(const pugi::xml_document& document, DatosDespacho& d, bool 
     file.Escribir(std::string(kXmlDeclaration) + "\r\n");
     d.TextoCaratula.Clear();
     if (completed) {
-        Serialize(document, [&](std::string_view piece) { cuitDespachante.Write(piece); });
+        cover.Save([&](std::string_view piece) { cuitDespachante.Write(piece); });
         cuitDespachante.Finish();
         cuitImpo.Finish();
         nombre.Finish();
     } else {
-        Serialize(document, both);
+        cover.Save(both);
     }
     datosNuevos.Finish();
     latin1.Finish();
@@ -145,7 +146,6 @@ ArchivoXML ArchivarXML(Context& context, const std::string& p_Path, const std::s
         textFile = context.factory.Create<components::TextFile>(components::kTextFile);
         step = 70;
         CoverSheet cover;
-        const pugi::xml_document& document = cover.document;
         if (!LoadCoverSheet(cover, p_Path + p_Archivo)) {
             step = 80;
             throw Failure(failure_number::kLoadXmlFailure, "LoaDXML",
@@ -154,19 +154,19 @@ ArchivoXML ArchivarXML(Context& context, const std::string& p_Path, const std::s
 
         // Steps 110 to 220 never fail: a missing node or attribute leaves its field empty.
         step = 110;
-        d.IDENTIFICADOR_PROPIO = FirstChildAttribute(document, "IDENTIFICADOR_PROPIO");
-        d.DESPACHO = FirstChildAttribute(document, "DESPACHO");
-        d.DESTINACION = FirstChildAttribute(document, "DESTINACION");
+        d.IDENTIFICADOR_PROPIO = cover.FirstChildAttribute("IDENTIFICADOR_PROPIO");
+        d.DESPACHO = cover.FirstChildAttribute("DESPACHO");
+        d.DESTINACION = cover.FirstChildAttribute("DESTINACION");
         step = 140;
         result.EsLAPI = d.DESTINACION == kDestinacionLAPI;
         if (result.EsLAPI)
             return result;
         step = 160;
-        d.COD_ADUANA = FirstChildAttribute(document, "COD_ADUANA");
-        d.CUIT_DESPACHANTE = FirstChildAttribute(document, "CUIT_DESPACHANTE");
-        d.CUIT_IMPO_EXPO = FirstChildAttribute(document, "CUIT_IMPO_EXPO");
-        d.NOMBRE_IMPO_EXPO = FirstChildAttribute(document, "NOMBRE_IMPO_EXPO");
-        d.FECHA_OFICIALIZACION = FirstChildAttribute(document, "FECHA_OFICIALIZACION");
+        d.COD_ADUANA = cover.FirstChildAttribute("COD_ADUANA");
+        d.CUIT_DESPACHANTE = cover.FirstChildAttribute("CUIT_DESPACHANTE");
+        d.CUIT_IMPO_EXPO = cover.FirstChildAttribute("CUIT_IMPO_EXPO");
+        d.NOMBRE_IMPO_EXPO = cover.FirstChildAttribute("NOMBRE_IMPO_EXPO");
+        d.FECHA_OFICIALIZACION = cover.FirstChildAttribute("FECHA_OFICIALIZACION");
         step = 200;
         if (d.IDENTIFICADOR_PROPIO.empty())
             d.IDENTIFICADOR_PROPIO = d.DESPACHO;
@@ -216,11 +216,10 @@ ArchivoXML ArchivarXML(Context& context, const std::string& p_Path, const std::s
         const std::string caratulaPath = p_Path + "C" + d.IdentificadorArchivo + ".xml";
         step = 470;
         WriteOutput(*textFile, caratulaPath, step,
-                    [&] { WriteCoverSheet(document, d, completed, *textFile); });
+                    [&] { WriteCoverSheet(cover, d, completed, *textFile); });
         result.RutaXMLCaratula = caratulaPath;
-        const bool large = cover.text.size() > SpillBuffer::kDefaultLimit;
-        cover.document.reset();
-        std::string().swap(cover.text);
+        const bool large = cover.size() > SpillBuffer::kDefaultLimit;
+        cover.Clear();
         if (large)
             context.os.ReturnFreeMemory();
 

@@ -34,6 +34,19 @@ void XmlEndCheck::Feed(std::string_view bytes) {
     }
 }
 
+void XmlEndCheck::Opened(bool empty) {
+    if (structure_ != nullptr)
+        structure_->ElementStarted(tagBegin_, offset_ + 1, empty, depth_);
+    if (empty) {
+        rootClosed_ = open_.empty();
+    } else {
+        open_ += name_;
+        open_ += '\0';
+        ++depth_;
+    }
+    state_ = State::Text;
+}
+
 void XmlEndCheck::Close() {
     // The innermost open element's name is the last one in open_, after the previous '\0'.
     if (open_.empty())
@@ -43,7 +56,10 @@ void XmlEndCheck::Close() {
     if (std::string_view(open_).substr(from, open_.size() - 1 - from) != name_)
         return Fail();
     open_.resize(from);
+    --depth_;
     rootClosed_ = open_.empty();
+    if (structure_ != nullptr)
+        structure_->ElementEnded(tagBegin_, offset_ + 1, depth_);
 }
 
 void XmlEndCheck::Step(char c) {
@@ -51,8 +67,14 @@ void XmlEndCheck::Step(char c) {
         case State::Text:
             if (c == '<') {
                 started_ = true;
+                textTold_ = false;
+                tagBegin_ = offset_;
                 state_ = State::Open;
-            } else if (open_.empty() && !IsBlank(c)) {
+            } else if (!open_.empty()) {
+                if (!textTold_ && !IsBlank(c) && structure_ != nullptr)
+                    structure_->TextStarted(depth_);
+                textTold_ = textTold_ || !IsBlank(c);
+            } else if (!IsBlank(c)) {
                 // A UTF-8 byte-order mark may open the file; any other text must be inside
                 // the root element.
                 const bool mark =
@@ -83,9 +105,7 @@ void XmlEndCheck::Step(char c) {
             if (state_ == State::StartName && !EndsName(c)) {
                 name_ += c;
             } else if (c == '>') {
-                open_ += name_;
-                open_ += '\0';
-                state_ = State::Text;
+                Opened(false);
             } else if (c == '/') {
                 state_ = State::EmptyEnd;
             } else if (c == '"' || c == '\'') {
@@ -108,8 +128,7 @@ void XmlEndCheck::Step(char c) {
         case State::EmptyEnd:
             if (c != '>')
                 return Fail();
-            rootClosed_ = open_.empty();
-            state_ = State::Text;
+            Opened(true);
             return;
         case State::EndName:
             if (!EndsName(c)) {
@@ -138,6 +157,8 @@ void XmlEndCheck::Step(char c) {
             } else if (name_ == kCDataStart) {
                 if (open_.empty())
                     return Fail();
+                if (structure_ != nullptr)
+                    structure_->TextStarted(depth_);
                 state_ = State::CData;
             } else if (name_ == kDoctypeStart) {
                 if (!open_.empty() || rootClosed_)

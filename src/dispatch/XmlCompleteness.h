@@ -17,12 +17,28 @@ enum class XmlCompleteness {
     Unreadable,  // it cannot be read (missing, no regular file)
 };
 
+// What XmlEndCheck tells of a document's structure as it reads it; offsets count the bytes fed.
+class XmlStructure {
+  public:
+    virtual ~XmlStructure() = default;
+    // A start tag from `begin` (its '<') to `end` (after its '>'), `empty` when it ends in "/>";
+    // `depth` counts the elements open around it.
+    virtual void ElementStarted(std::uint64_t begin, std::uint64_t end, bool empty,
+                                std::size_t depth) = 0;
+    // An end tag, from its '<' to after its '>'.
+    virtual void ElementEnded(std::uint64_t begin, std::uint64_t end, std::size_t depth) = 0;
+    // Character data inside an element: a text with more than blanks (told at its first byte
+    // that is no blank) or a CDATA section.
+    virtual void TextStarted(std::size_t depth) = 0;
+};
+
 // Checks the structure of an XML document arriving in pieces, without holding it: its tags'
 // nesting, comments, CDATA sections, processing instructions and the document type
 // declaration. Names are compared as bytes, which holds for every ASCII-compatible encoding
 // the kit writes. Entity references and characters are not checked.
 class XmlEndCheck {
   public:
+    explicit XmlEndCheck(XmlStructure* structure = nullptr) : structure_(structure) {}
     void Feed(std::string_view bytes);
     XmlCompleteness Finish() const;
     // Whether more bytes can no longer change the outcome.
@@ -47,7 +63,13 @@ class XmlEndCheck {
 
     void Step(char c);
     void Fail() { malformed_ = true; }
-    void Close();  // an end tag, its name in name_
+    void Close();             // an end tag, its name in name_
+    void Opened(bool empty);  // a start tag ended
+
+    XmlStructure* structure_;
+    std::uint64_t tagBegin_ = 0;
+    std::size_t depth_ = 0;
+    bool textTold_ = false;  // the current text was told to structure_
 
     State state_ = State::Text;
     bool started_ = false;     // a byte other than a blank (or a byte-order mark) was seen
