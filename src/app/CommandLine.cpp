@@ -2,8 +2,10 @@
 
 #include <ostream>
 
+#include "common/ExitStatus.h"
 #include "common/Version.h"
 #include "platform/Platform.h"
+#include "platform/StopSource.h"
 #include "startup/ActivityLog.h"
 
 namespace tolvane::app {
@@ -18,6 +20,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         }
         if (arg == "--version") {
             line.request = CommandLine::Request::Version;
+            return line;
+        }
+        if (arg == "--detener") {
+            line.request = CommandLine::Request::StopOthers;
             return line;
         }
         if (arg == "--registro") {
@@ -55,6 +61,7 @@ bool TalksOnStandardStreams(const CommandLine& line) {
 void PrintUsage(std::ostream& out) {
     out << "Usage: tolvane [--headless] [--once]\n"
            "       tolvane --registro [DÍAS]\n"
+           "       tolvane --detener\n"
            "       tolvane --help | --version\n"
            "\n"
            "Watches the customs kit's output folder and, for every dispatch, completes it from\n"
@@ -67,6 +74,8 @@ void PrintUsage(std::ostream& out) {
            "              the default when there is no display\n"
            "  --once      start up, run one timer tick at once, then exit\n"
            "  --registro  print the activity log of the last DÍAS days (1: today's) and exit\n"
+           "  --detener   ask every other running Tolvane to stop, wait for them (10 s at\n"
+           "              most) and exit: 0 when none runs any more, 1 when some still run\n"
            "  --help      show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"
@@ -89,6 +98,19 @@ void PrintSettingsFolder(std::ostream& out) {
 void PrintActivityLog(std::ostream& out, int days) {
     const auto os = platform::CreatePlatform();
     out << startup::ReadActivityLog(os->ActivityLogFolder(), os->LocalNow(), days);
+}
+
+int StopOthers(std::ostream& out) {
+    const platform::StopOutcome outcome = platform::StopOtherInstances(std::chrono::seconds(10));
+    if (outcome.stillRunning == 0) {
+        out << "Tolvane: " << outcome.asked
+            << (outcome.asked == 1 ? " programa en ejecución se detuvo.\n"
+                                   : " programas en ejecución se detuvieron.\n");
+        return exit_status::kOk;
+    }
+    out << "Tolvane: " << outcome.stillRunning << " de " << outcome.asked
+        << " programas en ejecución no se detuvieron.\n";
+    return exit_status::kStillRunning;
 }
 
 void PrintVersion(std::ostream& out) {

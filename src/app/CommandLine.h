@@ -11,7 +11,7 @@ struct Options {
 };
 
 struct CommandLine {
-    enum class Request { Run, Help, Version, ActivityLog, Unknown };
+    enum class Request { Run, Help, Version, ActivityLog, StopOthers, Unknown };
     Request request = Request::Run;
     Options options;
     int logDays = 1;      // with Request::ActivityLog: how many days, today's included
@@ -32,5 +32,8 @@ void PrintSettingsFolder(std::ostream& out);
 void PrintVersion(std::ostream& out);
 // The activity log of the last `days` days.
 void PrintActivityLog(std::ostream& out, int days);
+// Asks the other running instances to stop and waits for them; the exit status: 0 when none
+// runs any more.
+int StopOthers(std::ostream& out);
 
 }  // namespace tolvane::app

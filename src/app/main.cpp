@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
         case CommandLine::Request::ActivityLog:
             PrintActivityLog(std::cout, line.logDays);
             return tolvane::exit_status::kOk;
+        case CommandLine::Request::StopOthers:
+            return StopOthers(std::cout);
         case CommandLine::Request::Unknown:
             std::cerr << "tolvane: unknown option '" << line.unknown << "'\n";
             PrintUsage(std::cerr);

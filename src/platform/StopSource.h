@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -22,5 +23,18 @@ class StopSource {
 
 // Installs the handlers for the whole process; called once, before any other thread starts.
 std::unique_ptr<StopSource> InstallStopSource();
+
+// What became of the other running instances of the program asked to stop.
+struct StopOutcome {
+    int asked = 0;         // instances found and asked
+    int stillRunning = 0;  // of those, the ones that had not ended when the wait was over
+};
+
+// Asks every other running instance of the program to stop, with the request the system's own
+// tools send (on Linux SIGTERM to the processes of the same executable file; on Windows, as
+// taskkill /im does without /f, WM_CLOSE to the windows of every process of the executable's
+// name in this session), and waits up to `wait` for them to end. Before an installer replaces
+// or removes the program: a running program's file cannot be replaced on Windows.
+StopOutcome StopOtherInstances(std::chrono::milliseconds wait);
 
 }  // namespace tolvane::platform

@@ -39,6 +39,7 @@ TEST(CommandLineTest, ReadsEachRequestAndTellsWhichTalkOnTheStandardStreams) {
         {{"--registro", "30"}, Request::ActivityLog, false, false, true},
         {{"--registro", "0"}, Request::Unknown, false, false, true},
         {{"--registro", "ayer"}, Request::Unknown, false, false, true},
+        {{"--detener", "--once"}, Request::StopOthers, false, false, true},
     };
     for (const auto& c : cases) {
         const CommandLine line = Parse(c.options);

@@ -328,26 +328,42 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
     EXPECT_TRUE(fs::exists(home.Autostart() / "BRENMOOR_TOLVANE.desktop"));  // by a single pass
 }
 
-TEST_F(ExecutableTest, SecondInstanceEndsSilentlyWhileTheFirstStaysResident) {
+// A second instance ends at once, silently; --detener stops the resident one, as an installer
+// does before it replaces the program. A copy of the executable of its own: --detener stops
+// every process of the same executable file.
+TEST_F(ExecutableTest, SecondInstanceEndsSilentlyAndDetenerStopsTheFirst) {
     home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=50\nRUTA1=" + bck1 + "\n");
-    test::ChildProcess first({TOLVANE_EXECUTABLE, "--headless"}, home.Environment());
+    const std::string executable = home.Folder("bin") + "tolvane";
+    fs::copy_file(TOLVANE_EXECUTABLE, executable);
+    test::ChildProcess first({executable, "--headless"}, home.Environment());
     // The Run value is written right after the instance is claimed.
     const auto entry = home.Autostart() / "BRENMOOR_TOLVANE.desktop";
     ASSERT_TRUE(test::WaitForFile(entry));
     fs::remove(entry);
 
     const auto second =
-        test::ChildProcess({TOLVANE_EXECUTABLE, "--headless", "--once"}, home.Environment()).Wait();
+        test::ChildProcess({executable, "--headless", "--once"}, home.Environment()).Wait();
     EXPECT_EQ(second.exitStatus, 0);
     EXPECT_EQ(second.err, "");
     EXPECT_FALSE(fs::exists(entry)) << "the second instance touched the registry";
 
     // Let the resident instance tick a few times, then stop it.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    first.Signal(SIGTERM);
-    const auto result = first.Wait();
-    EXPECT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(result.err, "");
+    const std::pair<const char*, bool> rounds[] = {
+        {"Tolvane: 1 programa en ejecución se detuvo.\n", true},
+        {"Tolvane: 0 programas en ejecución se detuvieron.\n", false},
+    };
+    for (const auto& [told, running] : rounds) {
+        const auto stopped = test::ChildProcess({executable, "--detener"}, {}).Wait();
+        EXPECT_EQ(stopped.exitStatus, 0);
+        EXPECT_EQ(stopped.out, told);
+        EXPECT_EQ(first.Running(), false);
+        if (running) {
+            const auto result = first.Wait();
+            EXPECT_EQ(result.exitStatus, 0) << result.err;
+            EXPECT_EQ(result.err, "");
+        }
+    }
 }
 
 // Sends `signal` once the program has waited a while: it must end within two seconds, status 0.

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "common/Stop.h"
 #include "common/SystemError.h"
 
 #include "platform/win32/Wide.h"
@@ -44,6 +45,34 @@ std::size_t LastSeparator(const std::string& path) {
 // systems allow: the kit must never find its own files locked by a backup copy in progress.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// How long, in all, a file held by another program is tried again.
+constexpr DWORD kHeldFileBudgetMs = 3000;
+
+// An antivirus scanner or the search indexer often holds a file just written open for a moment,
+// without sharing: opening, removing or renaming it fails then with a sharing violation (or
+// access denied, for a file waiting to be deleted). Such an attempt is made again, with growing
+// waits, for a few seconds in all; other failures, a stop request or a file still held after
+// that give the attempt's failure, GetLastError() telling it.
+template <class Attempt>
+bool PastHeldFiles(const Attempt& attempt) {
+    DWORD waited = 0;
+    for (DWORD wait = 25;; wait = wait * 2 > 800 ? 800 : wait * 2) {
+        if (attempt())
+            return true;
+        const DWORD error = ::GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                          error == ERROR_ACCESS_DENIED;
+        if (!held || waited >= kHeldFileBudgetMs || StopRequested()) {
+            ::SetLastError(error);
+            return false;
+        }
+        // In slices, so that a stop is not kept waiting.
+        for (DWORD slept = 0; slept < wait && !StopRequested(); slept += 25)
+            ::Sleep(25);
+        waited += wait;
+    }
+}
+
 // A folder or a reparse point (a symbolic link, a junction) at the name; nothing there is not.
 bool NotRegular(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
@@ -60,8 +89,13 @@ int FileHandle::Close() {
 }
 
 InputFile::InputFile(const std::string& path) {
-    const HANDLE file = ::CreateFileW(Widen(path).c_str(), GENERIC_READ, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const std::wstring wide = Widen(path);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    PastHeldFiles([&] {
+        file = ::CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
     if (file == INVALID_HANDLE_VALUE) {
         error_ = LastErrno();
         return;
@@ -153,7 +187,7 @@ int RemoveFile(const std::string& path, bool evenReadOnly) {
             return kErrorReadOnly;
         ::SetFileAttributesW(wide.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
     }
-    return ::DeleteFileW(wide.c_str()) ? 0 : LastErrno();
+    return PastHeldFiles([&] { return ::DeleteFileW(wide.c_str()) != FALSE; }) ? 0 : LastErrno();
 }
 
 TemporaryFile OpenTemporaryFile() {
@@ -293,8 +327,10 @@ int DurableFile::TakeName(unsigned moveFlags) {
     const DWORD existing = ::GetFileAttributesW(wideDestination.c_str());
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0)
         ::SetFileAttributesW(wideDestination.c_str(), existing & ~DWORD{FILE_ATTRIBUTE_READONLY});
-    if (!::MoveFileExW(wideTemporary.c_str(), wideDestination.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | moveFlags))
+    if (!PastHeldFiles([&] {
+            return ::MoveFileExW(wideTemporary.c_str(), wideDestination.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | moveFlags) != FALSE;
+        }))
         return error_ = LastErrno();
     committed_ = true;
     return 0;

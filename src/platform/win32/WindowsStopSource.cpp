@@ -1,7 +1,13 @@
+#include <algorithm>
+#include <cwchar>
+#include <set>
 #include <thread>
+#include <vector>
 
 #include "platform/StopSource.h"
 #include "platform/win32/WindowsHeaders.h"
+
+#include <tlhelp32.h>
 
 namespace tolvane::platform {
 namespace {
@@ -79,6 +85,65 @@ std::unique_ptr<StopSource> InstallStopSource() {
         std::thread(RunHiddenWindow).detach();
     }
     return std::make_unique<EventStopSource>();
+}
+
+namespace {
+
+// Closes the handles of the processes asked to stop.
+struct ProcessHandles {
+    std::vector<HANDLE> handles;
+    ~ProcessHandles() {
+        for (const HANDLE handle : handles)
+            ::CloseHandle(handle);
+    }
+};
+
+BOOL CALLBACK AskToClose(HWND window, LPARAM processes) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (reinterpret_cast<const std::set<DWORD>*>(processes)->count(process) != 0)
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+}  // namespace
+
+StopOutcome StopOtherInstances(std::chrono::milliseconds wait) {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const wchar_t* slash = std::wcsrchr(path, L'\\');
+    const wchar_t* name = slash != nullptr ? slash + 1 : path;
+
+    std::set<DWORD> processes;
+    ProcessHandles running;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+             more = ::Process32NextW(snapshot, &entry)) {
+            if (entry.th32ProcessID == ::GetCurrentProcessId() ||
+                ::_wcsicmp(entry.szExeFile, name) != 0)
+                continue;
+            if (const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+                processes.insert(entry.th32ProcessID);
+                running.handles.push_back(process);
+            }
+        }
+        ::CloseHandle(snapshot);
+    }
+    ::EnumWindows(AskToClose, reinterpret_cast<LPARAM>(&processes));
+
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    StopOutcome outcome{static_cast<int>(running.handles.size()), 0};
+    for (const HANDLE process : running.handles) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (::WaitForSingleObject(process, static_cast<DWORD>(std::max<std::int64_t>(
+                                               left.count(), 0))) != WAIT_OBJECT_0)
+            ++outcome.stillRunning;
+    }
+    return outcome;
 }
 
 }  // namespace tolvane::platform

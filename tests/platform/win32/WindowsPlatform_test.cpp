@@ -4,7 +4,9 @@
 
 #include <process.h>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <tuple>
 
 #include "config/Registry.h"
@@ -113,6 +115,59 @@ TEST_F(WindowsPlatformTest, FilesAreReplacedWholeAndRemovedByTheRulesOfTheirAttr
     std::rewind(spill.get());
     char back[16] = {};
     EXPECT_STREQ(std::fgets(back, sizeof back, spill.get()), "derrame\n");  // binary: no CR added
+}
+
+// Opens `path` without sharing, as a scanner does, for `heldMs`; Held() once it is open.
+class FileHolder {
+  public:
+    FileHolder(const std::string& path, DWORD heldMs)
+        : held_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_([this, path, heldMs] {
+              const HANDLE file = ::CreateFileW(Widen(path).c_str(), GENERIC_READ, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr);
+              ::SetEvent(held_);
+              ::Sleep(heldMs);
+              ::CloseHandle(file);
+          }) {
+        ::WaitForSingleObject(held_, INFINITE);
+    }
+    ~FileHolder() {
+        thread_.join();
+        ::CloseHandle(held_);
+    }
+
+  private:
+    HANDLE held_;
+    std::thread thread_;
+};
+
+// A file held open without sharing for a moment (an antivirus scanner, the search indexer) is
+// read, replaced or removed once it is let go; one held for good still fails, after a few
+// seconds.
+TEST_F(WindowsPlatformTest, AFileHeldByAnotherProgramForAMomentIsWaitedFor) {
+    const std::string path = home.Folder("retenidos") + "I10073IC04004521A.RET";
+    test::WriteFile(NativePath(path), "<ITEMS/>");
+    {
+        FileHolder scanner(path, 600);
+        EXPECT_EQ(InputFile(path).error(), 0);
+    }
+    {
+        FileHolder scanner(path, 600);
+        DurableFile out(path, ".tmp-retenido", 0666);
+        ASSERT_EQ(out.Write("<ITEMS></ITEMS>"), 0);
+        EXPECT_EQ(out.Commit(), 0);
+    }
+    EXPECT_EQ(ReadWholeFile(path), "<ITEMS></ITEMS>");
+    {
+        FileHolder scanner(path, 600);
+        EXPECT_EQ(RemoveFile(path, false), 0);
+    }
+    EXPECT_FALSE(PathExists(path));
+
+    test::WriteFile(NativePath(path), "<ITEMS/>");
+    FileHolder forGood(path, 3600);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NE(RemoveFile(path, false), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(WideTextTest, InvalidUtf8IsReplacedWithoutLosingWhatFollows) {
