@@ -115,7 +115,7 @@ TEST_F(FtpUploadTest, FailuresArePromptAndSayWhatAndWhereWithTheReplyButNoPasswo
     const std::string silentAt = "127.0.0.1:" + std::to_string(silent.port());
     const std::tuple<std::string, std::string, std::string, bool, std::vector<std::string>>
         cases[] = {
-            {url, "x", wrong, true, {"530", url, "/x"}},
+            {url, "x", wrong, true, {"530", url, "/x", "Detalle: código 67 de libcurl."}},
             {url, "solo-lectura", right, true, {"550", "/solo-lectura", "CF.xml"}},
             {url, "solo-lectura/nueva", right, true, {"/solo-lectura/nueva"}},
             {url, "no-existe", right, false, {"/no-existe", url}},  // active mode creates none
@@ -135,8 +135,9 @@ TEST_F(FtpUploadTest, FailuresArePromptAndSayWhatAndWhereWithTheReplyButNoPasswo
     // A stopped server fails at once, and is used again when back.
     EXPECT_TRUE(Upload(pair.Joined(), server->Url(), "s"));
     server->Stop();
-    ExpectUploadFailure([&] { Upload(pair.Joined(), server->Url(), "s"); },
-                        {"no se pudo conectar", server->Url(), "/s"});
+    ExpectUploadFailure(
+        [&] { Upload(pair.Joined(), server->Url(), "s"); },
+        {"no se pudo conectar", server->Url(), "/s", "Detalle: código 7 de libcurl."});
     server->Start();
     EXPECT_TRUE(Upload(pair.Joined(), server->Url(), "s"));
     pair.ExpectIn(server->root() / "s");

@@ -247,6 +247,31 @@ int OnHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch ma
     return CURLKHSTAT_REJECT;
 }
 
+// The failures common enough to be told in Spanish whole: the library's own English words add
+// nothing to what Explain says of them.
+bool SaidInSpanish(CURLcode code) {
+    switch (code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_LOGIN_DENIED:
+        case CURLE_REMOTE_ACCESS_DENIED:
+        case CURLE_REMOTE_FILE_NOT_FOUND:
+        case CURLE_UPLOAD_FAILED:
+        case CURLE_REMOTE_DISK_FULL:
+        case CURLE_USE_SSL_FAILED:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::string Explain(const Outcome& outcome, const Login& login, const ServerAddress& address) {
     if (!outcome.hostKey.empty()) {
         const std::string fingerprint = uploader::Sha256Fingerprint(outcome.hostKey);
@@ -504,9 +529,14 @@ class NetworkUpload {
                                                                              : outcome.silence)
                                                 .count()) +
                              " s";
+        } else if (SaidInSpanish(outcome.code)) {
+            // The explanation says it all; the library's code, for whoever looks further.
+            outcome.detail = "código " + std::to_string(outcome.code) + " de libcurl";
         } else {
             outcome.detail =
-                errorText[0] != '\0' ? errorText.data() : curl_easy_strerror(outcome.code);
+                (errorText[0] != '\0' ? std::string(errorText.data())
+                                      : std::string(curl_easy_strerror(outcome.code))) +
+                " (código " + std::to_string(outcome.code) + " de libcurl)";
         }
         return outcome;
     }
