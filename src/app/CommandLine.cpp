@@ -3,7 +3,10 @@
 #include <ostream>
 
 #include "common/ExitStatus.h"
+#include "common/Failure.h"
 #include "common/Version.h"
+#include "components/ComponentFactory.h"
+#include "dispatch/History.h"
 #include "platform/Platform.h"
 #include "platform/StopSource.h"
 #include "startup/ActivityLog.h"
@@ -20,6 +23,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         }
         if (arg == "--version") {
             line.request = CommandLine::Request::Version;
+            return line;
+        }
+        if (arg == "--crear-historial") {
+            line.request = CommandLine::Request::CreateHistory;
             return line;
         }
         if (arg == "--detener") {
@@ -61,7 +68,7 @@ bool TalksOnStandardStreams(const CommandLine& line) {
 void PrintUsage(std::ostream& out) {
     out << "Usage: tolvane [--headless] [--once]\n"
            "       tolvane --registro [DÍAS]\n"
-           "       tolvane --detener\n"
+           "       tolvane --detener | --crear-historial\n"
            "       tolvane --help | --version\n"
            "\n"
            "Watches the customs kit's output folder and, for every dispatch, completes it from\n"
@@ -76,6 +83,10 @@ void PrintUsage(std::ostream& out) {
            "  --registro  print the activity log of the last DÍAS days (1: today's) and exit\n"
            "  --detener   ask every other running Tolvane to stop, wait for them (10 s at\n"
            "              most) and exit: 0 when none runs any more, 1 when some still run\n"
+           "  --crear-historial\n"
+           "              create the empty HISTORIAL table where QuillonConfig.ini says (a\n"
+           "              new SQLite file, or a table on the server) and exit: 0 created,\n"
+           "              1 it exists and was left alone, 3 it could not be created\n"
            "  --help      show this help and exit\n"
            "  --version   show the version and exit\n"
            "\n"
@@ -111,6 +122,24 @@ int StopOthers(std::ostream& out) {
     out << "Tolvane: " << outcome.stillRunning << " de " << outcome.asked
         << " programas en ejecución no se detuvieron.\n";
     return exit_status::kStillRunning;
+}
+
+int CreateHistory(std::ostream& out, std::ostream& err) {
+    try {
+        const auto os = platform::CreatePlatform();
+        os->UseProgramOdbcDrivers();
+        components::ComponentFactory factory;
+        components::RegisterStandardComponents(factory, *os);
+        const auto broker = factory.Create<components::Broker>(components::kBroker);
+        const dispatch::HistoryCreation done = dispatch::CrearHistorial(*os, *broker);
+        out << "Tolvane: " << done.told << '\n';
+        return done.created ? exit_status::kOk : exit_status::kLeftAsItWas;
+    } catch (...) {
+        const Failure failure = CurrentFailure();
+        err << "Tolvane: no se pudo crear la tabla HISTORIAL: " << failure.description() << " ("
+            << failure.number() << " - " << failure.source() << ")\n";
+        return exit_status::kUntrapped;
+    }
 }
 
 void PrintVersion(std::ostream& out) {

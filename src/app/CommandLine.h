@@ -11,7 +11,7 @@ struct Options {
 };
 
 struct CommandLine {
-    enum class Request { Run, Help, Version, ActivityLog, StopOthers, Unknown };
+    enum class Request { Run, Help, Version, ActivityLog, StopOthers, CreateHistory, Unknown };
     Request request = Request::Run;
     Options options;
     int logDays = 1;      // with Request::ActivityLog: how many days, today's included
@@ -35,5 +35,7 @@ void PrintActivityLog(std::ostream& out, int days);
 // Asks the other running instances to stop and waits for them; the exit status: 0 when none
 // runs any more.
 int StopOthers(std::ostream& out);
+// Creates the empty HISTORIAL table where QuillonConfig.ini says; the exit status.
+int CreateHistory(std::ostream& out, std::ostream& err);
 
 }  // namespace tolvane::app

@@ -6,6 +6,7 @@ namespace tolvane::exit_status {
 inline constexpr int kOk = 0;
 inline constexpr int kPassFailed = 1;    // --once: a pass reported a failure
 inline constexpr int kStillRunning = 1;  // --detener: another instance did not stop
+inline constexpr int kLeftAsItWas = 1;   // --crear-historial: the table exists
 inline constexpr int kNotRunning = 2;    // --once: start-up left the program idle or was cancelled
 inline constexpr int kUntrapped = 3;     // a failure that nothing traps ended the program
 inline constexpr int kUsage = 64;        // an option the program does not know

@@ -4,9 +4,17 @@
 #include <string_view>
 #include <utility>
 
+#include "common/Failure.h"
+#include "common/SystemError.h"
+#include "common/Text.h"
+#include "components/BrokerConfig.h"
+#include "components/QuillonBroker.h"
+#include "components/odbc/Odbc.h"
 #include "config/Context.h"
 #include "dispatch/ArchivarXML.h"
 #include "dispatch/Utilities.h"
+#include "platform/FileServices.h"
+#include "platform/Platform.h"
 
 namespace tolvane::dispatch {
 namespace {
@@ -85,6 +93,83 @@ HistoryRow RegistrarHistorial(Context& context, components::Broker& broker,
         return HistoryRow::NotRecorded;
     broker.getDataConnectionByEntity(kEntity).ejecutar();
     return HistoryRow::Added;
+}
+
+const char* const kCreateHistorial =
+    "create table HISTORIAL (\n"
+    "    IDENTIFICADOR_PROPIO varchar,\n"
+    "    DESPACHO varchar primary key,\n"
+    "    DESTINACION varchar,\n"
+    "    COD_ADUANA varchar,\n"
+    "    CUIT_DESPACHANTE varchar,\n"
+    "    CUIT_IMPO_EXPO varchar,\n"
+    "    NOMBRE_IMPO_EXPO varchar,\n"
+    "    FECHA_OFICIALIZACION date,\n"
+    "    XMLCaratula text,\n"
+    "    XMLItem text,\n"
+    "    Usuario varchar,\n"
+    "    TRANFERIDO char(1)\n"
+    ")";
+
+namespace {
+
+// The file of a SQLite connection string ("Driver=SQLite3;Database=/a/b.db"); empty for others.
+std::string SqliteFile(const std::string& connectionString) {
+    const std::string lower = text::ToLowerAscii(connectionString);
+    if (lower.find("sqlite") == std::string::npos)
+        return "";
+    const std::size_t key = lower.find("database=");
+    if (key == std::string::npos)
+        return "";
+    const std::size_t from = key + 9;
+    const std::size_t end = connectionString.find(';', from);
+    return std::string(text::TrimSpaces(connectionString.substr(from, end - from)));
+}
+
+}  // namespace
+
+HistoryCreation CrearHistorial(platform::Platform& os, components::Broker& broker) {
+    const std::string configPath =
+        os.ProgramFolder() + os.PathSeparator() + components::QuillonBroker::kConfigFileName;
+    const std::string connectionString =
+        components::BrokerConfig::Load(configPath).ConnectionString(kEntity);
+    const std::string file = SqliteFile(connectionString);
+    const std::string where =
+        file.empty() ? components::odbc::MaskPasswords(connectionString) : file;
+    // Opening a SQLite file that is not there makes it: an existing one is never opened here.
+    if (!file.empty() && platform::PathExists(file))
+        return {false, "La base HISTORIAL ya existe (" + where + "): no se modificó."};
+    if (!file.empty()) {
+        // An empty file is an empty SQLite database; the broker opens no file that is missing.
+        platform::DurableFile empty(file, ".historial-nueva", 0644);
+        if (const int error = empty.Commit(); error != 0) {
+            throw Failure(failure_number::kPathFileAccess, "Tolvane",
+                          "No se pudo crear el archivo " + file + ": " + SystemErrorText(error));
+        }
+    }
+    broker.setParametersPath(configPath);
+    broker.LoadParameters();
+    components::Connection& connection = broker.getDataConnectionByEntity(kEntity);
+    if (file.empty()) {
+        bool exists = true;
+        try {
+            connection.setSQL("select DESPACHO from HISTORIAL where 1 = 0");
+            std::unique_ptr<components::RecordSet> none;
+            connection.CrearRs(none);
+        } catch (const Failure&) {
+            exists = false;
+        }
+        if (exists)
+            return {false, "La tabla HISTORIAL ya existe en " + where + ": no se modificó."};
+    } else {
+        // As the schema makes it: a commit costs one flush, and readers never wait.
+        connection.setSQL("PRAGMA journal_mode=WAL");
+        std::unique_ptr<components::RecordSet> mode;
+        connection.CrearRs(mode);
+    }
+    connection.setSQL(kCreateHistorial);
+    connection.ejecutar();
+    return {true, "Se creó la tabla HISTORIAL, vacía, en " + where + "."};
 }
 
 }  // namespace tolvane::dispatch

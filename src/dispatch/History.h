@@ -7,6 +7,9 @@
 namespace tolvane {
 struct Context;
 }
+namespace tolvane::platform {
+class Platform;
+}
 
 namespace tolvane::dispatch {
 
@@ -28,5 +31,20 @@ enum class HistoryRow {
 // that the caller's failure report names the failing one.
 HistoryRow RegistrarHistorial(Context& context, components::Broker& broker,
                               const DatosDespacho& datos, int& step);
+
+// The table as the program's schema (db/sqlite/schema.sql) creates it, on SQLite and PostgreSQL.
+extern const char* const kCreateHistorial;
+
+// What CrearHistorial did: whether it made the table, and what to tell.
+struct HistoryCreation {
+    bool created = false;
+    std::string told;
+};
+
+// Makes the empty HISTORIAL table where QuillonConfig.ini's HISTORIAL entity points (a new
+// SQLite file, or a table in a server's database). A SQLite file that exists, or a database
+// that has the table, is left as it is. Failures of the configuration and of the database go
+// on as the broker gives them.
+HistoryCreation CrearHistorial(platform::Platform& os, components::Broker& broker);
 
 }  // namespace tolvane::dispatch

@@ -10,6 +10,7 @@
 #include "components/QuillonBroker.h"
 #include "components/odbc/ConnectionPool.h"
 #include "components/odbc/Odbc.h"
+#include "dispatch/History.h"
 #include "support/DispatchHome.h"
 #include "support/Expect.h"
 #include "support/Network.h"
@@ -231,6 +232,32 @@ TEST_P(EveryBackendTest, WaitsOnALockedDatabaseAreBoundedAndAStopEndsThem) {
     SetStopCheck([&] { return Clock::now() - start > 300ms; });
     EXPECT_THROW(insert(), Interrupted);
     EXPECT_LT(Clock::now() - start, 2s);
+}
+
+// The history's table is made where QuillonConfig.ini says, as the schema files make it, and
+// one that exists is left as it is.
+TEST_P(EveryBackendTest, CrearHistorialMakesTheTableOnceAndLeavesAnExistingOne) {
+    const std::string table = dispatch::kCreateHistorial;
+    for (const char* schema : {"db/sqlite/schema.sql", "db/postgresql/schema.sql"}) {
+        EXPECT_NE(test::ReadFile(fs::path(TOLVANE_SOURCE_DIR) / schema)
+                      .find(table.substr(table.find("HISTORIAL ("))),
+                  std::string::npos)
+            << schema;
+    }
+    if (onServer_)
+        Execute("HISTORIAL", "drop table HISTORIAL");
+    else
+        UseConnectionString("Driver=SQLite3;Database=" + home_.Folder("nueva") + "historial.db");
+    for (const bool created : {true, false}) {
+        auto broker = home_.factory().Create<Broker>(kBroker);
+        const dispatch::HistoryCreation done = dispatch::CrearHistorial(home_.os(), *broker);
+        EXPECT_EQ(done.created, created) << done.told;
+        Execute("HISTORIAL", "insert into HISTORIAL (DESPACHO) values ('" +
+                                 std::string(created ? "uno" : "dos") + "')");
+    }
+    auto broker = NewBroker();
+    EXPECT_EQ(
+        std::get<std::int64_t>(Row(*broker, "select count(*) as n from HISTORIAL")->Field("n")), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, EveryBackendTest, ::testing::Bool(), [](const auto& onServer) {

@@ -64,8 +64,9 @@ kit="$home/kit/out"
 mkdir -p "$kit" "$home/data" "$home/backup1" "$home/backup2" "$home/server" \
     "$settings/registry" "$home/.config/autostart"
 cp tests/data/kit/[CI]10073IC04004521A.RET "$kit/"
-sqlite3 -bail "$home/data/internos.db" ".read db/sqlite/schema.sql" ".read db/sample-operations.sql" >/dev/null
-sqlite3 -bail "$home/data/historial.db" ".read db/sqlite/schema.sql" >/dev/null
+# The operations database from the installed schema; HISTORIAL made by the program itself.
+sqlite3 -bail "$home/data/internos.db" ".read /usr/share/tolvane/schema.sql" \
+    ".read db/sample-operations.sql" >/dev/null
 sed -i -e "s|^SERVIDOR=.*|SERVIDOR=file://$home/server|" -e "s|^DIRECTORIO=.*|DIRECTORIO=despachos|" \
     -e "s|^RUTA1=.*|RUTA1=$home/backup1/|" -e "s|^RUTA2=.*|RUTA2=$home/backup2/|" \
     -e "s|^ESPERA=.*|ESPERA=0|" "$settings/Config.ini"
@@ -75,6 +76,7 @@ printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n"KITO
 printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VESTRAL\\DEFAULT]\n"UBICACION"="%s/"\n' \
     "$settings" >"$settings/registry/HKEY_CURRENT_USER.reg"
 chown -R "$user:" "$home"
+as_user tolvane --crear-historial >/dev/null || fail "tolvane --crear-historial"
 
 echo "== tolvane --headless --once, as $user"
 status=0

@@ -310,6 +310,9 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
         {once, "MILISEGUNDOS=1000\nRUTA1=/no/existe/", 2, "Tolvane: Se cancelo el inicio"},
         {once, "MILISEGUNDOS=99999\nRUTA1=" + bck1, 3, "Tolvane: Error en tiempo de ejecución 380"},
         {{TOLVANE_EXECUTABLE, "--registro"}, "", 0, ""},
+        // The history's table made where QuillonConfig.ini says, once.
+        {{TOLVANE_EXECUTABLE, "--crear-historial"}, "", 0, ""},
+        {{TOLVANE_EXECUTABLE, "--crear-historial"}, "", 1, ""},
     };
     for (const auto& [args, ini, status, message] : cases) {
         home.WriteConfigIni("[Opciones]\n" + ini + "\n");
@@ -317,6 +320,11 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
         EXPECT_EQ(result.exitStatus, status) << ini << "\n" << result.err;
         if (args.back() == "--version") {
             EXPECT_EQ(result.out, "tolvane 1.8.40\n");
+        } else if (args.back() == "--crear-historial") {
+            EXPECT_TRUE(result.out.starts_with(status == 0
+                                                   ? "Tolvane: Se creó la tabla HISTORIAL"
+                                                   : "Tolvane: La base HISTORIAL ya existe"))
+                << result.out;
         } else if (args.back() == "--registro") {  // what the single passes above logged
             EXPECT_NE(result.out.find(" iniciado; usuario "), std::string::npos) << result.out;
             EXPECT_NE(result.out.find(" Tolvane terminado\n"), std::string::npos);
@@ -326,6 +334,9 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
             << ini << "\n" + result.err;
     }
     EXPECT_TRUE(fs::exists(home.Autostart() / "BRENMOOR_TOLVANE.desktop"));  // by a single pass
+    EXPECT_EQ(test::RunChecked({"/usr/bin/sqlite3", (home.Program() / "historial.db").string(),
+                                "select count(*) from HISTORIAL"}),
+              "0\n");
 }
 
 // A second instance ends at once, silently; --detener stops the resident one, as an installer
