@@ -3,15 +3,29 @@
 # the Wine prefix, the host's ODBC drivers (reached through Wine's ODBC) with an embedded SQLite
 # database or the PostgreSQL cluster of a fixture, and the FTP server of a fixture. What is
 # uploaded must be the Linux golden files, byte for byte.
-#   kit_pass.sh EXE FTP_STATE WORK sqlite
+# With "unc", the kit's folder and the backup folders are named by UNC paths of a shared folder
+# (\\servidor\oficina\…), which Wine maps to a folder of its prefix.
+#   kit_pass.sh EXE FTP_STATE WORK sqlite [unc]
 #   kit_pass.sh EXE FTP_STATE WORK postgresql POSTGRES_STATE
 set -euo pipefail
 source "$(dirname "$0")/wine_home.sh"
 ftp_state="$2"
 root="$ftp_state/root"
+unc=
+if [ "${5:-}" = unc ]; then
+    unc='\\servidor\oficina'
+    set -- "$1" "$2" "$3" "$4" ""
+fi
 
 make_home "$1" "$3" "$4" "${5:-}"
 rm -rf "$root/despachos"
+if [ -n "$unc" ]; then
+    mkdir -p "${WINEPREFIX:?}/dosdevices/unc/servidor"
+    ln -sfn "$work" "$WINEPREFIX/dosdevices/unc/servidor/oficina"
+    "$run" reg add 'HKLM\SOFTWARE\SIF America\KitMaria' /v KITOUT /d "$unc\kit\out\\" /f \
+        /reg:32 >/dev/null 2>&1
+    backup1="$unc\backup1" backup2="$unc\backup2"
+fi
 write_config "ftp://127.0.0.1:$(cat "$ftp_state/port")"
 run_tolvane
 [ "$status" -eq 0 ] || { echo "Tolvane.exe exited $status:" >&2; cat "$work/messages" >&2; exit 1; }

@@ -55,11 +55,13 @@ make_home() {
         /d "$(win "$work/program")\\" /f >/dev/null 2>&1
 }
 
-# write_config SERVIDOR [MORE_LINES]: the [Opciones] of Config.ini.
+# write_config SERVIDOR [MORE_LINES]: the [Opciones] of Config.ini; the backup folders are
+# $backup1 and $backup2 when set.
 write_config() {
     printf '[Opciones]\r\nSERVIDOR=%s\r\nUSUARIO=%s\r\nPASSWORD=%s\r\nDIRECTORIO=despachos\r\nRUTA1=%s\\\r\nRUTA2=%s\\\r\nMILISEGUNDOS=2000\r\n%s' \
         "$1" "${upload_user:-tolvane}" "${upload_password:-secreto}" \
-        "$(win "$work/backup1")" "$(win "$work/backup2")" "${2:-}" >"$work/program/Config.ini"
+        "${backup1:-$(win "$work/backup1")}" "${backup2:-$(win "$work/backup2")}" "${2:-}" \
+        >"$work/program/Config.ini"
 }
 
 # run_tolvane: one start-up and pass; its messages in $work/messages, its exit status in $status.
