@@ -94,6 +94,19 @@ def scale(rows, width, height, size):
     return [[rows[y * height // size][x * width // size] for x in range(size)] for y in range(size)]
 
 
+def sharp(rows, width, height, size):
+    """The drawing at the largest whole multiple of its size that fits, centred on a transparent
+    square: pixel art scaled by 1.25 or 1.5 gets uneven pixels. Nearest neighbour when even one
+    time its size does not fit."""
+    times = min(size // width, size // height)
+    if times == 0:
+        return scale(rows, width, height, size)
+    left, top = (size - width * times) // 2, (size - height * times) // 2
+    return [[rows[(y - top) // times][(x - left) // times]
+             if 0 <= y - top < height * times and 0 <= x - left < width * times else None
+             for x in range(size)] for y in range(size)]
+
+
 def warning_mark(pixels, size):
     """The image with a warning mark over its lower right: a yellow triangle edged in black with
     a black exclamation mark, drawn at the image's own size."""
@@ -160,6 +173,8 @@ def main(argv):
                         help="comma-separated sizes in pixels of the icon's images, e.g. 16,32,48")
     parser.add_argument("--warning", action="store_true",
                         help="draw a warning mark over the lower right of every image")
+    parser.add_argument("--sharp", action="store_true",
+                        help="scale by whole multiples only, centred on a transparent square")
     parser.add_argument("input")
     parser.add_argument("output")
     args = parser.parse_args(argv)
@@ -176,7 +191,7 @@ def main(argv):
         return 1
     images = []
     for s in sizes:
-        pixels = scale(rows, width, height, s)
+        pixels = (sharp if args.sharp else scale)(rows, width, height, s)
         if args.warning:
             pixels = warning_mark(pixels, s)
         images.append((s, icon_image(pixels, s)))

@@ -42,9 +42,23 @@ std::string MissingSecondFolderMessage(const std::string& folder) {
 }  // namespace
 
 std::string TipText(const std::string& firstBackupFolder) {
-    return "Tolvane version " + std::to_string(version::kMajor) + "." +
-           std::to_string(version::kMinor) + "." + std::to_string(version::kRevision) + " " +
-           version::kFileDescription + " - " + firstBackupFolder + std::string(1, '\0');
+    const std::string lead = "Tolvane version " + std::to_string(version::kMajor) + "." +
+                             std::to_string(version::kMinor) + "." +
+                             std::to_string(version::kRevision) + " " + version::kFileDescription +
+                             " - ";
+    // The tip holds 63 characters: a folder too long to fit shows its end, where its name is,
+    // rather than its start alone.
+    const std::size_t room = kTipCharacters - lead.size();
+    std::string folder = text::Utf8ToLatin1(firstBackupFolder);
+    if (folder.size() > room) {
+        folder = folder.substr(folder.size() - (room - 3));
+        // From a separator, where one leaves a name whole.
+        const std::size_t separator = folder.find_first_of("\\/");
+        if (separator != std::string::npos && separator + 1 < folder.size())
+            folder.erase(0, separator);
+        folder = "..." + folder;
+    }
+    return lead + text::Latin1ToUtf8(folder) + std::string(1, '\0');
 }
 
 std::array<char, 64> TipField(const std::string& tip) {

@@ -32,7 +32,11 @@ enum class StartupOutcome {
     Running,           // resident with the timer enabled
 };
 
-// The tray tip: "Tolvane version 1.8.40 Generado 28-06-2010 - " + the first backup folder.
+// The characters a tray tip shows, its terminator not counted.
+inline constexpr std::size_t kTipCharacters = 63;
+
+// The tray tip: "Tolvane version 1.8.40 Generado 28-06-2010 - " + the first backup folder, whose
+// end ("...\\respaldo\\kit\\") stands for it when the whole would not fit.
 std::string TipText(const std::string& firstBackupFolder);
 // The tip as the record's fixed 64-character single-byte field: cut, or filled with blanks.
 std::array<char, 64> TipField(const std::string& tip);

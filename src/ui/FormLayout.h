@@ -18,7 +18,9 @@ inline constexpr TwipsRect kLst{0, 0, 5895, 3015};
 inline constexpr TwipsRect kFr{0, 3000, 5895, 1575};
 inline constexpr TwipsRect kImage1{120, 180, 420, 420};
 inline constexpr TwipsRect kLblFile{120, 240, 5685, 195};    // lbl(0), bold
-inline constexpr TwipsRect kLblNotice{120, 480, 5685, 795};  // lbl(1), wraps
+// lbl(1), which wraps: two lines, ending above the bar (drawn down to 1275 it lay over the bar
+// and, repainted during a pass, hid it).
+inline constexpr TwipsRect kLblNotice{120, 480, 5685, 465};
 inline constexpr TwipsRect kPbMain{120, 960, 5655, 375};
 
 // The footer, bold Tahoma; a wider stand-in font grows it to the left, keeping its right edge.

@@ -41,8 +41,10 @@ TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {
     EXPECT_EQ(window.files, (std::vector<std::string>{"c0000.ret", "C0001.RET"}));
 
     ASSERT_TRUE(window.iconShown());
-    EXPECT_EQ(window.lastIcon.ShownTip(),
-              std::string("Tolvane version 1.8.40 Generado 28-06-2010 - " + bck1).substr(0, 63));
+    const std::string tip = window.lastIcon.ShownTip();
+    EXPECT_TRUE(tip.starts_with("Tolvane version 1.8.40 Generado 28-06-2010 - ...") &&
+                tip.ends_with("/bck1/") && tip.size() <= 63)
+        << tip;
 
     // Registered to start at logon (the Run value is read back from the desktop autostart
     // entry) as this executable; a Run value already there is never rewritten.
@@ -133,10 +135,16 @@ TEST_F(StartupTest, MissingWatchedFolderFailsTheStartAndTicksReloadTheSettings) 
     EXPECT_EQ(window.timerInterval, 1000u);
 }
 
+// A backup folder too long for the tip shows its end, where its name is.
 TEST(TrayTip, IsCutToTheRecordsSixtyFourCharactersOrFilledWithBlanks) {
     const auto cut = TipField(std::string(80, 'r')), filled = TipField("/b/");
     EXPECT_EQ(std::string(cut.begin(), cut.end()), std::string(64, 'r'));
     EXPECT_EQ(std::string(filled.begin(), filled.end()), "/b/" + std::string(61, ' '));
+    const std::string lead = "Tolvane version 1.8.40 Generado 28-06-2010 - ";
+    EXPECT_EQ(TipText("D:\\Respaldo\\"), lead + "D:\\Respaldo\\" + '\0');
+    const auto shown = TipField(TipText("\\\\servidor\\respaldos\\aduana\\Año 2026\\"));
+    EXPECT_EQ(std::string(shown.begin(), shown.begin() + 64),
+              lead + "...\\A\xF1o 2026\\" + '\0' + std::string(5, ' '));
 }
 
 // The pass over dispatches that need no database: LAPI ones, broken ones, vanished ones.

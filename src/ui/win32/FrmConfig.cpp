@@ -1,6 +1,7 @@
 #include "ui/win32/FrmConfig.h"
 
 #include <cmath>
+#include <utility>
 
 #include "common/Failure.h"
 #include "platform/win32/Wide.h"
@@ -126,6 +127,15 @@ bool FrmConfig::PreviewMessage(const MSG& message) {
 INT_PTR CALLBACK FrmConfig::Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        // The program's icon in the caption and on the taskbar button, at the sizes they use.
+        const HINSTANCE program = ::GetModuleHandleW(nullptr);
+        for (const auto& [which, width] :
+             {std::pair{ICON_SMALL, SM_CXSMICON}, std::pair{ICON_BIG, SM_CXICON}}) {
+            const int size = ::GetSystemMetrics(width);
+            if (const auto icon = static_cast<HICON>(::LoadImageW(
+                    program, MAKEINTRESOURCEW(IDI_TOLVANE), IMAGE_ICON, size, size, LR_SHARED)))
+                ::SendMessageW(dialog, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+        }
         return FALSE;  // the focus is set once the fields are filled
     }
     auto* self = reinterpret_cast<FrmConfig*>(::GetWindowLongPtrW(dialog, DWLP_USER));

@@ -72,13 +72,29 @@ Image ReadIcon(HICON icon, int size) {
 }
 
 // The front-end's icons, as the executable carries them: at every size the system is asked
-// for, the XPM they were made from, pixel for pixel (nearest neighbour), transparent where it is.
+// for, the XPM they were made from, pixel for pixel, transparent where it is. The tray's icon is
+// drawn at whole multiples of its size, centred (20 and 24 px: the 16 px drawing with a margin),
+// the window's picture by nearest neighbour.
 TEST(ImagesTest, EveryIconShowsItsXpmAtEverySize) {
-    const std::tuple<int, const char* const*, std::vector<int>> icons[] = {
-        {IDI_TOLVANE, images::tolvane, {16, 32, 48}}, {IDI_IMAGE1, images::image1, {32, 48}}};
-    for (const auto& [id, xpm, sizes] : icons) {
+    const std::tuple<int, const char* const*, std::vector<int>, bool> icons[] = {
+        {IDI_TOLVANE, images::tolvane, {16, 20, 24, 32, 48}, true},
+        {IDI_IMAGE1, images::image1, {32, 48}, false}};
+    for (const auto& [id, xpm, sizes, sharp] : icons) {
         const Image source = ReadXpm(xpm);
         for (const int size : sizes) {
+            const int times = sharp ? size / source.width : 0;
+            const int margin = (size - source.width * times) / 2;
+            const auto expectedAt = [&](int x, int y) -> std::uint32_t {
+                if (times == 0)
+                    return source.pixels[static_cast<std::size_t>(
+                        y * source.width / size * source.width + x * source.width / size)];
+                x -= margin;
+                y -= margin;
+                if (x < 0 || y < 0 || x >= source.width * times || y >= source.width * times)
+                    return 0;
+                return source
+                    .pixels[static_cast<std::size_t>(y / times * source.width + x / times)];
+            };
             const auto icon =
                 static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
                                                 IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
@@ -88,8 +104,7 @@ TEST(ImagesTest, EveryIconShowsItsXpmAtEverySize) {
             int wrong = 0;
             for (int y = 0; y < size; ++y) {
                 for (int x = 0; x < size; ++x) {
-                    const std::uint32_t expected = source.pixels[static_cast<std::size_t>(
-                        y * source.width / size * source.width + x * source.width / size)];
+                    const std::uint32_t expected = expectedAt(x, y);
                     const std::uint32_t got = shown.pixels[static_cast<std::size_t>(y * size + x)];
                     if (got != expected && ++wrong <= 3)
                         ADD_FAILURE() << "icon " << id << " at " << size << " px, (" << x << ", "

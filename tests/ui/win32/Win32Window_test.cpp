@@ -214,6 +214,11 @@ TEST_F(Win32WindowTest, TheWindowIsLaidOutFromTheTwipsTable) {
     expectAt(form.lbl(0), layout::kLblFile, layout::kFr.left, layout::kFr.top);
     expectAt(form.lbl(1), layout::kLblNotice, layout::kFr.left, layout::kFr.top);
     expectAt(form.pbMain(), layout::kPbMain, layout::kFr.left, layout::kFr.top);
+    // The labels above the bar end before it: one drawn over it hides it in a pass.
+    RECT notice{}, bar{};
+    ::GetWindowRect(form.lbl(1), &notice);
+    ::GetWindowRect(form.pbMain(), &bar);
+    EXPECT_LE(notice.bottom, bar.top);
 }
 
 // A program on its home, wired to the window as the executable wires them.
@@ -235,6 +240,8 @@ class Win32ProgramTest : public ::testing::Test,
             if (dialog == nullptr)
                 return;
             shown = WindowText(::GetDlgItem(dialog, IDC_TXT_RUTA));
+            dialogIcons = ::SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0) != 0 &&
+                          ::SendMessageW(dialog, WM_GETICON, ICON_BIG, 0) != 0;
             ::SendMessageW(::GetDlgItem(dialog, IDC_TXT_SERVIDOR), WM_SETTEXT, 0,
                            reinterpret_cast<LPARAM>(L"ftp.ñandú"));
             std::this_thread::sleep_for(200ms);  // Timer1's turn
@@ -256,9 +263,11 @@ class Win32ProgramTest : public ::testing::Test,
         ::SetKeyboardState(none);
         return shown;
     }
+
+    bool dialogIcons = false;  // the settings window showed the program's icon, both sizes
 };
 
-// Timer1 goes on while the settings window is open.
+// Timer1 goes on while the settings window is open; the window has the program's icon.
 TEST_F(Win32ProgramTest, F11WithAnyShiftStateSavesEverywhereAndEscOrTheCloseBoxSaveNothing) {
     int ticks = 0;
     window.setTimerHandler([&] { ++ticks; });
@@ -282,6 +291,7 @@ TEST_F(Win32ProgramTest, F11WithAnyShiftStateSavesEverywhereAndEscOrTheCloseBoxS
             after)
             << key << " alt " << alt << " held " << int{held};
         EXPECT_GT(ticks, ticksBefore) << "Timer1 stopped while the window was open";
+        EXPECT_TRUE(dialogIcons);
         EXPECT_EQ(window.settingsWindow(), nullptr);
         // Opening loads every setting again: Config.ini is where the next case starts from.
         home.WriteConfigIni("[Opciones]\nSERVIDOR=ftp.viejo\n");
