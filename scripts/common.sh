@@ -24,9 +24,9 @@ TOLVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev nsis p
 
 # scripts/screenshots: a virtual X server with a window manager and an XEmbed tray.
 TOLVANE_SCREENSHOT_PACKAGES=(xvfb xauth openbox trayer xdotool x11-utils imagemagick)
-# scripts/screenshots --windows: Tolvane.exe under Wine, its databases through the host's
-# unixODBC and SQLite driver.
-TOLVANE_SCREENSHOT_WINDOWS_PACKAGES=(wine wine64 unixodbc libsqliteodbc)
+# scripts/screenshots --windows: Tolvane.exe and its setup under Wine, its databases through the
+# host's unixODBC and SQLite driver.
+TOLVANE_SCREENSHOT_WINDOWS_PACKAGES=(wine wine64 unixodbc libsqliteodbc nsis)
 # scripts/screenshots --sni: a StatusNotifierItem host on a session bus of its own.
 TOLVANE_SNI_PACKAGES=(xfce4-panel xfce4-sntray-plugin dbus dbus-x11)
 

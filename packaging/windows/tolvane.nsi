@@ -26,6 +26,7 @@ Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 RequestExecutionLevel admin
+BrandingText "${PRODUCT} ${VERSION}"
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=0 "ProductName" "${PRODUCT}"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
@@ -38,11 +39,10 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_TITLE "Tolvane está instalado"
-!define MUI_FINISHPAGE_TEXT "Tolvane se inicia con cada sesión de Windows y vive en el área de \
-notificación.$\r$\n$\r$\nAntes de usarlo, la oficina necesita los controladores ODBC de 64 bits de \
-sus bases de datos: SQLite (SQLite ODBC Driver, de ch-werner.de/sqliteodbc) o PostgreSQL \
-(psqlODBC, de postgresql.org/ftp/odbc). Configure Config.ini y QuillonConfig.ini en \
-$INSTDIR; tolvane --crear-historial crea la base HISTORIAL vacía de SQLite."
+!define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_FINISHPAGE_TEXT "Tolvane se inicia con cada sesión de Windows y vive en el área \
+de notificación.$\r$\n$\r$\nNecesita los controladores ODBC de 64 bits de sus bases de datos: \
+SQLite ODBC Driver (ch-werner.de/sqliteodbc) o psqlODBC (postgresql.org/ftp/odbc)."
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Iniciar Tolvane"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartTolvane
