@@ -1,12 +1,16 @@
 #include "app/CommandLine.h"
 
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "common/ExitStatus.h"
 #include "common/Failure.h"
 #include "common/Version.h"
 #include "components/ComponentFactory.h"
+#include "config/SettingsLoader.h"
 #include "dispatch/History.h"
+#include "platform/FileServices.h"
 #include "platform/Platform.h"
 #include "platform/StopSource.h"
 #include "startup/ActivityLog.h"
@@ -23,6 +27,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
         }
         if (arg == "--version") {
             line.request = CommandLine::Request::Version;
+            return line;
+        }
+        if (arg == "--carpeta-kit") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                line.request = CommandLine::Request::Unknown;
+                line.unknown = arg + " (falta la CARPETA)";
+            } else {
+                line.request = CommandLine::Request::SetKitFolder;
+                line.kitFolder = argv[i + 1];
+            }
             return line;
         }
         if (arg == "--crear-historial") {
@@ -68,6 +82,7 @@ bool TalksOnStandardStreams(const CommandLine& line) {
 void PrintUsage(std::ostream& out) {
     out << "Usage: tolvane [--headless] [--once]\n"
            "       tolvane --registro [DÍAS]\n"
+           "       tolvane --carpeta-kit CARPETA\n"
            "       tolvane --detener | --crear-historial\n"
            "       tolvane --help | --version\n"
            "\n"
@@ -83,6 +98,9 @@ void PrintUsage(std::ostream& out) {
            "  --registro  print the activity log of the last DÍAS days (1: today's) and exit\n"
            "  --detener   ask every other running Tolvane to stop, wait for them (10 s at\n"
            "              most) and exit: 0 when none runs any more, 1 when some still run\n"
+           "  --carpeta-kit CARPETA\n"
+           "              on Linux, set the kit's output folder (no kit names it there) and\n"
+           "              exit; the settings window's RUTA sets it too\n"
            "  --crear-historial\n"
            "              create the empty HISTORIAL table where QuillonConfig.ini says (a\n"
            "              new SQLite file, or a table on the server) and exit: 0 created,\n"
@@ -122,6 +140,28 @@ int StopOthers(std::ostream& out) {
     out << "Tolvane: " << outcome.stillRunning << " de " << outcome.asked
         << " programas en ejecución no se detuvieron.\n";
     return exit_status::kStillRunning;
+}
+
+int SetKitFolder(const std::string& folder, std::ostream& out, std::ostream& err) {
+    const auto os = platform::CreatePlatform();
+    if (!os->OwnsKitFolderValue()) {
+        err << "Tolvane: en Windows la carpeta del kit la indica el propio kit (el valor "
+            << config::kKitValue << " de su registro).\n";
+        return exit_status::kUsage;
+    }
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(folder, error);
+    const std::string absolute = error ? folder : path.lexically_normal().string();
+    if (!config::EscribirCarpetaKit(*os, absolute)) {
+        err << "Tolvane: no se pudo guardar la carpeta del kit en "
+            << os->registry().Location(platform::RegistryRoot::LocalMachine) << ".\n";
+        return exit_status::kUntrapped;
+    }
+    out << "Tolvane: carpeta del kit " << absolute << ", guardada en "
+        << os->registry().Location(platform::RegistryRoot::LocalMachine) << ".\n";
+    if (!platform::IsListableFolder(absolute))
+        out << "Tolvane: esa carpeta todavía no existe o no se puede leer.\n";
+    return exit_status::kOk;
 }
 
 int CreateHistory(std::ostream& out, std::ostream& err) {

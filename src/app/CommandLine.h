@@ -11,11 +11,21 @@ struct Options {
 };
 
 struct CommandLine {
-    enum class Request { Run, Help, Version, ActivityLog, StopOthers, CreateHistory, Unknown };
+    enum class Request {
+        Run,
+        Help,
+        Version,
+        ActivityLog,
+        StopOthers,
+        CreateHistory,
+        SetKitFolder,
+        Unknown
+    };
     Request request = Request::Run;
     Options options;
-    int logDays = 1;      // with Request::ActivityLog: how many days, today's included
-    std::string unknown;  // the option not understood, with Request::Unknown
+    int logDays = 1;        // with Request::ActivityLog: how many days, today's included
+    std::string kitFolder;  // with Request::SetKitFolder
+    std::string unknown;    // the option not understood, with Request::Unknown
 };
 
 CommandLine ParseCommandLine(int argc, const char* const* argv);
@@ -35,6 +45,8 @@ void PrintActivityLog(std::ostream& out, int days);
 // Asks the other running instances to stop and waits for them; the exit status: 0 when none
 // runs any more.
 int StopOthers(std::ostream& out);
+// Sets the kit's output folder where the program keeps it (Linux); the exit status.
+int SetKitFolder(const std::string& folder, std::ostream& out, std::ostream& err);
 // Creates the empty HISTORIAL table where QuillonConfig.ini says; the exit status.
 int CreateHistory(std::ostream& out, std::ostream& err);
 

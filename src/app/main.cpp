@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
             return tolvane::exit_status::kOk;
         case CommandLine::Request::StopOthers:
             return StopOthers(std::cout);
+        case CommandLine::Request::SetKitFolder:
+            return SetKitFolder(line.kitFolder, std::cout, std::cerr);
         case CommandLine::Request::CreateHistory:
             return CreateHistory(std::cout, std::cerr);
         case CommandLine::Request::Unknown:

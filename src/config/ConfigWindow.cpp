@@ -38,6 +38,9 @@ void ConfigWindow::GuardarCambios(const ConfigFields& fields) {
         {"RUTA2", &s.RUTA2}};
     for (const auto& [key, value] : keys)
         os.WritePrivateProfileString(kIniSection, key, *value, ini);
+    // Where no kit keeps its folder's value, the window's "RUTA:" is where the clerk sets it.
+    if (os.OwnsKitFolderValue() && !s.RutaKitOut.empty())
+        EscribirCarpetaKit(os, s.RutaKitOut);
 }
 
 bool ConfigWindow::Form_KeyDown(int keyCode, int /*shift*/, const ConfigFields& shown) {

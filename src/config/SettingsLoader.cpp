@@ -105,4 +105,16 @@ void LeerINI(Context& context) {
     }
 }
 
+bool EscribirCarpetaKit(platform::Platform& os, std::string folder) {
+    if (folder.empty() || folder.back() != os.PathSeparator())
+        folder += os.PathSeparator();
+    // A fresh user's registry has no key for it yet.
+    platform::ScopedKey key(os.registry());
+    if (os.registry().CreateKey(platform::RegistryRoot::LocalMachine, kKitKey, key.out()) !=
+        platform::kSuccess)
+        return false;
+    return EscribirRegistro(os.registry(), platform::RegistryRoot::LocalMachine, kKitKey, kKitValue,
+                            folder, platform::kRegSz);
+}
+
 }  // namespace tolvane::config

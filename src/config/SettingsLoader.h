@@ -5,6 +5,9 @@
 namespace tolvane {
 struct Context;
 }
+namespace tolvane::platform {
+class Platform;
+}
 
 namespace tolvane::config {
 
@@ -20,5 +23,9 @@ inline constexpr const char* kStoreSection = "FTP";
 // Failures reach the caller as number -2146102393 with source "LeerINI.mod_Main.Tolvane (0)"
 // followed by the caught source.
 void LeerINI(Context& context);
+
+// Sets the kit folder's registry value, where the program keeps it itself (Linux): the folder,
+// ending with the separator. False when the value could not be written.
+bool EscribirCarpetaKit(platform::Platform& os, std::string folder);
 
 }  // namespace tolvane::config

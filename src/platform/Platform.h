@@ -70,6 +70,8 @@ class Registry {
     virtual long SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
                           const std::string& data) = 0;
     virtual long CloseKey(RegistryKey key) = 0;
+    // Where a root's keys are kept, as a clerk would look for them.
+    virtual std::string Location(RegistryRoot root) const = 0;
 };
 
 // A key open in a registry, closed with its owner. Filled by OpenKey or CreateKey through
@@ -168,6 +170,9 @@ class Platform {
     virtual std::string ActivityLogFolder() = 0;
     // The user's list of trusted SSH host keys (OpenSSH's known_hosts in the user's home).
     virtual std::string KnownHostsFile() = 0;
+    // Whether the program itself keeps the kit folder's registry value: on Windows the kit
+    // writes it; on Linux no kit does, and the program's own command and settings window do.
+    virtual bool OwnsKitFolderValue() const = 0;
 
     // The file as it is now; a missing file or one that cannot be examined is Missing.
     virtual FileState Examine(const std::string& path) = 0;

@@ -25,6 +25,8 @@ constexpr std::uint32_t kNotifyIconDataSize = 88;
 const char* const kMsgFrecuencia =
     "Debe configurar la frecuencia del procedimiento en el archivo INI";
 const char* const kMsgSinCopia = "Debe configurar los directorio de copia";
+const char* const kMsgCarpetaKit =
+    "Indique la carpeta de salida del kit con: tolvane --carpeta-kit CARPETA";
 const char* const kMsgCancelado =
     "Se cancelo el inicio de Tolvane. Programa que levanta los despachos RET del Sistema Maria. "
     "Vuelva a iniciarlo en INCIO --> PROGRAMAS --> INICIO --> TOLVANE";
@@ -104,7 +106,15 @@ StartupOutcome Program::Main() {
     iconAdded_ = true;
 
     lst_.setPattern(kPattern);
-    lst_.setPath(context_.settings.RutaKitOut);
+    try {
+        lst_.setPath(context_.settings.RutaKitOut);
+    } catch (const Failure& failure) {
+        // Where no kit names its folder the clerk does, and must be told how.
+        if (!os.OwnsKitFolderValue() || failure.number() != failure_number::kPathNotFound)
+            throw;
+        throw Failure(failure.number(), failure.source(),
+                      failure.description() + kCrLf + kMsgCarpetaKit, failure.scope());
+    }
     lst_.Refresh();
 
     const double period = LeadingNumber(context_.settings.MILISEGUNDOS);

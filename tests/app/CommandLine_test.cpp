@@ -40,6 +40,8 @@ TEST(CommandLineTest, ReadsEachRequestAndTellsWhichTalkOnTheStandardStreams) {
         {{"--registro", "0"}, Request::Unknown, false, false, true},
         {{"--registro", "ayer"}, Request::Unknown, false, false, true},
         {{"--detener", "--once"}, Request::StopOthers, false, false, true},
+        {{"--carpeta-kit", "/srv/kit/out"}, Request::SetKitFolder, false, false, true},
+        {{"--carpeta-kit"}, Request::Unknown, false, false, true},
     };
     for (const auto& c : cases) {
         const CommandLine line = Parse(c.options);
@@ -50,6 +52,7 @@ TEST(CommandLineTest, ReadsEachRequestAndTellsWhichTalkOnTheStandardStreams) {
     }
     EXPECT_EQ(Parse({"--registro", "30"}).logDays, 30);
     EXPECT_EQ(Parse({"--registro"}).logDays, 1);
+    EXPECT_EQ(Parse({"--carpeta-kit", "/srv/kit/out"}).kitFolder, "/srv/kit/out");
 }
 
 }  // namespace

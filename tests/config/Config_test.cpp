@@ -200,8 +200,8 @@ TEST_F(ConfigWindowTest, FieldsShowTheSettingsOnlyF11SavesEachAsTypedInOrderAndE
     EXPECT_EQ(test::ReadFile(home.ConfigIniPath()),
               "[Opciones]\nSERVIDOR=ftp.nuevo\nUSUARIO=\nPASSWORD=cl ave\nDIRECTORIO=remoto\n"
               "RUTA= /kit/tecleado/\nRUTA1=/bck/1/\nRUTA2=\n");
-    // The next load takes the watched folder from the kit again.
-    EXPECT_EQ(form.Form_Load().Txt_RUTA, kit);
+    // No kit keeps its folder's value here: the window's RUTA set it, and the next load has it.
+    EXPECT_EQ(form.Form_Load().Txt_RUTA, " /kit/tecleado/");
 }
 
 TEST_F(ConfigWindowTest, TheStoreFailureIsReportedButAnUnwritableConfigIniIsNot) {

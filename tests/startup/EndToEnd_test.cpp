@@ -339,6 +339,27 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
               "0\n");
 }
 
+// No kit names its folder on Linux: a fresh user's start says how to, --carpeta-kit sets it (and
+// says where), and the next start runs.
+TEST(FreshUserTest, StartUpTellsHowToSetTheKitFolderAndTheCommandSetsIt) {
+    test::TolvaneHome home;
+    const std::string kit = home.Folder("kit/out"), bck1 = home.Folder("bck1");
+    home.WriteConfigIni("[Opciones]\nMILISEGUNDOS=1000\nRUTA1=" + bck1 + "\n");
+    const std::vector<std::string> once{TOLVANE_EXECUTABLE, "--headless", "--once"};
+    const auto first = test::ChildProcess(once, home.Environment()).Wait();
+    EXPECT_EQ(first.exitStatus, 3);
+    EXPECT_NE(first.err.find("Indique la carpeta de salida del kit con: tolvane --carpeta-kit"),
+              std::string::npos)
+        << first.err;
+    const auto set =
+        test::ChildProcess({TOLVANE_EXECUTABLE, "--carpeta-kit", kit}, home.Environment()).Wait();
+    EXPECT_EQ(set.exitStatus, 0) << set.err;
+    EXPECT_EQ(set.out, "Tolvane: carpeta del kit " + kit + ", guardada en " +
+                           (home.Registry() / "HKEY_LOCAL_MACHINE.reg").string() + ".\n");
+    const auto second = test::ChildProcess(once, home.Environment()).Wait();
+    EXPECT_EQ(second.exitStatus, 0) << second.err;
+}
+
 // A second instance ends at once, silently; --detener stops the resident one, as an installer
 // does before it replaces the program. A copy of the executable of its own: --detener stops
 // every process of the same executable file.

@@ -62,6 +62,7 @@ class LinuxPlatform final : public Platform {
     DateTime LocalNow() override;
     std::string ActivityLogFolder() override { return paths_.activityLogFolder; }
     std::string KnownHostsFile() override;
+    bool OwnsKitFolderValue() const override { return true; }
     FileState Examine(const std::string& path) override;
     std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override;
     void UseProgramOdbcDrivers() override;

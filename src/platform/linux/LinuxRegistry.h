@@ -26,6 +26,7 @@ class LinuxRegistry final : public Registry {
     long SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
                   const std::string& data) override;
     long CloseKey(RegistryKey key) override;
+    std::string Location(RegistryRoot root) const override { return RootFile(root); }
 
     // The file that holds the root.
     std::string RootFile(RegistryRoot root) const;

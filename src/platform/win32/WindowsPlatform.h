@@ -38,6 +38,7 @@ class WindowsPlatform final : public Platform {
     DateTime LocalNow() override;
     std::string ActivityLogFolder() override;
     std::string KnownHostsFile() override;
+    bool OwnsKitFolderValue() const override { return false; }
     FileState Examine(const std::string& path) override;
     std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder) override;
     void UseProgramOdbcDrivers() override {}  // drivers are registered with the system

@@ -160,4 +160,15 @@ long WindowsRegistry::CloseKey(RegistryKey key) {
     return kSuccess;
 }
 
+std::string WindowsRegistry::Location(RegistryRoot root) const {
+    switch (root) {
+        case RegistryRoot::ClassesRoot:
+            return "HKEY_CLASSES_ROOT";
+        case RegistryRoot::CurrentUser:
+            return "HKEY_CURRENT_USER";
+        default:
+            return "HKEY_LOCAL_MACHINE";
+    }
+}
+
 }  // namespace tolvane::platform::win32

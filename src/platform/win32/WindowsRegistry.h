@@ -18,6 +18,7 @@ class WindowsRegistry final : public Registry {
     long SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
                   const std::string& data) override;
     long CloseKey(RegistryKey key) override;
+    std::string Location(RegistryRoot root) const override;
 };
 
 }  // namespace tolvane::platform::win32
