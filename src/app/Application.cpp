@@ -49,7 +49,13 @@ int RunProgram(FrontEnd& frontEnd, const platform::StopSource& stop, const Optio
 
         switch (program.Main()) {
             case startup::StartupOutcome::PreviousInstance:
-                return exit_status::kOk;
+                // A resident instance is left its work in silence; a single pass asked for is
+                // told not to have run, so that whoever asked does not take it as done.
+                if (!options.once)
+                    return exit_status::kOk;
+                std::cerr << "Tolvane: otro Tolvane de este usuario está en ejecución y atiende "
+                             "la carpeta del kit: esta pasada no se hizo.\n";
+                return exit_status::kAnotherInstance;
             case startup::StartupOutcome::Cancelled:
                 return exit_status::kNotRunning;
             case startup::StartupOutcome::Idle:

@@ -109,8 +109,9 @@ void PrintUsage(std::ostream& out) {
            "  --version   show the version and exit\n"
            "\n"
            "Exit status with --once: 0 the tick ran cleanly, 1 a pass reported a failure,\n"
-           "2 start-up left the program idle or was cancelled, 3 an untrapped failure.\n"
-           "A second instance exits 0 at once.\n";
+           "2 start-up left the program idle or was cancelled, 3 an untrapped failure,\n"
+           "4 another Tolvane of the user is running (no pass was made).\n"
+           "A second resident instance exits 0 at once.\n";
 }
 
 void PrintSettingsFolder(std::ostream& out) {

@@ -9,6 +9,7 @@ inline constexpr int kStillRunning = 1;  // --detener: another instance did not 
 inline constexpr int kLeftAsItWas = 1;   // --crear-historial: the table exists
 inline constexpr int kNotRunning = 2;    // --once: start-up left the program idle or was cancelled
 inline constexpr int kUntrapped = 3;     // a failure that nothing traps ended the program
-inline constexpr int kUsage = 64;        // an option the program does not know
+inline constexpr int kAnotherInstance = 4;  // --once: another instance runs; no pass was made
+inline constexpr int kUsage = 64;           // an option the program does not know
 
 }  // namespace tolvane::exit_status

@@ -62,7 +62,7 @@ grep -qF "Settings: Config.ini and QuillonConfig.ini in $settings" <<<"$help" ||
 # templates' keys filled in, as a clerk would.
 kit="$home/kit/out"
 mkdir -p "$kit" "$home/data" "$home/backup1" "$home/backup2" "$home/server" \
-    "$settings/registry" "$home/.config/autostart"
+    "$settings/registry"
 cp tests/data/kit/[CI]10073IC04004521A.RET "$kit/"
 # The operations database from the installed schema; HISTORIAL made by the program itself.
 sqlite3 -bail "$home/data/internos.db" ".read /usr/share/tolvane/schema.sql" \
@@ -71,12 +71,12 @@ sed -i -e "s|^SERVIDOR=.*|SERVIDOR=file://$home/server|" -e "s|^DIRECTORIO=.*|DI
     -e "s|^RUTA1=.*|RUTA1=$home/backup1/|" -e "s|^RUTA2=.*|RUTA2=$home/backup2/|" \
     -e "s|^ESPERA=.*|ESPERA=0|" "$settings/Config.ini"
 sed -i "s|/srv/tolvane/|$home/data/|" "$settings/QuillonConfig.ini"
-printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\SIF America\\KitMaria]\n"KITOUT"="%s/"\n' \
-    "$kit" >"$settings/registry/HKEY_LOCAL_MACHINE.reg"
 printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VESTRAL\\DEFAULT]\n"UBICACION"="%s/"\n' \
     "$settings" >"$settings/registry/HKEY_CURRENT_USER.reg"
 chown -R "$user:" "$home"
 as_user tolvane --crear-historial >/dev/null || fail "tolvane --crear-historial"
+# No kit names its folder on Linux: the clerk does, with the program's own command.
+as_user tolvane --carpeta-kit "$kit" >/dev/null || fail "tolvane --carpeta-kit"
 
 echo "== tolvane --headless --once, as $user"
 status=0
@@ -92,6 +92,7 @@ for name in C10073IC04004521A.RET I10073IC04004521A.RET; do
 done
 [ "$(sqlite3 "$home/data/historial.db" "select count(*) from historial where DESPACHO='10073IC04004521A'")" = 1 ] ||
     fail "the dispatch is not recorded in HISTORIAL"
+# A fresh user has no autostart folder: the program makes it.
 grep -qx 'Exec=/usr/bin/tolvane' "$home/.config/autostart/BRENMOOR_TOLVANE.desktop" ||
     fail "the start-at-logon entry does not start the launcher"
 

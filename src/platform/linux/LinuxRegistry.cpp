@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/Text.h"
+#include "common/Version.h"
 #include "platform/FileServices.h"
 #include "platform/linux/PosixFile.h"
 
@@ -218,7 +219,7 @@ std::optional<RegDocument> LinuxRegistry::Load(RegistryRoot root) const {
     return std::nullopt;
 }
 
-long LinuxRegistry::OpenKey(RegistryRoot root, const std::string& subKey, std::uint32_t,
+long LinuxRegistry::OpenKey(RegistryRoot root, const std::string& subKey, std::uint32_t access,
                             RegistryKey& key) {
     key = 0;
     const std::string_view rootName = RootName(root);
@@ -228,8 +229,12 @@ long LinuxRegistry::OpenKey(RegistryRoot root, const std::string& subKey, std::u
     const std::string fullPath = std::string(rootName) + (path.empty() ? "" : "\\" + path);
     const bool autostart = root == RegistryRoot::LocalMachine && text::EqualsNoCase(path, kRunKey);
     if (autostart) {
+        // A fresh user has no autostart folder: opened to write, the key stands for one made now
+        // (on Windows the Run key is always there).
         std::error_code error;
-        if (!fs::is_directory(autostartDir_, error))
+        const bool writing = (access & ~kKeyRead) != 0;
+        if (!fs::is_directory(autostartDir_, error) &&
+            !(writing && posix::MakeFolders(autostartDir_, 0700)))
             return kErrorFileNotFound;
     } else if (!path.empty()) {
         const auto document = Load(root);
@@ -355,9 +360,15 @@ long LinuxRegistry::SetAutostart(const std::string& name, std::uint32_t type,
     std::string file = FindDesktopFile(autostartDir_, name);
     if (file.empty())
         file = autostartDir_ + "/" + name + std::string(kDesktopSuffix);
+    // The file keeps the value's name, by which it is found again; a desktop shows the
+    // program's, and ignores the entry once its program is gone (TryExec).
+    const std::string_view program = data.substr(0, data.find('\0'));
     const std::string content =
-        "[Desktop Entry]\nType=Application\nName=" + EscapeDesktopString(name) +
-        "\nExec=" + DesktopExecFor(data.substr(0, data.find('\0'))) +
+        "[Desktop Entry]\nType=Application\nName=" + std::string(version::kTitle) +
+        "\nComment=Sends the customs kit's dispatches to the office's server"
+        "\nComment[es]=Envía los despachos del kit aduanero al servidor de la oficina"
+        "\nIcon=tolvane\nTryExec=" +
+        EscapeDesktopString(program) + "\nExec=" + DesktopExecFor(program) +
         "\nX-GNOME-Autostart-enabled=true\n";
     return posix::ReplaceFile(file, content, 0666) ? kSuccess : kErrorAccessDenied;
 }

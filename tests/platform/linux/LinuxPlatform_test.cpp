@@ -328,9 +328,13 @@ TEST_F(LinuxRegistryTest, ReadsFilesEditedByHandAndWritesKeepingEveryOtherKeyVal
     EXPECT_EQ(again.st_ino, written.st_ino);
 }
 
+// A fresh user has no autostart folder: reading finds no key, writing makes the folder.
 TEST_F(LinuxRegistryTest, TheRunKeyStandsForTheAutostartFolder) {
+    fs::remove_all(autostartDir);
     RegistryKey key = 0;
-    ASSERT_EQ(registry.OpenKey(kMachine, kRun, 0, key), kSuccess);
+    EXPECT_EQ(registry.OpenKey(kMachine, kRun, kKeyRead, key), kErrorFileNotFound);
+    ASSERT_EQ(registry.OpenKey(kMachine, kRun, kKeyAllAccessButDelete, key), kSuccess);
+    EXPECT_EQ(fs::status(autostartDir).permissions(), fs::perms::owner_all);
     const std::pair<std::string, std::string> cases[] = {
         {"/opt/tolvane/tolvane", "Exec=/opt/tolvane/tolvane"},
         {"/opt/mis programas/tolvane", "Exec=\"/opt/mis programas/tolvane\""},
@@ -340,9 +344,11 @@ TEST_F(LinuxRegistryTest, TheRunKeyStandsForTheAutostartFolder) {
     for (const auto& [program, exec] : cases) {
         SCOPED_TRACE(program);
         ASSERT_EQ(registry.SetValue(key, "BRENMOOR_TOLVANE", kRegSz, program + '\0'), kSuccess);
-        EXPECT_EQ(ReadFile(autostartDir / "BRENMOOR_TOLVANE.desktop"),
-                  "[Desktop Entry]\nType=Application\nName=BRENMOOR_TOLVANE\n" + exec +
-                      "\nX-GNOME-Autostart-enabled=true\n");
+        const std::string entry = ReadFile(autostartDir / "BRENMOOR_TOLVANE.desktop");
+        EXPECT_TRUE(entry.starts_with("[Desktop Entry]\nType=Application\nName=Tolvane\n") &&
+                    entry.find("\nIcon=tolvane\nTryExec=") != std::string::npos &&
+                    entry.ends_with("\n" + exec + "\nX-GNOME-Autostart-enabled=true\n"))
+            << entry;
         EXPECT_EQ(Query(kMachine, kRun, "brenmoor_tolvane"), Sz(program));
     }
     EXPECT_EQ(Query(kMachine, kRun, "OTRO"), std::nullopt);
