@@ -32,8 +32,18 @@ trap cleanup EXIT
 version=$(sed -n 's/^project(Tolvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb=$(scripts/package | tail -n1)
 [ "$deb" = "build/tolvane_${version}_$(dpkg --print-architecture).deb" ] || fail "package: $deb"
+echo "== a second build, from an emptied build tree: the same bytes"
+first=$(mktemp /tmp/tolvane-package-first.XXXXXX)
+cp "$deb" "$first"
+rm -rf build/package
+[ "$(scripts/package 2>/dev/null | tail -n1)" = "$deb" ] || fail "package: second build"
+cmp "$first" "$deb" || fail "two builds of the package differ"
+rm -f "$first"
 echo "== lintian $deb"
 lintian --fail-on error "$deb" || fail "lintian reports errors"
+# Built as Debian builds: no hardening or section tag even among the pedantic ones.
+tags=$(lintian -I --pedantic "$deb" 2>/dev/null | grep -E 'hardening-|unneeded-section' || true)
+[ -z "$tags" ] || fail "lintian: $tags"
 
 echo "== apt-get install ./$deb"
 apt_get install "./$deb" >/dev/null
@@ -55,7 +65,7 @@ for name in Config.ini QuillonConfig.ini; do
 done
 [ "$(stat -c '%U %a' "$settings")" = "$user 700" ] || fail "settings folder: $(stat -c '%U %a' "$settings")"
 help=$(as_user tolvane --help)
-grep -qF "Settings: Config.ini and QuillonConfig.ini in $settings" <<<"$help" ||
+grep -qF "Configuración: Config.ini y QuillonConfig.ini en $settings" <<<"$help" ||
     fail "--help does not name $settings"
 
 # One dispatch in the kit's folder, the embedded SQLite databases, a file:// server; the
@@ -116,14 +126,16 @@ done
 [ -n "$ready" ] || fail "the resident program did not start"
 environment=$(tr '\0' '\n' <"/proc/$pid/environ")
 grep -qx "TOLVANE_HOME=$settings" <<<"$environment" || fail "TOLVANE_HOME not given"
-grep -qx "ODBCSYSINI=/usr/lib/tolvane/odbc" <<<"$environment" || fail "driver list not given"
-kill -TERM "$pid"
-wait "$launched" || fail "the resident program ended with status $?"
+grep -qx "ODBCSYSINI=/etc/tolvane/odbc" <<<"$environment" || fail "driver list not given"
+[ -f /usr/share/man/es/man1/tolvane.1.gz ] || fail "no Spanish manual page"
 
-echo "== apt-get remove, then purge"
+# A removal asks the running program to stop: it would go on from files that are gone.
+echo "== apt-get remove with the program running, then purge"
 mapfile -t owned < <(dpkg -L tolvane)
 [ "${#owned[@]}" -gt 10 ] || fail "dpkg -L tolvane lists ${#owned[@]} paths"
-apt_get remove tolvane >/dev/null
+removed=$(apt_get remove tolvane 2>&1)
+grep -q "se pide detenerse a cada Tolvane" <<<"$removed" || fail "the removal does not say it stops Tolvane"
+wait "$launched" || fail "the resident program ended with status $? on the removal"
 purged=$(apt_get purge tolvane 2>&1)
 grep -q "settings folder (~/.config/tolvane" <<<"$purged" || fail "the purge does not say what it leaves"
 dpkg-query -W -f='${Status}' tolvane 2>/dev/null | grep -qv '^unknown ok not-installed' &&

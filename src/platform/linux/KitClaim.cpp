@@ -51,8 +51,9 @@ std::string HolderLine(unsigned long rewrites) {
 void WriteHolder(int fd, unsigned long rewrites) {
     const std::string line = HolderLine(rewrites);
     // Nothing to do about a failed rewrite: the watchers would only take the claim as stale.
-    if (::pwrite(fd, line.data(), line.size(), 0) == static_cast<ssize_t>(line.size()))
-        (void)::ftruncate(fd, static_cast<off_t>(line.size()));
+    if (::pwrite(fd, line.data(), line.size(), 0) == static_cast<ssize_t>(line.size())) {
+        [[maybe_unused]] const int truncated = ::ftruncate(fd, static_cast<off_t>(line.size()));
+    }
 }
 
 // The lock file's content; empty when it is no regular file or cannot be read (as after a
