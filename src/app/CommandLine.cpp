@@ -80,48 +80,48 @@ bool TalksOnStandardStreams(const CommandLine& line) {
 }
 
 void PrintUsage(std::ostream& out) {
-    out << "Usage: tolvane [--headless] [--once]\n"
-           "       tolvane --registro [DÍAS]\n"
-           "       tolvane --carpeta-kit CARPETA\n"
-           "       tolvane --detener | --crear-historial\n"
-           "       tolvane --help | --version\n"
+    out << "Uso: tolvane [--headless] [--once]\n"
+           "     tolvane --registro [DÍAS]\n"
+           "     tolvane --carpeta-kit CARPETA\n"
+           "     tolvane --detener | --crear-historial\n"
+           "     tolvane --help | --version\n"
            "\n"
-           "Watches the customs kit's output folder and, for every dispatch, completes it from\n"
-           "the operations database, records it, uploads it and backs up the kit's files.\n"
-           "With a display it lives in the notification area, with its progress and settings\n"
-           "windows.\n"
+           "Vigila la carpeta de salida del kit aduanero y, por cada despacho, lo completa con\n"
+           "la base de operaciones, lo registra, lo sube al servidor de la oficina y guarda\n"
+           "copia de los archivos del kit. Con pantalla vive en el área de notificación, con\n"
+           "sus ventanas de progreso y de configuración.\n"
            "\n"
-           "  --headless  run without windows: messages go to standard error, and a Yes/No\n"
-           "              question is asked on the terminal (answered No without one);\n"
-           "              the default when there is no display\n"
-           "  --once      start up, run one timer tick at once, then exit\n"
-           "  --registro  print the activity log of the last DÍAS days (1: today's) and exit\n"
-           "  --detener   ask every other running Tolvane to stop, wait for them (10 s at\n"
-           "              most) and exit: 0 when none runs any more, 1 when some still run\n"
+           "  --headless  sin ventanas: los mensajes van a la salida de errores y una pregunta\n"
+           "              de Sí/No se hace en la terminal (sin terminal, se responde No);\n"
+           "              así funciona cuando no hay pantalla\n"
+           "  --once      inicia, hace una pasada enseguida y termina\n"
+           "  --registro  muestra el registro de actividad de los últimos DÍAS días (1: hoy)\n"
            "  --carpeta-kit CARPETA\n"
-           "              on Linux, set the kit's output folder (no kit names it there) and\n"
-           "              exit; the settings window's RUTA sets it too\n"
+           "              en Linux, guarda la carpeta de salida del kit (allí ningún kit la\n"
+           "              indica); la RUTA de la ventana de configuración también la guarda\n"
+           "  --detener   pide detenerse a cada otro Tolvane en ejecución y lo espera (10 s\n"
+           "              como mucho): 0 si ya no queda ninguno, 1 si alguno sigue\n"
            "  --crear-historial\n"
-           "              create the empty HISTORIAL table where QuillonConfig.ini says (a\n"
-           "              new SQLite file, or a table on the server) and exit: 0 created,\n"
-           "              1 it exists and was left alone, 3 it could not be created\n"
-           "  --help      show this help and exit\n"
-           "  --version   show the version and exit\n"
+           "              crea la tabla HISTORIAL vacía donde dice QuillonConfig.ini (un archivo\n"
+           "              SQLite nuevo, o la tabla en el servidor): 0 creada, 1 ya existía y no\n"
+           "              se tocó, 3 no se pudo crear\n"
+           "  --help      muestra esta ayuda\n"
+           "  --version   muestra la versión\n"
            "\n"
-           "Exit status with --once: 0 the tick ran cleanly, 1 a pass reported a failure,\n"
-           "2 start-up left the program idle or was cancelled, 3 an untrapped failure,\n"
-           "4 another Tolvane of the user is running (no pass was made).\n"
-           "A second resident instance exits 0 at once.\n";
+           "Estado de salida con --once: 0 la pasada terminó bien, 1 la pasada informó una\n"
+           "falla, 2 el inicio dejó el programa inactivo o se canceló, 3 una falla no\n"
+           "atrapada, 4 otro Tolvane del usuario está en ejecución (no se hizo la pasada).\n"
+           "Una segunda instancia residente termina enseguida con 0.\n";
 }
 
 void PrintSettingsFolder(std::ostream& out) {
-    out << "\nSettings: Config.ini and QuillonConfig.ini in "
+    out << "\nConfiguración: Config.ini y QuillonConfig.ini en "
         << platform::CreatePlatform()->ProgramFolder()
-        << "\n(TOLVANE_HOME, else the program's own folder).\n";
+        << "\n(TOLVANE_HOME, si no la carpeta del propio programa).\n";
 #ifndef _WIN32
-    out << "Installed from the package, the tolvane command sets TOLVANE_HOME to\n"
-           "$XDG_CONFIG_HOME/tolvane (~/.config/tolvane) when it is unset, and fills that\n"
-           "folder from the package's templates at the first start.\n";
+    out << "Instalado desde el paquete, el comando tolvane fija TOLVANE_HOME en\n"
+           "$XDG_CONFIG_HOME/tolvane (~/.config/tolvane) si no está definida, y llena esa\n"
+           "carpeta con las plantillas del paquete la primera vez.\n";
 #endif
 }
 

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
         case CommandLine::Request::CreateHistory:
             return CreateHistory(std::cout, std::cerr);
         case CommandLine::Request::Unknown:
-            std::cerr << "tolvane: unknown option '" << line.unknown << "'\n";
+            std::cerr << "tolvane: opción desconocida '" << line.unknown << "'\n";
             PrintUsage(std::cerr);
             return tolvane::exit_status::kUsage;
         case CommandLine::Request::Run:

@@ -303,7 +303,7 @@ TEST_F(ExecutableTest, ExitStatusFollowsTheOptionsOrTheStartUpOutcome) {
     // Arguments, Config.ini's options, exit status, what standard error holds ("": nothing).
     const std::tuple<std::vector<std::string>, std::string, int, std::string> cases[] = {
         {{TOLVANE_EXECUTABLE, "--version"}, "", 0, ""},
-        {{TOLVANE_EXECUTABLE, "--bogus"}, "", 64, "tolvane: unknown option '--bogus'"},
+        {{TOLVANE_EXECUTABLE, "--bogus"}, "", 64, "tolvane: opción desconocida '--bogus'"},
         {once, "MILISEGUNDOS=1000\nRUTA1=" + bck1, 0, ""},
         {once, "MILISEGUNDOS=0\nRUTA1=" + bck1, 2, "Tolvane: Debe configurar la frecuencia"},
         // Without a terminal the retry question is answered No: the start is cancelled.

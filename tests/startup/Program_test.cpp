@@ -43,7 +43,7 @@ TEST_F(StartupTest, CleanStartLeavesTheProgramResidentWithItsTimerRunning) {
     ASSERT_TRUE(window.iconShown());
     const std::string tip = window.lastIcon.ShownTip();
     EXPECT_TRUE(tip.starts_with("Tolvane version 1.8.40 Generado 28-06-2010 - ...") &&
-                tip.ends_with("/bck1/") && tip.size() <= 63)
+                tip.ends_with("bck1/") && tip.size() <= 63)
         << tip;
 
     // Registered to start at logon (the Run value is read back from the desktop autostart

@@ -365,8 +365,9 @@ long LinuxRegistry::SetAutostart(const std::string& name, std::uint32_t type,
     const std::string_view program = data.substr(0, data.find('\0'));
     const std::string content =
         "[Desktop Entry]\nType=Application\nName=" + std::string(version::kTitle) +
-        "\nComment=Sends the customs kit's dispatches to the office's server"
-        "\nComment[es]=Envía los despachos del kit aduanero al servidor de la oficina"
+        "\nComment=Sends the customs kit's dispatches to the office's server and backs them up"
+        "\nComment[es]=Envía los despachos del kit de aduana al servidor de la oficina y los "
+        "respalda"
         "\nIcon=tolvane\nTryExec=" +
         EscapeDesktopString(program) + "\nExec=" + DesktopExecFor(program) +
         "\nX-GNOME-Autostart-enabled=true\n";

@@ -309,16 +309,24 @@ void QtWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::DoubleClick)
         host_ = TrayHost::XEmbed;
     const TrayHost host = host_ ? *host_ : TrayHost::XEmbed;
-    // A StatusNotifierItem host turns a double click into two activations: the second must
-    // not close at once the menu that the first opened.
-    if (host == TrayHost::StatusNotifier && reason == QSystemTrayIcon::Trigger) {
-        if (menuOpenedByHost_.isValid() &&
-            menuOpenedByHost_.elapsed() < QApplication::doubleClickInterval()) {
-            return;
-        }
-        menuOpenedByHost_.start();
-    }
     const double twipsPerPixel = TwipsPerPixel(ScreenDpi());
+    // A StatusNotifierItem host turns a double click into two activations. A menu opened at the
+    // first would take the second click for one outside it and close: it opens once the
+    // double-click interval is over, whether one click came or two.
+    if (host == TrayHost::StatusNotifier && reason == QSystemTrayIcon::Trigger) {
+        if (hostMenuPending_)
+            return;
+        hostMenuPending_ = true;
+        QTimer::singleShot(QApplication::doubleClickInterval(), &mnu_, [this, twipsPerPixel] {
+            hostMenuPending_ = false;
+            for (std::uint32_t message :
+                 TrayMouseMessages(QSystemTrayIcon::Trigger, TrayHost::StatusNotifier)) {
+                Form_MouseMove(message * twipsPerPixel, twipsPerPixel, *this,
+                               [this] { mnu_.popup(QCursor::pos()); });
+            }
+        });
+        return;
+    }
     for (std::uint32_t message : TrayMouseMessages(reason, host)) {
         Form_MouseMove(message * twipsPerPixel, twipsPerPixel, *this,
                        [this] { mnu_.popup(QCursor::pos()); });

@@ -4,7 +4,6 @@
 #include <memory>
 #include <optional>
 
-#include <QElapsedTimer>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
@@ -110,7 +109,7 @@ class QtWindow final : public Window {
     bool stopping_ = false;
     std::optional<bool> hasNotificationArea_;
     bool toldNoNotificationArea_ = false;
-    QElapsedTimer menuOpenedByHost_;  // when a StatusNotifierItem host last opened the menu
+    bool hostMenuPending_ = false;  // a StatusNotifierItem host's click waits to open the menu
 };
 
 }  // namespace tolvane::ui::qt
