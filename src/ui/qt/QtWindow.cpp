@@ -88,10 +88,9 @@ QtWindow::QtWindow() : icon_(LoadTolvaneIcon()), warningIcon_(WithWarningMark(ic
     QObject::connect(cerrar, &QAction::triggered,
                      [this] { RunUntrapped([this] { mnu_Cerrar(); }); });
 
-    // Hosts that show a menu of their own (StatusNotifierItem hosts, and a right click on
-    // an XEmbed tray) get the same one; a right click on the window opens it as well.
+    // StatusNotifierItem hosts show a menu of their own, which gets to be the same one (see
+    // UseTrayHost); a right click on the window opens it as well.
     tray_.setIcon(icon_);
-    tray_.setContextMenu(&mnu_);
     QObject::connect(&tray_, &QSystemTrayIcon::activated,
                      [this](QSystemTrayIcon::ActivationReason reason) { OnTrayActivated(reason); });
     frmLista_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -132,7 +131,7 @@ void QtWindow::NotifyIcon(std::uint32_t message, const NotifyIconData& data) {
     hasNotificationArea_.reset();
     const bool available = HasNotificationArea();
     if (!host_)
-        host_ = DetectTrayHost();
+        UseTrayHost(DetectTrayHost());
     tray_.show();
     if (!available) {
         if (!toldNoNotificationArea_) {
@@ -306,9 +305,24 @@ void QtWindow::HideWindow() {
 
 void QtWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     // Only a host that sees real clicks reports a double click.
-    if (reason == QSystemTrayIcon::DoubleClick)
-        host_ = TrayHost::XEmbed;
+    if (reason == QSystemTrayIcon::DoubleClick && host_ != TrayHost::XEmbed)
+        UseTrayHost(TrayHost::XEmbed);
     const TrayHost host = host_ ? *host_ : TrayHost::XEmbed;
+    // A right click on an XEmbed tray, the convention there: the menu opens once the button is
+    // up. Opened at the press, as the toolkit would, the release could land on its first entry
+    // and choose it.
+    if (host == TrayHost::XEmbed && reason == QSystemTrayIcon::Context) {
+        auto* waitForRelease = new QTimer(&mnu_);
+        QObject::connect(waitForRelease, &QTimer::timeout, [this, waitForRelease] {
+            if (QGuiApplication::mouseButtons() != Qt::NoButton)
+                return;
+            waitForRelease->deleteLater();
+            waitForRelease->stop();
+            mnu_.popup(QCursor::pos());
+        });
+        waitForRelease->start(10);
+        return;
+    }
     const double twipsPerPixel = TwipsPerPixel(ScreenDpi());
     // A StatusNotifierItem host turns a double click into two activations. A menu opened at the
     // first would take the second click for one outside it and close: it opens once the
@@ -331,6 +345,12 @@ void QtWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
         Form_MouseMove(message * twipsPerPixel, twipsPerPixel, *this,
                        [this] { mnu_.popup(QCursor::pos()); });
     }
+}
+
+void QtWindow::UseTrayHost(TrayHost host) {
+    host_ = host;
+    // On an XEmbed tray the toolkit would open this menu itself at a right press.
+    tray_.setContextMenu(host == TrayHost::StatusNotifier ? &mnu_ : nullptr);
 }
 
 void QtWindow::RunUntrapped(const std::function<void()>& handler) {

@@ -71,7 +71,7 @@ class QtWindow final : public Window {
         hasNotificationArea_.reset();
     }
     // The host is found on the session bus when the icon is added, unless set here.
-    void setTrayHost(TrayHost host) { host_ = host; }
+    void setTrayHost(TrayHost host) { UseTrayHost(host); }
 
     // The menu's entries.
     void mnu_Abrir();
@@ -88,6 +88,8 @@ class QtWindow final : public Window {
 
   private:
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    // The kind of tray host, and whether the toolkit gets the menu to show at a right click.
+    void UseTrayHost(TrayHost host);
     // Asked once, before the icon shows, and kept (see NotifyIcon).
     bool HasNotificationArea();
     void HideWindow();
