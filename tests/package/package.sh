@@ -58,12 +58,15 @@ as_user() {
 }
 settings="$home/.config/tolvane"
 
-# The first start fills the user's settings folder from the templates, private to the user.
+# The first start fills the user's settings folder from the templates, private to the user,
+# and records it as the data-access component's folder: no registry file is written by hand.
 [ "$(as_user tolvane --version)" = "tolvane $version" ] || fail "tolvane --version"
 for name in Config.ini QuillonConfig.ini; do
     cmp "/usr/share/tolvane/$name" "$settings/$name" || fail "$name not seeded from its template"
 done
 [ "$(stat -c '%U %a' "$settings")" = "$user 700" ] || fail "settings folder: $(stat -c '%U %a' "$settings")"
+grep -qF "\"UBICACION\"=\"$settings/\"" "$settings/registry/HKEY_CURRENT_USER.reg" ||
+    fail "the data-access component's folder is not recorded"
 help=$(as_user tolvane --help)
 grep -qF "Configuración: Config.ini y QuillonConfig.ini en $settings" <<<"$help" ||
     fail "--help does not name $settings"
@@ -71,8 +74,7 @@ grep -qF "Configuración: Config.ini y QuillonConfig.ini en $settings" <<<"$help
 # One dispatch in the kit's folder, the embedded SQLite databases, a file:// server; the
 # templates' keys filled in, as a clerk would.
 kit="$home/kit/out"
-mkdir -p "$kit" "$home/data" "$home/backup1" "$home/backup2" "$home/server" \
-    "$settings/registry"
+mkdir -p "$kit" "$home/data" "$home/backup1" "$home/backup2" "$home/server"
 cp tests/data/kit/[CI]10073IC04004521A.RET "$kit/"
 # The operations database from the installed schema; HISTORIAL made by the program itself.
 sqlite3 -bail "$home/data/internos.db" ".read /usr/share/tolvane/schema.sql" \
@@ -81,8 +83,6 @@ sed -i -e "s|^SERVIDOR=.*|SERVIDOR=file://$home/server|" -e "s|^DIRECTORIO=.*|DI
     -e "s|^RUTA1=.*|RUTA1=$home/backup1/|" -e "s|^RUTA2=.*|RUTA2=$home/backup2/|" \
     -e "s|^ESPERA=.*|ESPERA=0|" "$settings/Config.ini"
 sed -i "s|/srv/tolvane/|$home/data/|" "$settings/QuillonConfig.ini"
-printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\VESTRAL\\DEFAULT]\n"UBICACION"="%s/"\n' \
-    "$settings" >"$settings/registry/HKEY_CURRENT_USER.reg"
 chown -R "$user:" "$home"
 as_user tolvane --crear-historial >/dev/null || fail "tolvane --crear-historial"
 # No kit names its folder on Linux: the clerk does, with the program's own command.
