@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Renders an XPM image as PNG files at whole multiples of its size (each pixel a square
-block) and as an SVG drawing of its opaque pixels.
+block).
 
-    xpm_images.py IMAGE.xpm [--png SIZE FILE]... [--svg FILE]
+    xpm_images.py IMAGE.xpm [--png SIZE FILE]...
 
 SIZE is the width of the PNG in pixels, a multiple of the image's width. The output depends on
 the image alone, so a rebuild gives the same bytes."""
@@ -64,35 +64,13 @@ def png(width, height, rows, size):
             chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
 
 
-def svg(width, height, rows):
-    """One rectangle per run of same-coloured opaque pixels in a row."""
-    rects = []
-    for y, row in enumerate(rows):
-        x = 0
-        while x < width:
-            pixel = row[x]
-            end = x + 1
-            while end < width and row[end] == pixel:
-                end += 1
-            if pixel[3]:
-                rects.append(f'<rect x="{x}" y="{y}" width="{end - x}" height="1" '
-                             f'fill="#{pixel[0]:02x}{pixel[1]:02x}{pixel[2]:02x}"/>')
-            x = end
-    return (f'<svg xmlns="http://www.w3.org/2000/svg" width="{width}" height="{height}" '
-            f'viewBox="0 0 {width} {height}" shape-rendering="crispEdges">\n' +
-            "".join(f"  {r}\n" for r in rects) + "</svg>\n").encode()
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("image")
     parser.add_argument("--png", nargs=2, action="append", default=[], metavar=("SIZE", "FILE"))
-    parser.add_argument("--svg", metavar="FILE")
     args = parser.parse_args()
     width, height, rows = read_xpm(args.image)
     outputs = [(f, png(width, height, rows, int(s))) for s, f in args.png]
-    if args.svg:
-        outputs.append((args.svg, svg(width, height, rows)))
     for name, data in outputs:
         with open(name, "wb") as f:
             f.write(data)

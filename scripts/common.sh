@@ -5,14 +5,14 @@ TOLVANE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Build and run-time needs of the core and its tests (bindfs: a second mount of a kit folder,
 # as another computer sees a share); dpkg-dev (the package's library dependencies) and lintian
-# for the Debian package.
+# for the Debian package, librsvg2-bin for its icons.
 TOLVANE_PACKAGES=(
     g++ cmake ninja-build pkg-config
     libgtest-dev libpugixml-dev
     unixodbc-dev unixodbc libsqliteodbc odbc-postgresql postgresql sqlite3
     libcurl4-openssl-dev libssl-dev python3-pyftpdlib
     vsftpd openssh-server openssl bindfs
-    qt6-base-dev
+    qt6-base-dev librsvg2-bin
     dpkg-dev lintian
 )
 
