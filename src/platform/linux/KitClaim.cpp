@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <condition_variable>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -41,15 +42,16 @@ std::string ComputerName() {
 
 namespace {
 
-// "tolvane <computer> <process> <rewrites>": the last number changes at every rewrite, so that
-// a watcher sees the holder live even where the share keeps coarse modification times.
-std::string HolderLine(unsigned long rewrites) {
+// "tolvane <computer> <process> <rewrites> <claim>": the rewrites change at every rewrite, so
+// that a watcher sees the holder live even where the share keeps coarse modification times; the
+// claim tells this process's claims apart.
+std::string HolderLine(unsigned long rewrites, unsigned long claim) {
     return "tolvane " + ComputerName() + " " + std::to_string(::getpid()) + " " +
-           std::to_string(rewrites) + "\n";
+           std::to_string(rewrites) + " " + std::to_string(claim) + "\n";
 }
 
-void WriteHolder(int fd, unsigned long rewrites) {
-    const std::string line = HolderLine(rewrites);
+void WriteHolder(int fd, unsigned long rewrites, unsigned long claim) {
+    const std::string line = HolderLine(rewrites, claim);
     // Nothing to do about a failed rewrite: the watchers would only take the claim as stale.
     if (::pwrite(fd, line.data(), line.size(), 0) == static_cast<ssize_t>(line.size())) {
         [[maybe_unused]] const int truncated = ::ftruncate(fd, static_cast<off_t>(line.size()));
@@ -74,7 +76,14 @@ bool ReadHolder(const std::string& path, std::string& content) {
     return true;
 }
 
-// Whether the holder is a process of this computer that no longer runs.
+// The claims this process holds: a lock file naming this process for a claim it no longer holds
+// was left behind (its folder was renamed while a pass held it, say) and holds no one.
+std::mutex heldMutex;
+std::set<unsigned long> held;
+unsigned long lastClaim = 0;
+
+// Whether the holder is a process of this computer that no longer runs, or this process, which
+// no longer holds that file.
 bool HolderEnded(const std::string& content) {
     std::istringstream fields(content);
     std::string tag, computer;
@@ -82,6 +91,12 @@ bool HolderEnded(const std::string& content) {
     if (!(fields >> tag >> computer >> pid) || tag != "tolvane" || pid <= 0 || pid > INT_MAX ||
         computer != ComputerName())
         return false;
+    if (pid == ::getpid()) {
+        unsigned long rewrites = 0, claim = 0;
+        fields >> rewrites >> claim;
+        const std::lock_guard lock(heldMutex);
+        return !fields || held.count(claim) == 0;
+    }
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
@@ -109,13 +124,24 @@ bool TakeAway(const std::string& path, const std::string& stale) {
 class LockFileClaim final : public FolderClaim {
   public:
     LockFileClaim(std::string path, FileHandle file, std::chrono::milliseconds refreshEvery)
-        : path_(std::move(path)), file_(std::move(file)), refresher_([this, refreshEvery] {
+        : path_(std::move(path)),
+          file_(std::move(file)),
+          claim_(Hold()),
+          refresher_([this, refreshEvery] {
               std::unique_lock lock(mutex_);
               for (unsigned long n = 1;
                    !ended_.wait_for(lock, refreshEvery, [this] { return done_; }); ++n)
-                  WriteHolder(fd(), n);
-          }) {}
+                  WriteHolder(fd(), n, claim_);
+          }) {
+        // Named only once held: a file naming this process that it does not hold is a leftover.
+        const std::lock_guard lock(mutex_);
+        WriteHolder(fd(), 0, claim_);
+    }
     ~LockFileClaim() override {
+        {
+            const std::lock_guard lock(heldMutex);
+            held.erase(claim_);
+        }
         {
             const std::lock_guard lock(mutex_);
             done_ = true;
@@ -136,8 +162,16 @@ class LockFileClaim final : public FolderClaim {
   private:
     int fd() const { return static_cast<int>(file_.get()); }
 
+    // A number of its own, recorded as held by this process.
+    static unsigned long Hold() {
+        const std::lock_guard lock(heldMutex);
+        held.insert(++lastClaim);
+        return lastClaim;
+    }
+
     std::string path_;
     FileHandle file_;
+    unsigned long claim_;
     std::mutex mutex_;
     std::condition_variable ended_;
     bool done_ = false;
@@ -156,7 +190,6 @@ std::unique_ptr<FolderClaim> ClaimFolder(const std::string& folder, ClaimWatch& 
         if (lock) {
             // Every user who may write the kit's folder must be able to read who holds it.
             ::fchmod(static_cast<int>(lock.get()), 0644);
-            WriteHolder(static_cast<int>(lock.get()), 0);
             watch.Forget(path);
             return std::make_unique<LockFileClaim>(path, std::move(lock),
                                                    watch.times().refreshEvery);
