@@ -23,11 +23,16 @@
 #include "ui/qt/FrmLista.h"
 #include "ui/qt/Layout.h"
 
-// The program's icon. Resources of a static library are registered by hand, outside any
-// namespace.
+// The program's icon: the pixel drawing at 16 pixels, the vector drawing's renderings at the
+// larger sizes trays ask for. Resources of a static library are registered by hand, outside
+// any namespace.
 static QIcon LoadTolvaneIcon() {
     Q_INIT_RESOURCE(tolvane);
-    return QIcon(QStringLiteral(":/tolvane/tolvane.xpm"));
+    Q_INIT_RESOURCE(tolvane_sizes);
+    QIcon icon(QStringLiteral(":/tolvane/tolvane.xpm"));
+    for (const int size : {22, 24, 32, 48, 64})
+        icon.addFile(QStringLiteral(":/tolvane/sizes/%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 namespace tolvane::ui::qt {
@@ -42,8 +47,7 @@ QString BoxText(const std::string& text) {
 QIcon WithWarningMark(const QIcon& icon) {
     QIcon marked;
     for (const int size : {16, 22, 24, 32, 48, 64}) {
-        // The image is smaller than most sizes asked for: enlarged first, pixel by pixel, so
-        // that every size has the mark drawn at its own scale.
+        // Every size has its image and the mark drawn at its own scale.
         QPixmap pixmap = icon.pixmap(size, size)
                              .scaled(size, size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         QPainter painter(&pixmap);

@@ -212,6 +212,22 @@ class QtWindowTest : public QObject {
         }
     }
 
+    // Beyond 16 pixels the icon is drawn for its size, not the 16-pixel drawing enlarged.
+    void theIconIsDrawnForTheSizesTraysAskFor() {
+        for (const int size : {32, 48}) {
+            const QImage image = rig->window.icon().pixmap(size, size).toImage();
+            QCOMPARE(image.size(), QSize(size, size));
+            const int block = size / 16;
+            bool enlarged = true;
+            for (int y = 0; y < size && enlarged; ++y) {
+                for (int x = 0; x < size && enlarged; ++x)
+                    enlarged =
+                        image.pixel(x, y) == image.pixel(x / block * block, y / block * block);
+            }
+            QVERIFY2(!enlarged, qPrintable(QString::number(size)));
+        }
+    }
+
     void messageBoxesAndTheUntrappedFailureReport() {
         const QString warning = QString::number(QMessageBox::Warning) + "|uno\n\ndos";
         const std::tuple<int, QString, int> cases[] = {
