@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Makes a Windows icon file from an XPM image, for the resources of Tolvane.exe.
 
-    xpm_to_ico.py --sizes 16,32,48 INPUT.xpm OUTPUT.ico
+    xpm_to_ico.py --sizes 16,32,48 [--png 32=FILE.png]... INPUT.xpm OUTPUT.ico
+
+A size given as a PNG drawn for it (rendered from the vector drawing) takes that image.
 
 Every size becomes one 32-bit image of the icon (BGRA colours with an alpha channel, and the
 AND mask that older readers use), scaled from the XPM by nearest neighbour. The XPM's colours
@@ -14,6 +16,7 @@ import os
 import re
 import struct
 import sys
+import zlib
 
 
 class XpmError(Exception):
@@ -86,6 +89,52 @@ def read_xpm(path):
                 raise XpmError(f"row {number}, column {x}: pixel {key!r} is not in the colour table")
             row.append(table[key])
         rows.append(row)
+    return width, height, rows
+
+
+def read_png(path):
+    """(width, height, rows) of an 8-bit RGBA PNG, as read_xpm gives them (fully transparent
+    pixels as None): what rsvg-convert writes."""
+    with open(path, "rb") as source:
+        data = source.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise XpmError("not a PNG file")
+    position, packed, header = 8, b"", None
+    while position + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[position:position + 8])
+        body = data[position + 8:position + 8 + length]
+        position += 12 + length
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            packed += body
+        elif kind == b"IEND":
+            break
+    if header is None or header[2:] != (8, 6, 0, 0, 0):
+        raise XpmError("only 8-bit RGBA PNG images without interlacing are read")
+    width, height = header[:2]
+    raw, stride, rows, previous, at = zlib.decompress(packed), width * 4, [], bytearray(width * 4), 0
+    for _ in range(height):
+        kind, line = raw[at], bytearray(raw[at + 1:at + 1 + stride])
+        at += 1 + stride
+        for x in range(stride):
+            left = line[x - 4] if x >= 4 else 0
+            up = previous[x]
+            corner = previous[x - 4] if x >= 4 else 0
+            if kind == 1:
+                line[x] = (line[x] + left) & 255
+            elif kind == 2:
+                line[x] = (line[x] + up) & 255
+            elif kind == 3:
+                line[x] = (line[x] + (left + up) // 2) & 255
+            elif kind == 4:
+                estimate = left + up - corner
+                near = min((abs(estimate - left), 0, left), (abs(estimate - up), 1, up),
+                           (abs(estimate - corner), 2, corner))[2]
+                line[x] = (line[x] + near) & 255
+        rows.append([None if line[x * 4 + 3] == 0 else tuple(line[x * 4:x * 4 + 4])
+                     for x in range(width)])
+        previous = line
     return width, height, rows
 
 
@@ -175,6 +224,8 @@ def main(argv):
                         help="draw a warning mark over the lower right of every image")
     parser.add_argument("--sharp", action="store_true",
                         help="scale by whole multiples only, centred on a transparent square")
+    parser.add_argument("--png", action="append", default=[], metavar="SIZE=FILE",
+                        help="take that size's image from a PNG drawn for it (8-bit RGBA)")
     parser.add_argument("input")
     parser.add_argument("output")
     args = parser.parse_args(argv)
@@ -189,9 +240,21 @@ def main(argv):
     except (OSError, ValueError, XpmError) as error:
         print(f"xpm_to_ico: {args.input}: {error}", file=sys.stderr)
         return 1
+    drawn = {}
+    for entry in args.png:
+        size, _, path = entry.partition("=")
+        try:
+            png_width, png_height, png_rows = read_png(path)
+        except (OSError, ValueError, XpmError, zlib.error) as error:
+            print(f"xpm_to_ico: {path}: {error}", file=sys.stderr)
+            return 1
+        if png_width != int(size) or png_height != int(size):
+            print(f"xpm_to_ico: {path}: {png_width}x{png_height}, expected {size}", file=sys.stderr)
+            return 1
+        drawn[int(size)] = png_rows
     images = []
     for s in sizes:
-        pixels = (sharp if args.sharp else scale)(rows, width, height, s)
+        pixels = drawn.get(s) or (sharp if args.sharp else scale)(rows, width, height, s)
         if args.warning:
             pixels = warning_mark(pixels, s)
         images.append((s, icon_image(pixels, s)))

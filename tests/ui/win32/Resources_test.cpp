@@ -71,29 +71,19 @@ Image ReadIcon(HICON icon, int size) {
     return image;
 }
 
-// The front-end's icons, as the executable carries them: at every size the system is asked
-// for, the XPM they were made from, pixel for pixel, transparent where it is. The tray's icon is
-// drawn at whole multiples of its size, centred (20 and 24 px: the 16 px drawing with a margin),
-// the window's picture by nearest neighbour.
+// The front-end's icons, as the executable carries them: at 16 pixels the tray's icon is its
+// XPM pixel for pixel, transparent where it is; at larger sizes it is drawn for the size, not
+// the 16-pixel drawing enlarged. The window's picture is its XPM by nearest neighbour.
 TEST(ImagesTest, EveryIconShowsItsXpmAtEverySize) {
     const std::tuple<int, const char* const*, std::vector<int>, bool> icons[] = {
         {IDI_TOLVANE, images::tolvane, {16, 20, 24, 32, 48}, true},
         {IDI_IMAGE1, images::image1, {32, 48}, false}};
-    for (const auto& [id, xpm, sizes, sharp] : icons) {
+    for (const auto& [id, xpm, sizes, drawnForItsSize] : icons) {
         const Image source = ReadXpm(xpm);
         for (const int size : sizes) {
-            const int times = sharp ? size / source.width : 0;
-            const int margin = (size - source.width * times) / 2;
             const auto expectedAt = [&](int x, int y) -> std::uint32_t {
-                if (times == 0)
-                    return source.pixels[static_cast<std::size_t>(
-                        y * source.width / size * source.width + x * source.width / size)];
-                x -= margin;
-                y -= margin;
-                if (x < 0 || y < 0 || x >= source.width * times || y >= source.width * times)
-                    return 0;
-                return source
-                    .pixels[static_cast<std::size_t>(y / times * source.width + x / times)];
+                return source.pixels[static_cast<std::size_t>(
+                    y * source.width / size * source.width + x * source.width / size)];
             };
             const auto icon =
                 static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
@@ -101,11 +91,24 @@ TEST(ImagesTest, EveryIconShowsItsXpmAtEverySize) {
             ASSERT_NE(icon, nullptr) << "no icon " << id;
             const Image shown = ReadIcon(icon, size);
             ::DestroyIcon(icon);
+            const auto shownAt = [&](int x, int y) {
+                return shown.pixels[static_cast<std::size_t>(y * size + x)];
+            };
+            if (drawnForItsSize && size > source.width) {
+                int differing = 0;
+                for (int y = 0; y < size; ++y) {
+                    for (int x = 0; x < size; ++x)
+                        differing += shownAt(x, y) != expectedAt(x, y) ? 1 : 0;
+                }
+                EXPECT_GT(differing, size * size / 10) << "the XPM enlarged at " << size << " px";
+                EXPECT_NE(shownAt(size / 2, size / 2), 0u) << "nothing drawn at " << size << " px";
+                continue;
+            }
             int wrong = 0;
             for (int y = 0; y < size; ++y) {
                 for (int x = 0; x < size; ++x) {
                     const std::uint32_t expected = expectedAt(x, y);
-                    const std::uint32_t got = shown.pixels[static_cast<std::size_t>(y * size + x)];
+                    const std::uint32_t got = shownAt(x, y);
                     if (got != expected && ++wrong <= 3)
                         ADD_FAILURE() << "icon " << id << " at " << size << " px, (" << x << ", "
                                       << y << "): " << std::hex << got << ", expected " << expected;
