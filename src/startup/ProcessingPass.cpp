@@ -162,8 +162,17 @@ void ProcessingPass::Procesar() {
         for (const auto& name : kit.loneItems)
             watched.push_back(dispatch::CoverSheetName(name));
         kitWatch_.Listed(folder, watched);
+        // What the pass remembers stays as large as the folder: a cover sheet seen longer ago
+        // than an items file needs to be alone counts as unseen, and a dispatch no longer listed
+        // is checked anew should it come back.
+        const auto now = clock_.Now();
+        std::erase_if(coverSeen_,
+                      [&](const auto& seen) { return now - seen.second >= kLoneItemsAge; });
         for (const auto& name : lst_.names())
-            coverSeen_[dispatch::ItemsName(name)] = clock_.Now();
+            coverSeen_[dispatch::ItemsName(name)] = now;
+        const std::set<std::string> listedNames(watched.begin(), watched.end());
+        std::erase_if(unfinished_,
+                      [&](const auto& entry) { return listedNames.count(entry.first) == 0; });
         const bool goOn = HandleLoneItems(kit.loneItems, quiet);
         for (const auto& name : kit.strangeCovers) {
             if (StillSetAside(folder, name))
